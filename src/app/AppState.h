@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+// The one record of state shared by all windows of one running utility.
+// Owned by UtilityApp and handed to each window by reference.
+struct AppState
+{
+    // 1 = TCP/IP; any other value is the serial port.
+    std::int16_t LinkMode = 2;
+    std::int16_t ComPortNumber = 0;
+    std::int32_t BaudRate = 0;
+    QString RemoteAddress;
+    QString RemotePortText;
+
+    bool ReplyTimedOut = false;
+    bool SendFailed = false;
+    bool TcpConnectSeen = false;
+    bool TcpTerminalOpen = false;
+    bool StopMonitor = false;
+
+    // Entry n: decimal digits of 2^n - 1. Entry 65 is never filled.
+    std::array<std::int16_t, 66> DigitsForBits{};
+
+    // Set while a reader operation (programming, reset, utilities command,
+    // terminal run, download, echo test) is on the stack. Waits yield to the
+    // event loop, so without it a second operation could start inside the
+    // first and steal its replies.
+    bool OperationRunning = false;
+
+    // Set when the main window closes: every wait returns at once so that
+    // the program can end even while an operation is waiting.
+    bool Closing = false;
+
+    bool isTcp() const { return LinkMode == 1; }
+};
+
+// Holds the one-operation mark for the lifetime of a reader operation.
+// Check acquired() before doing anything: a refused operation does nothing.
+class OperationMark
+{
+public:
+    explicit OperationMark(AppState& state)
+        : m_state(state), m_acquired(!state.OperationRunning)
+    {
+        if (m_acquired)
+            m_state.OperationRunning = true;
+    }
+    ~OperationMark()
+    {
+        if (m_acquired)
+            m_state.OperationRunning = false;
+    }
+    OperationMark(const OperationMark&) = delete;
+    OperationMark& operator=(const OperationMark&) = delete;
+
+    bool acquired() const { return m_acquired; }
+
+private:
+    AppState& m_state;
+    bool m_acquired;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QQueue>
+#include <QStringList>
+
+// Answers prompts from a script and records every text shown.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    QQueue<bool> yesNoAnswers;                       // empty queue answers No
+    QQueue<std::optional<QString>> openFileAnswers;  // empty queue cancels
+    QQueue<std::optional<QString>> saveFileAnswers;  // empty queue cancels
+    QStringList questions;
+    QStringList messages;
+
+    bool askYesNo(const QString& text) override
+    {
+        questions << text;
+        return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
+    }
+    void inform(const QString& text) override { messages << text; }
+    std::optional<QString> chooseOpenFile(const QString&) override
+    {
+        return openFileAnswers.isEmpty() ? std::nullopt : openFileAnswers.dequeue();
+    }
+    std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
+    {
+        return saveFileAnswers.isEmpty() ? std::nullopt : saveFileAnswers.dequeue();
+    }
+};
