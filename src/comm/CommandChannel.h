@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+
+class AppState;
+class Link;
+class QTimer;
+
+// One command out, one reply line back, over whichever link LinkMode picks.
+// The reply timer belongs to the main window; the channel arms it and its
+// expiry marks ReplyTimedOut.
+class CommandChannel
+{
+public:
+    static constexpr int kReplyTimeoutMs = 5000;
+    // A peer that floods without ever sending CR must not grow a reply
+    // without bound; past this size the read ends as a time-out.
+    static constexpr qsizetype kMaxReplyBytes = 64 * 1024;
+
+    CommandChannel(AppState& state, Link& serial, Link& tcp, QTimer& replyTimer);
+
+    // Sends the command text followed by CR. The outcome is in SendFailed.
+    void SendReaderCommand(const QByteArray& command);
+    // Waits for one reply line, CR removed. On time-out, reply holds what
+    // had been collected.
+    void ReadReaderLine(QByteArray& reply, bool& timedOut);
+    // Sends two CRs; failures are ignored.
+    void SendTwoReturns();
+
+    Link& activeLink() const;
+
+private:
+    void armReplyTimer();
+    void readSerialLine(QByteArray& reply, bool& timedOut);
+    void readTcpLine(QByteArray& reply, bool& timedOut);
+
+    AppState& m_state;
+    Link& m_serial;
+    Link& m_tcp;
+    QTimer& m_replyTimer;
+};
