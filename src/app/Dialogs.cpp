@@ -10,17 +10,25 @@ QString boxTitle()
 {
     return QCoreApplication::applicationName();
 }
+
+// Texts break lines with a lone CR; the box needs LF to show the break.
+QString displayed(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
 } // namespace
 
 bool QtDialogs::askYesNo(const QString& text)
 {
-    return QMessageBox::question(m_parent, boxTitle(), text, QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(m_parent, boxTitle(), displayed(text), QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 void QtDialogs::inform(const QString& text)
 {
-    QMessageBox::information(m_parent, boxTitle(), text, QMessageBox::Ok);
+    QMessageBox::information(m_parent, boxTitle(), displayed(text), QMessageBox::Ok);
 }
 
 std::optional<QString> QtDialogs::chooseOpenFile(const QString& filter)

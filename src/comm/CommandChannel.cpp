@@ -42,15 +42,14 @@ void CommandChannel::SendReaderCommand(const QByteArray& command)
         eventwait::yieldToEventLoop();
 }
 
-void CommandChannel::SendTwoReturns()
+bool CommandChannel::SendTwoReturns()
 {
-    if (!m_state.isTcp()) {
-        if (m_serial.write(QByteArray(1, kCR)))
-            m_serial.write(QByteArray(1, kCR));
-        return;
-    }
-    if (m_tcp.write(QByteArray(2, kCR)))
-        eventwait::yieldToEventLoop();
+    if (!m_state.isTcp())
+        return m_serial.write(QByteArray(1, kCR)) && m_serial.write(QByteArray(1, kCR));
+    if (!m_tcp.write(QByteArray(2, kCR)))
+        return false;
+    eventwait::yieldToEventLoop();
+    return true;
 }
 
 void CommandChannel::armReplyTimer()

@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 
-class AppState;
+struct AppState;
 class Link;
 class QTimer;
 
@@ -24,8 +24,8 @@ public:
     // Waits for one reply line, CR removed. On time-out, reply holds what
     // had been collected.
     void ReadReaderLine(QByteArray& reply, bool& timedOut);
-    // Sends two CRs; failures are ignored.
-    void SendTwoReturns();
+    // Sends two CRs. Sets no flag; the result tells whether they went out.
+    bool SendTwoReturns();
 
     Link& activeLink() const;
 

@@ -65,7 +65,12 @@ bool SerialLink::setSettings(const QString& settings)
 
 QString SerialLink::deviceName() const
 {
-    return m_names.deviceFor(m_portNumber);
+    return deviceFor(m_portNumber);
+}
+
+QString SerialLink::deviceFor(int portNumber) const
+{
+    return m_names.deviceFor(portNumber);
 }
 
 bool SerialLink::open()

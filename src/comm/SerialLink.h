@@ -22,8 +22,9 @@ public:
 
     bool open();
     void close();
-    // Device the port number stands for right now.
+    // Device the chosen port number stands for right now.
     QString deviceName() const;
+    QString deviceFor(int portNumber) const;
 
     bool isOpen() const override { return m_port.isOpen(); }
     qint64 pending() const override;

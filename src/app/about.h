@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDialog>
+
+// The about box: a picture, the product name and the date of this version.
+class about : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit about(QWidget* parent = nullptr);
+
+    // The reader drawn for the box.
+    static QPixmap readerPicture(int size);
+};

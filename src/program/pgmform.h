@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+struct AppState;
+class CommandChannel;
+class QPlainTextEdit;
+class general;
+class wiegand;
+
+// The progress window of a programming run or a reset: every line goes to
+// the left pane; the right pane is only cleared.
+class pgmform : public QWidget
+{
+    Q_OBJECT
+public:
+    pgmform(AppState& state, CommandChannel& channel, const general& generalSetup,
+            const wiegand& proxSetup, QWidget* parent);
+
+    QPlainTextEdit* Picture1;
+    QPlainTextEdit* Picture2;
+
+    // Checks the prox settings, then sends the whole programming sequence,
+    // each command built from the setup windows at the moment it is sent.
+    void do_program();
+    // Sends the reset command; no reply is awaited.
+    void do_reset();
+
+private:
+    void appendLine(const QString& text);
+    void appendText(const QString& text);
+    void clearPanes();
+    // Steps 2 on: command text, then the reply in brackets or the step's error.
+    bool runStep(int step);
+
+    AppState& m_state;
+    CommandChannel& m_channel;
+    const general& m_general;
+    const wiegand& m_prox;
+};

@@ -1,0 +1,94 @@
+#include "Harness.h"
+
+#include "app/commandmenu.h"
+#include "app/stamain.h"
+#include "comm/commform.h"
+#include "program/pgmform.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/DigitBox.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+Harness::Harness()
+{
+    app.start();
+}
+
+Harness::~Harness() = default;
+
+stamain& Harness::main()
+{
+    return app.main();
+}
+
+commandmenu& Harness::menu()
+{
+    return app.main().menu();
+}
+
+commform& Harness::comm()
+{
+    return app.main().communications();
+}
+
+pgmform& Harness::programming()
+{
+    return app.main().programming();
+}
+
+QString Harness::connectionState()
+{
+    return menu().Label20->text();
+}
+
+void Harness::click(ClickLabel* label)
+{
+    QTest::mouseClick(label, Qt::LeftButton);
+}
+
+bool Harness::connectTcp(int port)
+{
+    if (port < 0) {
+        if (!server.listen())
+            return false;
+        port = server.port();
+    }
+    comm().Option1->setChecked(true);
+    comm().Text1->setText(QStringLiteral("127.0.0.1"));
+    comm().Text3->setText(QString::number(port));
+    click(comm().Label10);
+    return connectionState() == QLatin1String("Connected");
+}
+
+bool Harness::connectSerial()
+{
+    if (!pty.open())
+        return false;
+    app.portNames().setOverride(kPtyPort, pty.slavePath());
+    comm().Option2->setChecked(true);
+    comm().portOptions()[kPtyPort - 1]->setChecked(true);
+    click(comm().Label10);
+    return connectionState() == QLatin1String("Connected");
+}
+
+QStringList Harness::paneLines(const QString& text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void addLinkRows()
+{
+    QTest::addColumn<bool>("tcp");
+    QTest::newRow("tcp") << true;
+    QTest::newRow("serial") << false;
+}
+
+bool connectByRow(Harness& harness, bool tcp)
+{
+    return tcp ? harness.connectTcp() : harness.connectSerial();
+}

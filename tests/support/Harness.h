@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ScriptedDialogs.h"
+#include "SimPty.h"
+#include "SimReader.h"
+#include "SimTcpServer.h"
+#include "app/UtilityApp.h"
+
+#include <QStringList>
+
+class commandmenu;
+class commform;
+class pgmform;
+class stamain;
+class ClickLabel;
+
+// A started utility with scripted dialogs and a simulated reader it can
+// reach over TCP on 127.0.0.1 or over a pseudo-terminal put in a port's place.
+class Harness
+{
+public:
+    // The port option the pseudo-terminal stands in for.
+    static constexpr int kPtyPort = 3;
+
+    Harness();
+    ~Harness();
+
+    ScriptedDialogs dialogs;
+    sim::SimReader reader;
+    sim::SimTcpServer server{reader};
+    sim::SimPty pty{reader};
+    UtilityApp app{&dialogs};
+
+    AppState& state() { return app.state(); }
+    stamain& main();
+    commandmenu& menu();
+    commform& comm();
+    pgmform& programming();
+
+    QString connectionState();
+    static void click(ClickLabel* label);
+
+    // Chooses TCP/IP to 127.0.0.1 at the given port (the sim's by default) and connects.
+    bool connectTcp(int port = -1);
+    // Chooses the serial port standing for the pseudo-terminal and connects.
+    bool connectSerial();
+
+    // Lines of a pane, without the empty text after the last line end.
+    static QStringList paneLines(const QString& text);
+};
+
+// Both links, for data-driven tests: a "tcp" column of type bool.
+void addLinkRows();
+bool connectByRow(Harness& harness, bool tcp);
