@@ -1,0 +1,217 @@
+#include "SimReader.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+const QByteArray unknownCommandReply = "?";
+const QByteArray acceptedReply = "OK";
+
+// The entry whose key is the longest prefix of text, so that "lr" can live beside "l".
+template <typename T>
+const T* longestPrefixMatch(const QMap<QByteArray, T>& table, const QByteArray& text,
+                            QByteArray* matched = nullptr)
+{
+    const T* best = nullptr;
+    qsizetype bestLength = -1;
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        if (it.key().size() > bestLength && text.startsWith(it.key())) {
+            best = &it.value();
+            bestLength = it.key().size();
+            if (matched)
+                *matched = it.key();
+        }
+    }
+    return best;
+}
+
+QByteArray withoutLeadingNuls(const QByteArray& command)
+{
+    qsizetype start = 0;
+    while (start < command.size() && command.at(start) == '\0')
+        ++start;
+    return command.mid(start);
+}
+
+} // namespace
+
+SimReader::SimReader(QObject* parent) : QObject(parent)
+{
+    m_delayTimer.setSingleShot(true);
+    m_delayTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_delayTimer, &QTimer::timeout, this, &SimReader::sendDue);
+    m_clock.start();
+
+    addHandler("V", [this](const QByteArray&) { return Reply(m_state.firmwareVersion); });
+
+    // Programming commands and the length of the value each carries.
+    addParameterCommand("X073", 5);
+    addParameterCommand("X121", 3);
+    addParameterCommand("X122", 6);
+    for (const char* letters : {"X074", "X076", "X078", "X081", "X083", "X085"})
+        addParameterCommand(letters, 15);
+    for (const char* letters : {"X075", "X077", "X079"})
+        addParameterCommand(letters, 12);
+    for (const char* letters : {"X080", "X082", "X084"})
+        addParameterCommand(letters, 10);
+    addParameterCommand("\\", 5);
+    addParameterCommand("g", 5);
+    addParameterCommand("h", 10);
+
+    // Reset arrives as NUL "U1"; a resetting reader has nothing to say.
+    addHandler("U1", [this](const QByteArray&) {
+        ++m_state.resetCount;
+        return Reply();
+    });
+}
+
+void SimReader::addHandler(const QByteArray& letters, Handler handler)
+{
+    m_handlers.insert(letters, std::move(handler));
+}
+
+void SimReader::addParameterCommand(const QByteArray& letters, int length)
+{
+    addHandler(letters, [this, letters, length](const QByteArray& argument) {
+        // Kept even when malformed, so a test can see what the utility actually sent.
+        m_state.parameters.insert(letters, argument);
+        return Reply(argument.size() == length ? acceptedReply : unknownCommandReply);
+    });
+}
+
+void SimReader::receive(const QByteArray& bytes, const QObject* link)
+{
+    m_received += bytes;
+    m_lastLink = link;
+    m_partial[link] += bytes;
+    // Looked up on every pass: handling a command may drop the link and forget its bytes.
+    for (auto it = m_partial.find(link); it != m_partial.end(); it = m_partial.find(link)) {
+        const qsizetype end = it->indexOf('\r');
+        if (end < 0)
+            break;
+        const QByteArray command = it->left(end);
+        it->remove(0, end + 1);
+        if (!command.isEmpty())
+            handleCommand(command, link);
+    }
+}
+
+void SimReader::handleCommand(const QByteArray& command, const QObject* link)
+{
+    m_commands.append(command);
+    emit commandReceived(command);
+
+    const QByteArray text = withoutLeadingNuls(command);
+    QByteArray letters;
+    const Handler* handler = longestPrefixMatch(m_handlers, text, &letters);
+    Reply reply = handler ? (*handler)(text.mid(letters.size())) : Reply(unknownCommandReply);
+
+    if (const Override* configured = longestPrefixMatch(m_overrides, text)) {
+        switch (configured->kind) {
+        case Override::Answer:
+            reply = configured->replyLine;
+            break;
+        case Override::Silent:
+            reply.reset();
+            break;
+        case Override::Close:
+            output({}, true, link);
+            return;
+        }
+    }
+    if (reply)
+        output(m_chatterBefore + *reply + m_lineEnding + m_chatterAfter, false, link);
+}
+
+void SimReader::output(QByteArray bytes, bool close, const QObject* link)
+{
+    if (m_replyDelayMs <= 0 && m_queue.isEmpty()) {
+        if (close)
+            emit closeRequested(link);
+        else
+            emit send(bytes, link);
+        return;
+    }
+    // Queued even without a delay while earlier replies still wait, to keep their order.
+    m_queue.append(
+        {m_clock.elapsed() + std::max(m_replyDelayMs, 0), std::move(bytes), close, link});
+    if (!m_delayTimer.isActive())
+        m_delayTimer.start(int(std::max<qint64>(m_queue.first().dueMs - m_clock.elapsed(), 0)));
+}
+
+void SimReader::sendDue()
+{
+    // Emitting may drop the link, which empties the queue: check it on every pass.
+    while (!m_queue.isEmpty() && m_queue.first().dueMs <= m_clock.elapsed()) {
+        const Outgoing next = m_queue.takeFirst();
+        if (next.close)
+            emit closeRequested(next.link);
+        else
+            emit send(next.bytes, next.link);
+    }
+    if (!m_queue.isEmpty() && !m_delayTimer.isActive())
+        m_delayTimer.start(int(std::max<qint64>(m_queue.first().dueMs - m_clock.elapsed(), 0)));
+}
+
+void SimReader::linkReset(const QObject* link)
+{
+    m_partial.remove(link);
+    m_queue.removeIf([link](const Outgoing& item) { return item.link == link; });
+    if (m_queue.isEmpty())
+        m_delayTimer.stop();
+}
+
+void SimReader::setReply(const QByteArray& commandPrefix, const QByteArray& replyLine)
+{
+    m_overrides.insert(commandPrefix, {Override::Answer, replyLine});
+}
+
+void SimReader::setSilentOn(const QByteArray& commandPrefix)
+{
+    m_overrides.insert(commandPrefix, {Override::Silent, {}});
+}
+
+void SimReader::setCloseOn(const QByteArray& commandPrefix)
+{
+    m_overrides.insert(commandPrefix, {Override::Close, {}});
+}
+
+void SimReader::clearOverrides()
+{
+    m_overrides.clear();
+}
+
+void SimReader::setReplyDelay(int ms)
+{
+    m_replyDelayMs = ms;
+}
+
+void SimReader::setLineEnding(const QByteArray& ending)
+{
+    m_lineEnding = ending;
+}
+
+void SimReader::setChatterBefore(const QByteArray& bytes)
+{
+    m_chatterBefore = bytes;
+}
+
+void SimReader::setChatterAfter(const QByteArray& bytes)
+{
+    m_chatterAfter = bytes;
+}
+
+void SimReader::sendUnsolicited(const QByteArray& bytes)
+{
+    emit send(bytes, m_lastLink);
+}
+
+void SimReader::clearRecord()
+{
+    m_received.clear();
+    m_commands.clear();
+}
+
+} // namespace sim
