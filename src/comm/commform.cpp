@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QEvent>
 #include <QThread>
 
 namespace {
@@ -119,6 +120,11 @@ commform::commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& d
     connect(Label10, &ClickLabel::clicked, this, &commform::OpenLink);
     connect(Label7, &ClickLabel::clicked, this, &commform::CloseLink);
     connect(&m_tcp, &TcpLink::connectCompleted, this, [this] { m_state.TcpConnectSeen = true; });
+
+    for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
+        ports[i]->installEventFilter(this);
+        ports[i]->setToolTip(QStringLiteral("Port %1").arg(i + 1));
+    }
 }
 
 std::array<QRadioButton*, 8> commform::portOptions() const
@@ -221,18 +227,22 @@ void commform::CloseLink()
     setConnectionState(kDisconnected);
 }
 
-void commform::refreshPortToolTips()
+void commform::refreshPortToolTip(int portNumber)
 {
-    const auto ports = portOptions();
-    for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
-        const QString device = m_serial.deviceFor(i + 1);
-        ports[i]->setToolTip(device.isEmpty() ? QStringLiteral("No such port on this computer")
-                                              : device);
-    }
+    const QString device = m_serial.deviceFor(portNumber);
+    portOptions()[portNumber - 1]->setToolTip(
+        device.isEmpty() ? QStringLiteral("No such port on this computer") : device);
 }
 
-void commform::showEvent(QShowEvent* event)
+bool commform::eventFilter(QObject* watched, QEvent* event)
 {
-    refreshPortToolTips();
-    QWidget::showEvent(event);
+    // Adapters come and go, so the device is looked up when the tip is shown.
+    if (event->type() == QEvent::ToolTip) {
+        const auto ports = portOptions();
+        for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
+            if (ports[i] == watched)
+                refreshPortToolTip(i + 1);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }

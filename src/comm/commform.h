@@ -69,13 +69,13 @@ signals:
     void connectionStateChanged(const QString& text);
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setConnectionState(const char* text);
     QString connectionState() const;
     bool openTcp();
-    void refreshPortToolTips();
+    void refreshPortToolTip(int portNumber);
 
     AppState& m_state;
     SerialLink& m_serial;

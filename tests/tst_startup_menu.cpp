@@ -1,0 +1,268 @@
+// What the user sees right after start-up, and how the command menu reacts.
+#include "Harness.h"
+
+#include "app/commandmenu.h"
+#include "app/stamain.h"
+#include "comm/commform.h"
+#include "config/general.h"
+#include "config/wiegand.h"
+#include "program/pgmform.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/DigitBox.h"
+
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+const QColor kYellow(255, 255, 0);
+const QColor kWhite(255, 255, 255);
+const QColor kLightGreen(0, 255, 0);
+
+// Entries in menu order, with their captions.
+QList<std::pair<ClickLabel*, QString>> mainEntries(commandmenu& m)
+{
+    return {{m.Label3, "Communications"}, {m.Label1, "Terminal Mode"},
+            {m.Label2, "General Setup"},  {m.Label9, "Prox Setup"},
+            {m.Label5, "Utilities"},      {m.Label10, "Program Reader"},
+            {m.Label7, "Reset Reader"},   {m.Label4, "Flash New Firmware"}};
+}
+
+// The entry shown in yellow; all others must be white.
+QString highlighted(commandmenu& m)
+{
+    QString yellow;
+    for (const auto& [label, caption] : mainEntries(m)) {
+        if (label->textColor() == kYellow)
+            yellow += caption;
+        else if (label->textColor() != kWhite)
+            return QStringLiteral("bad colour on ") + caption;
+    }
+    return yellow;
+}
+
+// The working window a user sees in the middle of the working area.
+QWidget* frontWindow(Harness& h)
+{
+    QWidget* area = h.main().workArea();
+    const QPoint middle(area->width() * 2 / 3, area->height() / 2);
+    QWidget* w = area->childAt(middle);
+    while (w && w->parentWidget() != area)
+        w = w->parentWidget();
+    return w;
+}
+
+} // namespace
+
+class StartupMenuTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startUpState()
+    {
+        Harness h;
+        const AppState& s = h.state();
+        QCOMPARE(s.LinkMode, 2);
+        QCOMPARE(s.ComPortNumber, 2);
+        QCOMPARE(s.BaudRate, 9600);
+        QCOMPARE(s.RemotePortText, QStringLiteral("57"));
+        QCOMPARE(s.RemoteAddress, QStringLiteral("192.168.1.100"));
+        QVERIFY(!s.StopMonitor && !s.TcpTerminalOpen && !s.ReplyTimedOut && !s.SendFailed);
+        QVERIFY(h.comm().Option2->isChecked() && h.comm().Option8->isChecked() &&
+                h.comm().Option11->isChecked());
+
+        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+        QCOMPARE(highlighted(h.menu()), QStringLiteral("Communications"));
+        QCOMPARE(frontWindow(h), static_cast<QWidget*>(&h.comm()));
+        QVERIFY(h.menu().isVisible());
+        QVERIFY(!h.main().generalSetup().isVisible());
+        QVERIFY(!h.main().proxSetup().isVisible());
+        QVERIFY(!h.main().Timer1.isActive());
+    }
+
+    void digitsForBits_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("digits");
+        const int rows[][2] = {{0, 0},   {1, 1},   {3, 1},   {4, 2},   {7, 3},
+                               {10, 4},  {14, 5},  {16, 5},  {17, 6},  {24, 8},
+                               {26, 8},  {32, 10}, {34, 11}, {63, 19}, {64, 20},
+                               {65, 0}};
+        for (const auto& row : rows)
+            QTest::newRow(qPrintable(QString::number(row[0]))) << row[0] << row[1];
+    }
+    void digitsForBits()
+    {
+        QFETCH(int, bits);
+        QFETCH(int, digits);
+        Harness h;
+        QCOMPARE(h.state().DigitsForBits[bits], digits);
+    }
+
+    void mainWindowAndPlacement()
+    {
+        Harness h;
+        stamain& m = h.main();
+        QCOMPARE(m.windowTitle(), QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
+        QCOMPARE(m.menuBar()->actions().size(), 1);
+        QCOMPARE(m.menuBar()->actions().first()->text(), QStringLiteral("About          "));
+        const int dpi = m.logicalDpiX();
+        QCOMPARE(m.height(), 8500 * dpi / 1440);
+        QCOMPARE(h.menu().geometry(), QRect(0, 0, 2500 * dpi / 1440, m.workArea()->height()));
+        QCOMPARE(h.menu().palette().color(QPalette::Window), QColor(0, 128, 128));
+        // Working windows lie right of the menu, at the working area's full size.
+        for (QWidget* w : {static_cast<QWidget*>(&h.comm()),
+                           static_cast<QWidget*>(&m.generalSetup()),
+                           static_cast<QWidget*>(&m.proxSetup()),
+                           static_cast<QWidget*>(&m.programming())}) {
+            QCOMPARE(w->x(), h.menu().width() + 1);
+            QCOMPARE(w->y(), 0);
+            QCOMPARE(w->x() + w->width(), m.workArea()->width());
+            QCOMPARE(w->height(), m.workArea()->height());
+        }
+    }
+
+    void stateLabelBlinks()
+    {
+        Harness h;
+        ClickLabel* label = h.menu().Label20;
+        QCOMPARE(label->textColor(), kYellow);
+        QTRY_COMPARE_WITH_TIMEOUT(label->textColor(), kLightGreen, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(label->textColor(), kYellow, 1000);
+        QVERIFY(h.connectTcp());
+        const QColor now = label->textColor();
+        QTRY_VERIFY_WITH_TIMEOUT(label->textColor() != now, 1000);
+    }
+
+    void windowEntriesWorkWithoutALink_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("general") << 2 << "General Setup";
+        QTest::newRow("prox") << 3 << "Prox Setup";
+        QTest::newRow("communications") << 0 << "Communications";
+    }
+    void windowEntriesWorkWithoutALink()
+    {
+        QFETCH(int, entry);
+        QFETCH(QString, caption);
+        Harness h;
+        Harness::click(h.menu().Label9); // something other than the start-up choice
+        h.state().StopMonitor = false;
+        Harness::click(mainEntries(h.menu())[entry].first);
+        QCOMPARE(highlighted(h.menu()), caption);
+        QVERIFY(h.state().StopMonitor);
+        QWidget* expected = entry == 2   ? static_cast<QWidget*>(&h.main().generalSetup())
+                            : entry == 3 ? static_cast<QWidget*>(&h.main().proxSetup())
+                                         : static_cast<QWidget*>(&h.comm());
+        QCOMPARE(frontWindow(h), expected);
+    }
+
+    void readerEntriesDoNothingWhileDisconnected_data()
+    {
+        QTest::addColumn<int>("entry");
+        for (int entry : {1, 4, 5, 6, 7})
+            QTest::newRow(qPrintable(QString::number(entry))) << entry;
+    }
+    void readerEntriesDoNothingWhileDisconnected()
+    {
+        QFETCH(int, entry);
+        Harness h;
+        h.dialogs.yesNoAnswers << true;
+        Harness::click(mainEntries(h.menu())[entry].first);
+        QCOMPARE(highlighted(h.menu()), QStringLiteral("Communications"));
+        QCOMPARE(frontWindow(h), static_cast<QWidget*>(&h.comm()));
+        QVERIFY(h.dialogs.questions.isEmpty());
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.reader.received().isEmpty());
+    }
+
+    // Declining keeps the new highlight and sends nothing.
+    void confirmationsDeclined_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("program") << 5
+                                 << "Do you want to program the reader with the options you have "
+                                    "specified?\rAll data will be lost in the reader"
+                                 << "Program Reader";
+        QTest::newRow("reset") << 6 << "Do you want to reset the reader?" << "Reset Reader";
+    }
+    void confirmationsDeclined()
+    {
+        QFETCH(int, entry);
+        QFETCH(QString, question);
+        QFETCH(QString, caption);
+        Harness h;
+        QVERIFY(h.connectTcp());
+        h.dialogs.yesNoAnswers << false;
+        Harness::click(mainEntries(h.menu())[entry].first);
+        QCOMPARE(h.dialogs.questions, QStringList{question});
+        QCOMPARE(highlighted(h.menu()), caption);
+        QCOMPARE(frontWindow(h), static_cast<QWidget*>(&h.comm()));
+        QTest::qWait(50);
+        QVERIFY(h.reader.received().isEmpty());
+    }
+
+    void firmwareNeeds9600BaudOnSerialOnly_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<int>("baudIndex");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("serial 19200") << false << 1 << true;
+        QTest::newRow("serial 115200") << false << 4 << true;
+        QTest::newRow("serial 9600") << false << 0 << false;
+        QTest::newRow("tcp 57600") << true << 3 << false;
+    }
+    void firmwareNeeds9600BaudOnSerialOnly()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(int, baudIndex);
+        QFETCH(bool, refused);
+        Harness h;
+        h.comm().baudOptions()[baudIndex].option->setChecked(true);
+        QVERIFY(connectByRow(h, tcp));
+        Harness::click(h.menu().Label2);
+        Harness::click(h.menu().Label4);
+        if (refused) {
+            QCOMPARE(h.dialogs.messages,
+                     QStringList{"Controller must be programmed to 9600 baud before reflashing"});
+            QCOMPARE(highlighted(h.menu()), QStringLiteral("General Setup"));
+        } else {
+            QVERIFY(h.dialogs.messages.isEmpty());
+            QCOMPARE(highlighted(h.menu()), QStringLiteral("Flash New Firmware"));
+        }
+    }
+
+    void bootExtensionEntryIsSwitchedOff()
+    {
+        Harness h;
+        QVERIFY(h.connectTcp());
+        ClickLabel* entry = h.menu().Label6;
+        QCOMPARE(entry->text(), QStringLiteral("d/l boot2"));
+        QVERIFY(!entry->isEnabled());
+        QVERIFY(entry->y() > h.menu().Label4->y());
+        QVERIFY(entry->y() < h.menu().Label20->y());
+        Harness::click(entry);
+        QCOMPARE(highlighted(h.menu()), QStringLiteral("Communications"));
+    }
+
+    void utilitiesAndTerminalNeedALink()
+    {
+        Harness h;
+        QVERIFY(h.connectTcp());
+        Harness::click(h.menu().Label5);
+        QCOMPARE(highlighted(h.menu()), QStringLiteral("Utilities"));
+        QVERIFY(h.state().StopMonitor);
+        h.state().StopMonitor = true;
+        Harness::click(h.menu().Label1);
+        QCOMPARE(highlighted(h.menu()), QStringLiteral("Terminal Mode"));
+    }
+};
+
+QTEST_MAIN(StartupMenuTest)
+#include "tst_startup_menu.moc"
