@@ -1,0 +1,281 @@
+// "Program Reader" and "Reset Reader" through the menu, checked against the
+// progress pane and the commands the simulated reader received.
+#include "Harness.h"
+
+#include "app/commandmenu.h"
+#include "app/stamain.h"
+#include "comm/commform.h"
+#include "config/general.h"
+#include "config/wiegand.h"
+#include "program/pgmform.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/DigitBox.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QTest>
+
+namespace {
+
+const QByteArray kVersion = "KARVEL READER SIM V1.00";
+
+QList<QByteArray> startUpCommands()
+{
+    return {"V",
+            "X07310100",
+            "X121110",
+            "X122015000",
+            "X074026002080010160",
+            "X075000000030500",
+            "X076000000000000000",
+            "X077000000000000",
+            "X078000000000000000",
+            "X079000000000000",
+            "X0800000000000",
+            "X081000000000000000",
+            "X0820000000000",
+            "X083000000000000000",
+            "X0840000000000",
+            "X085000000000000000",
+            "\\20100",
+            "g     ",
+            "h          "};
+}
+
+QStringList paneOf(Harness& h)
+{
+    return Harness::paneLines(h.programming().Picture1->toPlainText());
+}
+
+void program(Harness& h)
+{
+    h.dialogs.yesNoAnswers << true;
+    Harness::click(h.menu().Label10);
+}
+
+} // namespace
+
+class ProgrammingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startUpValuesProgramTheWholeSequence_data() { addLinkRows(); }
+    void startUpValuesProgramTheWholeSequence()
+    {
+        QFETCH(bool, tcp);
+        Harness h;
+        QVERIFY(connectByRow(h, tcp));
+        program(h);
+
+        QStringList expected{"Checking Parameters", "Starting Communications", kVersion};
+        for (const QByteArray& command : startUpCommands().mid(1))
+            expected << QString::fromLatin1(command) + "  [OK]";
+        expected << " " << "Programming Complete";
+        QCOMPARE(paneOf(h), expected);
+        QCOMPARE(h.programming().Picture2->toPlainText(), QString());
+        QCOMPARE(h.reader.commands(), startUpCommands());
+        QVERIFY(h.reader.received().startsWith("\r\rV\rX07310100\r"));
+        QCOMPARE(h.reader.parameter("X122"), QByteArray("015000"));
+        QVERIFY(!h.state().OperationRunning);
+    }
+
+    // The run stops at the first command that gets no reply and sends nothing after it.
+    void readerStopsAnswering_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QByteArray>("silentOn");
+        QTest::addColumn<QStringList>("tail");
+        QTest::addColumn<int>("commandsSent");
+        QTest::newRow("serial X121") << false << QByteArray("X121")
+                                     << QStringList{"X07310100  [OK]", "X121110 ", "Error 121"}
+                                     << 3;
+        QTest::newRow("tcp V") << true << QByteArray("V")
+                               << QStringList{"Checking Parameters", "Starting Communications",
+                                              "Error 000"}
+                               << 1;
+        QTest::newRow("tcp h") << true << QByteArray("h")
+                               << QStringList{"g       [OK]", "h           ", "Error h command"}
+                               << 19;
+    }
+    void readerStopsAnswering()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QByteArray, silentOn);
+        QFETCH(QStringList, tail);
+        QFETCH(int, commandsSent);
+        Harness h;
+        QVERIFY(connectByRow(h, tcp));
+        h.reader.setSilentOn(silentOn);
+        program(h);
+        const QStringList pane = paneOf(h);
+        QCOMPARE(pane.mid(pane.size() - tail.size()), tail);
+        QTest::qWait(100);
+        QCOMPARE(h.reader.commands(), startUpCommands().mid(0, commandsSent));
+    }
+
+    void invalidFormatsStopBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<int>("text1Index");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("maskIndex");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("empty format box") << 29 << "" << -1
+                                          << "Error - Empty field in wiegand/prox formatting";
+        QTest::newRow("empty mask box") << -1 << "" << 14
+                                        << "Error - Empty field in wiegand/prox masking";
+        QTest::newRow("both empty") << 0 << "" << 0
+                                    << "Error - Empty field in wiegand/prox formatting";
+        QTest::newRow("id beyond end")
+            << 0 << "12" << -1 << "Error - Wie/prox format 1 - id field goes beyond end of bit stream";
+        QTest::newRow("format 2 site start 0")
+            << 12 << "8" << -1
+            << "Error - Wie/prox format 2 - site field has a length but specifies start of 0";
+    }
+    void invalidFormatsStopBeforeAnythingIsSent()
+    {
+        QFETCH(int, text1Index);
+        QFETCH(QString, value);
+        QFETCH(int, maskIndex);
+        QFETCH(QString, line);
+        Harness h;
+        QVERIFY(h.connectTcp());
+        wiegand& prox = h.main().proxSetup();
+        if (text1Index >= 0)
+            prox.Text1[text1Index]->setText(value);
+        if (maskIndex >= 0)
+            prox.Text3[maskIndex]->clear();
+        program(h);
+        QCOMPARE(paneOf(h), (QStringList{"Checking Parameters", line}));
+        QTest::qWait(100);
+        QVERIFY(h.reader.received().isEmpty());
+    }
+
+    void warningsDoNotStopTheRun()
+    {
+        Harness h;
+        QVERIFY(h.connectSerial());
+        h.main().proxSetup().Text1[7]->setText(QStringLiteral("4"));
+        program(h);
+        const QStringList pane = paneOf(h);
+        QCOMPARE(pane.mid(0, 3),
+                 (QStringList{"Checking Parameters",
+                              "Warning - Wie/prox format 1 - id bit length may not fit in "
+                              "character size",
+                              "Starting Communications"}));
+        QCOMPARE(pane.constLast(), QStringLiteral("Programming Complete"));
+        QCOMPARE(h.reader.parameter("X075"), QByteArray("000000030400"));
+    }
+
+    // Values are sent as typed, padded and cut to their field.
+    void editedSettingsReachTheReader()
+    {
+        Harness h;
+        QVERIFY(h.connectTcp());
+        general& gen = h.main().generalSetup();
+        gen.Text5[7]->setText(QStringLiteral("42"));
+        gen.Text5[8]->setText(QStringLiteral("1234567890"));
+        gen.Text5[0]->clear();
+        gen.Text5[3]->clear();
+        gen.Check8->setCheckState(Qt::PartiallyChecked);
+        gen.Check7->setChecked(true);
+        wiegand& prox = h.main().proxSetup();
+        prox.Check4->setChecked(true); // Const of mask 1, row 1
+        prox.Text3[0]->setText(QStringLiteral("5"));
+        prox.Check1->setCheckState(Qt::PartiallyChecked);
+        prox.Check2->setChecked(true);
+        prox.Text1[16]->setText(QStringLiteral("7"));
+        program(h);
+        QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
+        QCOMPARE(h.reader.parameter("g"), QByteArray("   42"));
+        QCOMPARE(h.reader.parameter("h"), QByteArray("1234567890"));
+        QCOMPARE(h.reader.parameter("\\"), QByteArray("00110"));
+        QCOMPARE(h.reader.parameter("X122"), QByteArray("000000"));
+        QCOMPARE(h.reader.parameter("X073"), QByteArray("10100"));
+        QCOMPARE(h.reader.parameter("X080"), QByteArray("0000500000"));
+        QCOMPARE(h.reader.parameter("X074"), QByteArray("026002080010161"));
+        QCOMPARE(h.reader.parameter("X076"), QByteArray("007000000000000"));
+    }
+
+    void resetReader_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<bool>("broken");
+        QTest::newRow("tcp working") << true << false;
+        QTest::newRow("serial working") << false << false;
+        QTest::newRow("tcp broken") << true << true;
+        QTest::newRow("serial broken") << false << true;
+    }
+    void resetReader()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(bool, broken);
+        Harness h;
+        QVERIFY(connectByRow(h, tcp));
+        program(h);
+        QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
+        h.programming().Picture2->setPlainText(QStringLiteral("left over"));
+        h.reader.clearRecord();
+        if (broken) {
+            tcp ? h.server.dropClient() : h.pty.close();
+            QTRY_VERIFY(!h.main().channel().activeLink().isOpen());
+        }
+        h.dialogs.yesNoAnswers << true;
+        Harness::click(h.menu().Label7);
+        const QStringList expected = broken ? QStringList{"Resetting Reader"}
+                                            : QStringList{"Resetting Reader", "Reset Complete"};
+        QCOMPARE(paneOf(h), expected);
+        QCOMPARE(h.programming().Picture2->toPlainText(), QString());
+        if (!broken) {
+            QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
+            QCOMPARE(h.reader.resetCount(), 1);
+        }
+    }
+
+    // One reader operation at a time: a second start inside a run sends nothing.
+    void secondStartDuringARunDoesNothing()
+    {
+        Harness h;
+        QVERIFY(h.connectTcp());
+        h.reader.setReplyDelay(20);
+        h.dialogs.yesNoAnswers << true << true << true;
+        bool clickedInside = false;
+        QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.reader,
+                         [&](const QByteArray& command) {
+                             if (command.startsWith("X074") && !clickedInside) {
+                                 clickedInside = true;
+                                 Harness::click(h.menu().Label10);
+                                 Harness::click(h.menu().Label7);
+                             }
+                         });
+        Harness::click(h.menu().Label10);
+        QVERIFY(clickedInside);
+        QCOMPARE(h.dialogs.questions.size(), 1);
+        QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
+        QCOMPARE(h.reader.commands(), startUpCommands());
+        QCOMPARE(h.reader.resetCount(), 0);
+    }
+
+    // A failed send before the run must not stop a later run on a working link.
+    void runAfterAFailedSendProgramsNormally()
+    {
+        Harness h;
+        QVERIFY(h.connectTcp());
+        h.server.dropClient();
+        QTRY_VERIFY(!h.main().tcpclient.isOpen());
+        h.dialogs.yesNoAnswers << true;
+        Harness::click(h.menu().Label7);
+        QVERIFY(h.state().SendFailed);
+        program(h);
+        QCOMPARE(paneOf(h), QStringList{"Checking Parameters"});
+
+        Harness::click(h.comm().Label7);
+        QVERIFY(h.connectTcp(h.server.port()));
+        program(h);
+        QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
+        QCOMPARE(h.reader.commands().mid(h.reader.commands().size() - 19), startUpCommands());
+    }
+};
+
+QTEST_MAIN(ProgrammingTest)
+#include "tst_programming.moc"
