@@ -1,0 +1,10 @@
+#pragma once
+
+#include "program/ProgrammingCommands.h"
+
+class general;
+class wiegand;
+
+// What the settings windows show right now, for building reader commands.
+GeneralValues readGeneralValues(const general& window);
+ProxValues readProxValues(const wiegand& window);
