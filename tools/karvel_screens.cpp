@@ -1,0 +1,77 @@
+// Drives the utility against an in-process simulated reader on 127.0.0.1
+// and saves what the main window shows at each step as a PNG file.
+#include "SimReader.h"
+#include "SimTcpServer.h"
+#include "app/Dialogs.h"
+#include "app/UtilityApp.h"
+#include "app/commandmenu.h"
+#include "app/stamain.h"
+#include "comm/commform.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/DigitBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTextStream>
+
+namespace {
+
+class YesDialogs : public Dialogs
+{
+public:
+    bool askYesNo(const QString&) override { return true; }
+    void inform(const QString&) override {}
+    std::optional<QString> chooseOpenFile(const QString&) override { return std::nullopt; }
+    std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
+    {
+        return std::nullopt;
+    }
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(folder);
+
+    sim::SimReader reader;
+    sim::SimTcpServer server(reader);
+    if (!server.listen()) {
+        QTextStream(stderr) << "cannot listen on 127.0.0.1\n";
+        return 1;
+    }
+
+    YesDialogs dialogs;
+    UtilityApp utility(&dialogs);
+    utility.start();
+    stamain& main = utility.main();
+    commandmenu& menu = main.menu();
+
+    auto save = [&](const char* name) {
+        QApplication::processEvents();
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name) + ".png";
+        main.grab().save(path);
+        QTextStream(stdout) << path << '\n';
+    };
+
+    save("start-up");
+    commform& comm = main.communications();
+    comm.Option1->setChecked(true);
+    comm.Text1->setText(QStringLiteral("127.0.0.1"));
+    comm.Text3->setText(QString::number(server.port()));
+    emit comm.Label10->clicked();
+    save("connected");
+    emit menu.Label2->clicked();
+    save("general-setup");
+    emit menu.Label9->clicked();
+    save("prox-setup");
+    emit menu.Label10->clicked();
+    save("programmed");
+    emit menu.Label7->clicked();
+    save("reset");
+    return 0;
+}
