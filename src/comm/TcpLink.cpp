@@ -2,8 +2,13 @@
 
 TcpLink::TcpLink(QObject* parent) : Link(parent)
 {
-    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(&m_socket, &QTcpSocket::connected, this, &TcpLink::connectCompleted);
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        // Commands are a few bytes each; without this the kernel holds one back
+        // until the previous unanswered send (the two returns) is acknowledged.
+        // The option only takes on a connected socket.
+        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        emit connectCompleted();
+    });
 }
 
 void TcpLink::connectTo(const QString& host, quint16 port)
