@@ -161,36 +161,33 @@ void commandmenu::utilitiesClicked()
 
 void commandmenu::programClicked()
 {
-    AppState& state = m_main.state();
-    if (state.OperationRunning)
-        return;
-    state.StopMonitor = true;
-    if (!connected())
-        return;
-    highlight(Label10);
-    if (!m_main.dialogs().askYesNo(
-            QStringLiteral("Do you want to program the reader with the options you have "
-                           "specified?\rAll data will be lost in the reader")))
-        return;
-    pgmform& window = m_main.programming();
-    stamain::bringToFront(&window);
-    window.do_program();
+    runConfirmed(Label10,
+                 QStringLiteral("Do you want to program the reader with the options you have "
+                                "specified?\rAll data will be lost in the reader"),
+                 &pgmform::do_program);
 }
 
 void commandmenu::resetClicked()
 {
+    runConfirmed(Label7, QStringLiteral("Do you want to reset the reader?"), &pgmform::do_reset);
+}
+
+void commandmenu::runConfirmed(ClickLabel* entry, const QString& question,
+                               void (pgmform::*operation)())
+{
     AppState& state = m_main.state();
+    // Inside a running reader operation a second one would steal its replies.
     if (state.OperationRunning)
         return;
     state.StopMonitor = true;
     if (!connected())
         return;
-    highlight(Label7);
-    if (!m_main.dialogs().askYesNo(QStringLiteral("Do you want to reset the reader?")))
+    highlight(entry);
+    if (!m_main.dialogs().askYesNo(question))
         return;
     pgmform& window = m_main.programming();
     stamain::bringToFront(&window);
-    window.do_reset();
+    (window.*operation)();
 }
 
 bool commandmenu::downloadRefused()

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class ClickLabel;
+class pgmform;
 class stamain;
 
 // The teal strip at the left of the main window from which every command is
@@ -53,6 +54,8 @@ protected:
 private:
     ClickLabel* addEntry(const QString& caption, int topTwips);
     void highlight(ClickLabel* entry);
+    // Program and reset: connection check, highlight, Yes/No, then the run.
+    void runConfirmed(ClickLabel* entry, const QString& question, void (pgmform::*operation)());
     // Firmware downloads over serial need the reader at 9600 baud.
     bool downloadRefused();
 
