@@ -4,6 +4,7 @@
 #include "SimTcpServer.h"
 #include "app/Dialogs.h"
 #include "app/UtilityApp.h"
+#include "app/about.h"
 #include "app/commandmenu.h"
 #include "app/stamain.h"
 #include "comm/commform.h"
@@ -73,5 +74,11 @@ int main(int argc, char* argv[])
     save("programmed");
     emit menu.Label7->clicked();
     save("reset");
+
+    about box(&main);
+    box.show();
+    QApplication::processEvents();
+    box.grab().save(folder + QStringLiteral("/about.png"));
+    QTextStream(stdout) << folder << "/about.png\n";
     return 0;
 }
