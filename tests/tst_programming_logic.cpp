@@ -1,3 +1,7 @@
+// Command building and prox validation below the windows. tst_programming.cpp
+// already programs the start-up values end to end; this covers what a run
+// through the windows does not reach: field widths, control mapping with
+// distinct values, and every validation message.
 #include "app/DigitsForBits.h"
 #include "program/ProgrammingCommands.h"
 #include "program/ProxValidation.h"
@@ -6,80 +10,59 @@
 
 namespace {
 
-// The controls as the program starts.
-GeneralValues startupGeneral()
-{
-    GeneralValues g;
-    g.beepOnGoodRead = Qt::Checked;
-    g.hid = Qt::Checked;
-    g.farpointe = Qt::Checked;
-    g.includeDateTime = Qt::Checked;
-    g.lowPowerSetting = "15";
-    g.sleepTime = "0";
-    g.idLength = "20";
-    return g;
-}
-
+// The prox window as the program starts.
 ProxValues startupProx()
 {
     ProxValues p;
     p.Text1.fill("00");
-    p.Text1[3] = "26";
-    p.Text1[1] = "02", p.Text1[4] = "08", p.Text1[6] = "03";
-    p.Text1[0] = "10", p.Text1[5] = "16", p.Text1[7] = "05";
     p.Text2.fill("00");
     p.Text3.fill("000");
+    const char* format1[] = {"10", "02", "00", "26", "08", "16", "03", "05"};
+    for (int i = 0; i < 8; ++i)
+        p.Text1[i] = format1[i];
     return p;
 }
 
-// "Text1(4)=08, Text2(0)=" sets those boxes; a value may be empty or blank.
-void applyEdits(ProxValues& prox, const QString& edits)
+// "12=08,S3=,V0= " sets Text1(12), the mask Start box Text2(3) and the mask
+// Len/Value box Text3(0); a value may be empty or blank.
+void applyEdits(ProxValues& p, const QString& edits)
 {
-    for (const QString& edit : edits.split(", ", Qt::SkipEmptyParts)) {
-        const qsizetype open = edit.indexOf('('), close = edit.indexOf(')');
-        const QString box = edit.left(open);
-        const int index = edit.mid(open + 1, close - open - 1).toInt();
-        const QString value = edit.mid(close + 2);
-        QString& target = box == "Text1"   ? prox.Text1[index]
-                          : box == "Text2" ? prox.Text2[index]
-                                           : prox.Text3[index];
-        target = value;
+    for (const QString& edit : edits.split(',', Qt::SkipEmptyParts)) {
+        const QString box = edit.left(edit.indexOf('='));
+        const int i = box.mid(box[0].isDigit() ? 0 : 1).toInt();
+        (box[0] == 'S'   ? p.Text2[i]
+         : box[0] == 'V' ? p.Text3[i]
+                         : p.Text1[i]) = edit.mid(box.size() + 1);
     }
 }
 
-QString& generalText(GeneralValues& g, const QString& name)
+// The expected progress lines, from codes separated by ';': "fmt" and "mask"
+// are the empty-box errors; "2 id 0", "2 id >" and "2 id ~" are format 2's ID
+// field starting at 0, going past the end, and not fitting its characters.
+// After an error, "(stopped)" stands for nothing being sent.
+QStringList expectedLines(const QString& codes)
 {
-    const QHash<QString, QString GeneralValues::*> boxes{
-        {"lowPower", &GeneralValues::lowPowerSetting},
-        {"sleep", &GeneralValues::sleepTime},
-        {"idLength", &GeneralValues::idLength},
-        {"readerId", &GeneralValues::readerId},
-        {"description", &GeneralValues::readerDescription}};
-    return g.*boxes.value(name);
+    const QHash<QString, QString> kinds{
+        {"fmt", "Error - Empty field in wiegand/prox formatting"},
+        {"mask", "Error - Empty field in wiegand/prox masking"},
+        {"0", "Error - Wie/prox format %1 field has a length but specifies start of 0"},
+        {">", "Error - Wie/prox format %1 field goes beyond end of bit stream"},
+        {"~", "Warning - Wie/prox format %1 bit length may not fit in character size"}};
+    QStringList lines;
+    for (const QString& code : codes.split(';', Qt::SkipEmptyParts))
+        lines << kinds.value(code.section(' ', -1))
+                     .replace("%1", code.section(' ', 0, 0) + " - " + code.section(' ', 1, 1));
+    if (!lines.filter("Error").isEmpty())
+        lines << "(stopped)";
+    return lines;
 }
 
-Qt::CheckState& generalCheck(GeneralValues& g, const QString& name)
+QStringList validationLines(const ProxValues& p)
 {
-    const QHash<QString, Qt::CheckState GeneralValues::*> boxes{
-        {"beep", &GeneralValues::beepOnGoodRead},
-        {"masking", &GeneralValues::maskingOn},
-        {"hid", &GeneralValues::hid},
-        {"farpointe", &GeneralValues::farpointe},
-        {"awid", &GeneralValues::awid},
-        {"dateTime", &GeneralValues::includeDateTime},
-        {"includeId", &GeneralValues::includeReaderId},
-        {"includeDescription", &GeneralValues::includeReaderDescription}};
-    return g.*boxes.value(name);
-}
-
-const std::array<std::int16_t, 66>& digitsTable()
-{
-    static const auto table = [] {
-        std::array<std::int16_t, 66> t{};
-        fillDigitsForBits(t);
-        return t;
-    }();
-    return table;
+    std::array<std::int16_t, 66> digits{};
+    fillDigitsForBits(digits);
+    const ProxValidationResult result = validateProxSettings(p, digits);
+    return result.mayProgram ? result.lines : result.lines + QStringList{"(stopped)"};
 }
 
 } // namespace
@@ -89,200 +72,80 @@ class TestProgrammingLogic : public QObject
     Q_OBJECT
 
 private slots:
-    void startupCommands_data()
+    // Texts are right-aligned in their field, zero- or space-filled, and cut on the
+    // left. Each check box has its own pattern over the rows, so a swapped flag shows.
+    void generalValues_data()
     {
-        QTest::addColumn<int>("step");
-        QTest::addColumn<QByteArray>("command");
-        QTest::addColumn<QString>("timeoutText");
-
-        QTest::newRow("V") << 1 << QByteArray("V") << "Error 000";
-        QTest::newRow("X073") << 2 << QByteArray("X07310100") << "Error 073";
-        QTest::newRow("X121") << 3 << QByteArray("X121110") << "Error 121";
-        QTest::newRow("X122") << 4 << QByteArray("X122015000") << "Error 122";
-        QTest::newRow("X074") << 5 << QByteArray("X074026002080010160") << "Error 074";
-        QTest::newRow("X075") << 6 << QByteArray("X075000000030500") << "Error 075";
-        QTest::newRow("X076") << 7 << QByteArray("X076000000000000000") << "Error 076";
-        QTest::newRow("X077") << 8 << QByteArray("X077000000000000") << "Error 077";
-        QTest::newRow("X078") << 9 << QByteArray("X078000000000000000") << "Error 078";
-        QTest::newRow("X079") << 10 << QByteArray("X079000000000000") << "Error 079";
-        QTest::newRow("X080") << 11 << QByteArray("X0800000000000") << "Error 080";
-        QTest::newRow("X081") << 12 << QByteArray("X081000000000000000") << "Error 081";
-        QTest::newRow("X082") << 13 << QByteArray("X0820000000000") << "Error 082";
-        QTest::newRow("X083") << 14 << QByteArray("X083000000000000000") << "Error 083";
-        QTest::newRow("X084") << 15 << QByteArray("X0840000000000") << "Error 084";
-        QTest::newRow("X085") << 16 << QByteArray("X085000000000000000") << "Error 085";
-        QTest::newRow("storage") << 17 << QByteArray("\\20100") << "Error \\ command";
-        QTest::newRow("reader id") << 18 << QByteArray("g     ") << "Error g command";
-        QTest::newRow("description") << 19 << QByteArray("h          ") << "Error h command";
+        QTest::addColumn<QStringList>("texts"); // Low Power, Sleep, ID Length, Reader ID, Desc.
+        // One character per check box, in the order generalValues() sets them: '1' is checked.
+        QTest::addColumn<QString>("checks");
+        QTest::addColumn<QByteArrayList>("commands"); // steps 2, 3, 4, 17, 18 and 19
+        QTest::newRow("cut") << QStringList{"1234", "7", "123", "1234567", "123456789012"}
+                             << "10101011" << QByteArrayList{"X07310100", "X121011", "X122234007",
+                                                             "\\23011",   "g34567",  "h3456789012"};
+        QTest::newRow("padded") << QStringList{"09", "", "8", "4", "007"} << "01100110"
+                                << QByteArrayList{"X07311000", "X121010", "X122009000",
+                                                  "\\08110",   "g    4",  "h       007"};
+        QTest::newRow("sleep only") << QStringList{"", "42", "", "", ""} << "00011110"
+                                    << QByteArrayList{"X07310000", "X121101", "X122000042",
+                                                      "\\00110",   "g     ",  "h          "};
     }
-
-    void startupCommands()
+    void generalValues()
     {
-        QFETCH(int, step);
-        QFETCH(QByteArray, command);
-        QFETCH(QString, timeoutText);
-        QCOMPARE(buildStepCommand(step, startupGeneral(), startupProx()), command);
-        QCOMPARE(stepTimeoutText(step), timeoutText);
-    }
-
-    void lengthIgnoresContents_data()
-    {
-        QTest::addColumn<QString>("boxText");
-        QTest::newRow("every box empty") << "";
-        QTest::newRow("every box one digit") << "7";
-        QTest::newRow("every box longer than any field") << "123456789012";
-    }
-
-    void lengthIgnoresContents()
-    {
-        QFETCH(QString, boxText);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, checks);
+        QFETCH(QByteArrayList, commands);
         GeneralValues g;
-        for (QString* text :
+        qsizetype t = 0, c = 0;
+        for (QString* box :
              {&g.lowPowerSetting, &g.sleepTime, &g.idLength, &g.readerId, &g.readerDescription})
-            *text = boxText;
-        ProxValues p;
-        p.Text1.fill(boxText);
-        p.Text2.fill(boxText);
-        p.Text3.fill(boxText);
-
-        QList<qsizetype> lengths;
-        for (int step = 1; step <= 19; ++step)
-            lengths << buildStepCommand(step, g, p).size();
-        QCOMPARE(lengths, (QList<qsizetype>{1, 9, 7, 10, 19, 16, 19, 16, 19, 16, 14, 19, 14, 19, 14,
-                                            19, 6, 6, 11}));
+            *box = texts[t++];
+        for (Qt::CheckState* flag :
+             {&g.beepOnGoodRead, &g.maskingOn, &g.hid, &g.farpointe, &g.awid, &g.includeDateTime,
+              &g.includeReaderId, &g.includeReaderDescription})
+            *flag = checks[c++] == '1' ? Qt::Checked : Qt::Unchecked;
+        QByteArrayList built;
+        for (int step : {2, 3, 4, 17, 18, 19})
+            built << buildStepCommand(step, g, ProxValues());
+        QCOMPARE(built, commands);
     }
 
-    void generalTexts_data()
-    {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<QByteArray>("command");
-
-        const auto row = [](const char* name, const char* box, const char* text, int step,
-                            const char* command) {
-            QTest::newRow(name) << QString(box) << QString(text) << step << QByteArray(command);
-        };
-        row("low power empty", "lowPower", "", 4, "X122000000");
-        row("low power one digit", "lowPower", "7", 4, "X122007000");
-        row("low power leading zero kept", "lowPower", "09", 4, "X122009000");
-        row("low power too long", "lowPower", "1234", 4, "X122234000");
-        row("sleep after low power", "sleep", "42", 4, "X122015042");
-        row("id length empty", "idLength", "", 17, "\\00100");
-        row("id length one digit", "idLength", "8", 17, "\\08100");
-        row("id length too long", "idLength", "123", 17, "\\23100");
-        row("reader id 42", "readerId", "42", 18, "g   42");
-        row("reader id full", "readerId", "12345", 18, "g12345");
-        row("reader id too long", "readerId", "1234567", 18, "g34567");
-        row("description fills field", "description", "1234567890", 19, "h1234567890");
-        row("description short", "description", "007", 19, "h       007");
-        row("description too long", "description", "123456789012", 19, "h3456789012");
-    }
-
-    void generalTexts()
-    {
-        QFETCH(QString, box);
-        QFETCH(QString, text);
-        QFETCH(int, step);
-        QFETCH(QByteArray, command);
-        GeneralValues g = startupGeneral();
-        generalText(g, box) = text;
-        QCOMPARE(buildStepCommand(step, g, startupProx()), command);
-    }
-
-    void generalChecks_data()
-    {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<QByteArray>("command");
-
-        const auto row = [](const char* name, const char* box, Qt::CheckState state, int step,
-                            const char* command) {
-            QTest::newRow(name) << QString(box) << int(state) << step << QByteArray(command);
-        };
-        row("masking on", "masking", Qt::Checked, 2, "X07311100");
-        row("masking partial", "masking", Qt::PartiallyChecked, 2, "X07310100");
-        row("beep off", "beep", Qt::Unchecked, 2, "X07310000");
-        row("beep partial", "beep", Qt::PartiallyChecked, 2, "X07310000");
-        row("farpointe off", "farpointe", Qt::Unchecked, 3, "X121010");
-        row("hid partial", "hid", Qt::PartiallyChecked, 3, "X121100");
-        row("awid on", "awid", Qt::Checked, 3, "X121111");
-        row("date/time partial", "dateTime", Qt::PartiallyChecked, 17, "\\20000");
-        row("include id", "includeId", Qt::Checked, 17, "\\20110");
-        row("include description", "includeDescription", Qt::Checked, 17, "\\20101");
-    }
-
-    void generalChecks()
-    {
-        QFETCH(QString, box);
-        QFETCH(int, state);
-        QFETCH(int, step);
-        QFETCH(QByteArray, command);
-        GeneralValues g = startupGeneral();
-        generalCheck(g, box) = Qt::CheckState(state);
-        QCOMPARE(buildStepCommand(step, g, startupProx()), command);
-    }
-
+    // One Lsb box at a time, with Text1(i) holding 100 + i so that a Z3 field shows 1ii
+    // and a Z2 field ii: both commands of the box's format.
     void formatFields_data()
     {
         QTest::addColumn<int>("lsbCheck");
         QTest::addColumn<int>("step");
-        QTest::addColumn<QByteArray>("command");
-
-        const auto row = [](const char* name, int lsbCheck, int step, const char* command) {
-            QTest::newRow(name) << lsbCheck << step << QByteArray(command);
+        QTest::addColumn<QByteArrayList>("commands");
+        const auto row = [](int lsbCheck, int step, const char* first, const char* second) {
+            QTest::addRow("Check%d", lsbCheck) << lsbCheck << step << QByteArrayList{first, second};
         };
-        // Text1(i) holds 100 + i, so a Z3 field shows 1ii and a Z2 field shows ii.
-        row("format 1 first half", 0, 5, "X074103101040100050");
-        row("format 1 second half", 0, 6, "X075102080060709");
-        row("format 2 first half", 0, 7, "X076116110120111130");
-        row("format 2 second half", 0, 8, "X077114150171819");
-        row("format 3 first half", 0, 9, "X078126120220121230");
-        row("format 3 second half", 0, 10, "X079124250272829");
-        row("Check1 site lsb 1", 1, 5, "X074103101041100050");
-        row("Check2 id lsb 1", 2, 5, "X074103101040100051");
-        row("Check3 issue lsb 1", 3, 6, "X075102081060709");
-        row("Check14 site lsb 2", 14, 7, "X076116110121111130");
-        row("Check15 id lsb 2", 15, 7, "X076116110120111131");
-        row("Check16 issue lsb 2", 16, 8, "X077114151171819");
-        row("Check22 site lsb 3", 22, 9, "X078126120221121230");
-        row("Check23 id lsb 3", 23, 9, "X078126120220121231");
-        row("Check24 issue lsb 3", 24, 10, "X079124251272829");
+        row(3, 5, "X074103101040100050", "X075102081060709");
+        row(14, 7, "X076116110121111130", "X077114150171819");
+        row(15, 7, "X076116110120111131", "X077114150171819");
+        row(16, 7, "X076116110120111130", "X077114151171819");
+        row(22, 9, "X078126120221121230", "X079124250272829");
+        row(23, 9, "X078126120220121231", "X079124250272829");
+        row(24, 9, "X078126120220121230", "X079124251272829");
     }
-
     void formatFields()
     {
         QFETCH(int, lsbCheck);
         QFETCH(int, step);
-        QFETCH(QByteArray, command);
-        ProxValues p = startupProx();
+        QFETCH(QByteArrayList, commands);
+        ProxValues p;
         for (int i = 0; i < 30; ++i)
             p.Text1[i] = QString::number(100 + i);
-        if (lsbCheck != 0)
-            p.Check[lsbCheck] = Qt::Checked;
-        QCOMPARE(buildStepCommand(step, startupGeneral(), p), command);
+        p.Check[lsbCheck] = Qt::Checked;
+        QCOMPARE((QByteArrayList{buildStepCommand(step, GeneralValues(), p),
+                                 buildStepCommand(step + 1, GeneralValues(), p)}),
+                 commands);
     }
 
-    void maskEntries_data()
-    {
-        QTest::addColumn<int>("step");
-        QTest::addColumn<QByteArray>("command");
-
-        // Entry i: Start 10 + i, Len/Value 200 + i.
-        QTest::newRow("mask 1 rows 1-2") << 11 << QByteArray("X0801020011201");
-        QTest::newRow("mask 1 rows 3-5") << 12 << QByteArray("X081122021320314204");
-        QTest::newRow("mask 2 rows 1-2") << 13 << QByteArray("X0821520516206");
-        QTest::newRow("mask 2 rows 3-5") << 14 << QByteArray("X083172071820819209");
-        QTest::newRow("mask 3 rows 1-2") << 15 << QByteArray("X0842021021211");
-        QTest::newRow("mask 3 rows 3-5") << 16 << QByteArray("X085222122321324214");
-    }
-
+    // Each mask's first two entries go in one command and its other three in the next.
     void maskEntries()
     {
-        QFETCH(int, step);
-        QFETCH(QByteArray, command);
-        ProxValues p = startupProx();
+        ProxValues p;
         for (int i = 0; i < 15; ++i) {
             p.Text2[i] = QString::number(10 + i);
             p.Text3[i] = QString::number(200 + i);
@@ -290,133 +153,80 @@ private slots:
         // The Const boxes only lock their Start box; they are never sent.
         for (int check : {4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 19, 20, 21})
             p.Check[check] = Qt::Checked;
-        QCOMPARE(buildStepCommand(step, startupGeneral(), p), command);
-
-        ProxValues constEntry = startupProx();
-        constEntry.Text3[0] = "5";
-        QCOMPARE(buildStepCommand(11, startupGeneral(), constEntry), QByteArray("X0800000500000"));
+        QList<QByteArray> commands;
+        for (int step = 11; step <= 16; ++step)
+            commands << buildStepCommand(step, GeneralValues(), p);
+        QCOMPARE(commands, (QList<QByteArray>{"X0801020011201", "X081122021320314204",
+                                              "X0821520516206", "X083172071820819209",
+                                              "X0842021021211", "X085222122321324214"}));
     }
 
-    void stepsOutsideTheTable()
+    // Every field's three messages, with its boxes named independently of the code.
+    void fieldMessages_data()
     {
-        for (int step : {0, 20, -1}) {
-            QVERIFY(buildStepCommand(step, startupGeneral(), startupProx()).isEmpty());
-            QVERIFY(stepTimeoutText(step).isEmpty());
-        }
+        QTest::addColumn<QList<int>>("boxes"); // Text1 indices: Total Bits, Start, Length, Chars
+        QTest::newRow("1 site") << QList<int>{3, 1, 4, 6};
+        QTest::newRow("1 id") << QList<int>{3, 0, 5, 7};
+        QTest::newRow("1 issue") << QList<int>{3, 2, 8, 9};
+        QTest::newRow("2 site") << QList<int>{16, 10, 12, 17};
+        QTest::newRow("2 id") << QList<int>{16, 11, 13, 18};
+        QTest::newRow("2 issue") << QList<int>{16, 14, 15, 19};
+        QTest::newRow("3 site") << QList<int>{26, 20, 22, 27};
+        QTest::newRow("3 id") << QList<int>{26, 21, 23, 28};
+        QTest::newRow("3 issue") << QList<int>{26, 24, 25, 29};
+    }
+    void fieldMessages()
+    {
+        QFETCH(QList<int>, boxes);
+        const int total = boxes[0], start = boxes[1], length = boxes[2], chars = boxes[3];
+        const QString field = QTest::currentDataTag();
+        ProxValues p = startupProx();
+        p.Text1[total] = "40";
+        p.Text1[length] = "5"; // 31 at most: two digits
+        const auto lines = [&](const char* startText, const char* charsText) {
+            p.Text1[start] = startText;
+            p.Text1[chars] = charsText;
+            return validationLines(p);
+        };
+        QCOMPARE(lines("0", "2"), expectedLines(field + " 0"));
+        QCOMPARE(lines("36", "2"), QStringList()); // ends on the last bit
+        QCOMPARE(lines("37", "2"), expectedLines(field + " >"));
+        QCOMPARE(lines("36", "1"), expectedLines(field + " ~"));
     }
 
     void validation_data()
     {
         QTest::addColumn<QString>("edits");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<bool>("mayProgram");
-
-        const auto row = [](const char* name, const char* edits, const QStringList& lines,
-                            bool go) { QTest::newRow(name) << QString(edits) << lines << go; };
-        const QStringList none;
-        const QString emptyFormat = "Error - Empty field in wiegand/prox formatting";
-        const QString emptyMask = "Error - Empty field in wiegand/prox masking";
-        // "format 2 - id" names the field in the messages below.
-        const auto start0 = [](const QString& field) {
-            return QStringList{"Error - Wie/prox " + field +
-                               " field has a length but specifies start of 0"};
+        QTest::addColumn<QString>("codes");
+        const auto row = [](const char* name, const char* edits, const char* codes) {
+            QTest::newRow(name) << QString(edits) << QString(codes);
         };
-        const auto beyond = [](const QString& field) {
-            return QStringList{"Error - Wie/prox " + field +
-                               " field goes beyond end of bit stream"};
-        };
-        const auto tooFew = [](const QString& field) {
-            return "Warning - Wie/prox " + field + " bit length may not fit in character size";
-        };
-
-        row("start-up values", "", none, true);
-        row("format box empty", "Text1(29)=", {emptyFormat}, false);
-        row("format box spaces", "Text1(0)=   ", {emptyFormat}, false);
-        row("mask start empty", "Text2(14)=", {emptyMask}, false);
-        row("mask value spaces", "Text3(0)= ", {emptyMask}, false);
-        row("mask values unchecked", "Text2(0)=99, Text3(0)=999", none, true);
-        row("empty format beats empty mask", "Text2(0)=, Text1(5)=", {emptyFormat}, false);
-        row("empty mask beats position", "Text1(12)=08, Text2(3)=", {emptyMask}, false);
-
-        row("f1 site start 0", "Text1(1)=0", start0("format 1 - site"), false);
-        row("f1 id start 0", "Text1(0)=000", start0("format 1 - id"), false);
-        row("f1 issue start 0", "Text1(8)=04", start0("format 1 - issue"), false);
-        row("f1 site beyond", "Text1(1)=20", beyond("format 1 - site"), false);
-        row("f1 id ends on last bit", "Text1(0)=11", none, true);
-        row("f1 id beyond", "Text1(0)=12", beyond("format 1 - id"), false);
-        row("f1 unused issue at end", "Text1(2)=27", none, true);
-        row("f1 unused issue beyond", "Text1(2)=28", beyond("format 1 - issue"), false);
-        row("f1 all zero",
-            "Text1(0)=0, Text1(1)=0, Text1(2)=0, Text1(3)=0, Text1(4)=0, Text1(5)=0, Text1(6)=0, "
-            "Text1(7)=0, Text1(8)=0, Text1(9)=0",
-            none, true);
-        row("f2 site start 0", "Text1(12)=08", start0("format 2 - site"), false);
-        row("f2 id start 0", "Text1(13)=04", start0("format 2 - id"), false);
-        row("f2 issue start 0", "Text1(15)=1", start0("format 2 - issue"), false);
-        row("f2 site beyond", "Text1(16)=10, Text1(10)=5, Text1(12)=8", beyond("format 2 - site"),
-            false);
-        row("f2 id beyond", "Text1(16)=10, Text1(11)=3, Text1(13)=9", beyond("format 2 - id"),
-            false);
-        row("f2 issue beyond", "Text1(14)=2", beyond("format 2 - issue"), false);
-        row("f3 site start 0", "Text1(22)=1", start0("format 3 - site"), false);
-        row("f3 id start 0", "Text1(23)=16", start0("format 3 - id"), false);
-        row("f3 issue start 0", "Text1(25)=02", start0("format 3 - issue"), false);
-        row("f3 site beyond", "Text1(26)=26, Text1(20)=20, Text1(22)=8", beyond("format 3 - site"),
-            false);
-        row("f3 id beyond", "Text1(26)=30, Text1(21)=15, Text1(23)=17", beyond("format 3 - id"),
-            false);
-        row("f3 issue beyond", "Text1(24)=2", beyond("format 3 - issue"), false);
-
-        row("start 0 before beyond", "Text1(1)=20, Text1(8)=04", start0("format 1 - issue"), false);
-        row("site before id", "Text1(1)=0, Text1(0)=0", start0("format 1 - site"), false);
-        row("format 1 before format 2", "Text1(1)=20, Text1(12)=08", beyond("format 1 - site"),
-            false);
-        row("error hides warnings", "Text1(7)=04, Text1(23)=1", start0("format 3 - id"), false);
-
-        row("f1 site chars", "Text1(6)=02", {tooFew("format 1 - site")}, true);
-        row("f1 id chars", "Text1(7)=04", {tooFew("format 1 - id")}, true);
-        row("f1 issue chars", "Text1(2)=1, Text1(8)=4, Text1(9)=1", {tooFew("format 1 - issue")},
-            true);
-        // Site and Issue too short, ID just long enough: catches swapped Chars boxes.
-        row("f2 chars",
-            "Text1(16)=26, Text1(10)=1, Text1(12)=8, Text1(17)=2, Text1(11)=1, Text1(13)=16, "
-            "Text1(18)=5, Text1(14)=1, Text1(15)=4, Text1(19)=1",
-            {tooFew("format 2 - site"), tooFew("format 2 - issue")}, true);
-        row("f3 chars",
-            "Text1(26)=26, Text1(20)=1, Text1(22)=8, Text1(27)=2, Text1(21)=1, Text1(23)=16, "
-            "Text1(28)=5, Text1(24)=1, Text1(25)=4, Text1(29)=1",
-            {tooFew("format 3 - site"), tooFew("format 3 - issue")}, true);
-        row("every warning in order",
-            "Text1(6)=2, Text1(7)=4, Text1(2)=1, Text1(8)=4, Text1(16)=26, Text1(10)=1, "
-            "Text1(12)=8, Text1(11)=1, Text1(13)=16, Text1(14)=1, Text1(15)=4, Text1(26)=26, "
-            "Text1(20)=1, Text1(22)=8, Text1(21)=1, Text1(23)=16, Text1(24)=1, Text1(25)=4",
-            {tooFew("format 1 - site"), tooFew("format 1 - id"), tooFew("format 1 - issue"),
-             tooFew("format 2 - site"), tooFew("format 2 - id"), tooFew("format 2 - issue"),
-             tooFew("format 3 - site"), tooFew("format 3 - id"), tooFew("format 3 - issue")},
-            true);
-
+        row("start-up values", "", "");
+        row("format box spaces", "0=   ", "fmt");
+        row("mask start empty", "S14=", "mask");
+        row("mask value spaces", "V0= ", "mask");
+        row("empty format beats empty mask", "S0=,5=", "fmt");
+        row("empty mask beats position", "12=08,S3=", "mask");
+        row("start 0 beats beyond", "1=20,8=04", "1 issue 0");
+        row("site before id", "1=0,0=0", "1 site 0");
+        row("format 1 before format 2", "1=20,12=08", "1 site >");
+        row("error hides warnings", "7=04,23=1", "3 id 0");
+        row("warnings add up", "6=2,7=4", "1 site ~;1 id ~");
         // Past the 64-bit table: 2^65-1, 2^70-1 and 2^99-1 have 20, 22 and 30 digits.
-        row("length 65 short", "Text1(3)=200, Text1(2)=1, Text1(8)=65, Text1(9)=19",
-            {tooFew("format 1 - issue")}, true);
-        row("length 65 fits", "Text1(3)=200, Text1(2)=1, Text1(8)=65, Text1(9)=20", none, true);
-        row("length 70 short", "Text1(3)=200, Text1(2)=1, Text1(8)=70, Text1(9)=21",
-            {tooFew("format 1 - issue")}, true);
-        row("length 70 fits", "Text1(3)=200, Text1(2)=1, Text1(8)=70, Text1(9)=22", none, true);
-        row("length 99 short", "Text1(3)=200, Text1(2)=1, Text1(8)=99, Text1(9)=29",
-            {tooFew("format 1 - issue")}, true);
-        row("length 99 fits", "Text1(3)=200, Text1(2)=1, Text1(8)=99, Text1(9)=30", none, true);
+        row("length 65 short", "3=200,2=1,8=65,9=19", "1 issue ~");
+        row("length 65 fits", "3=200,2=1,8=65,9=20", "");
+        row("length 70 short", "3=200,2=1,8=70,9=21", "1 issue ~");
+        row("length 70 fits", "3=200,2=1,8=70,9=22", "");
+        row("length 99 short", "3=200,2=1,8=99,9=29", "1 issue ~");
+        row("length 99 fits", "3=200,2=1,8=99,9=30", "");
     }
-
     void validation()
     {
         QFETCH(QString, edits);
-        QFETCH(QStringList, lines);
-        QFETCH(bool, mayProgram);
+        QFETCH(QString, codes);
         ProxValues p = startupProx();
         applyEdits(p, edits);
-        const ProxValidationResult result = validateProxSettings(p, digitsTable());
-        QCOMPARE(result.lines, lines);
-        QCOMPARE(result.mayProgram, mayProgram);
+        QCOMPARE(validationLines(p), expectedLines(codes));
     }
 };
 
