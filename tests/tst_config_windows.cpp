@@ -92,8 +92,11 @@ private slots:
         QTest::keyClick(b, Qt::Key_Backspace);
         QCOMPARE(b->text(), digits.left(maxLength - 1));
 
+        // A paste is all or nothing: a non-digit or one digit too many refuses it.
         b->clear();
-        paste(b, QStringLiteral("1a"));
+        paste(b, QStringLiteral("12a"));
+        QCOMPARE(b->text(), QString());
+        paste(b, digits.left(maxLength + 1));
         QCOMPARE(b->text(), QString());
         paste(b, QStringLiteral("12"));
         QCOMPARE(b->text(), QStringLiteral("12"));
