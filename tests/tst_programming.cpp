@@ -124,13 +124,8 @@ private slots:
                                           << "Error - Empty field in wiegand/prox formatting";
         QTest::newRow("empty mask box") << -1 << "" << 14
                                         << "Error - Empty field in wiegand/prox masking";
-        QTest::newRow("both empty") << 0 << "" << 0
-                                    << "Error - Empty field in wiegand/prox formatting";
         QTest::newRow("id beyond end")
             << 0 << "12" << -1 << "Error - Wie/prox format 1 - id field goes beyond end of bit stream";
-        QTest::newRow("format 2 site start 0")
-            << 12 << "8" << -1
-            << "Error - Wie/prox format 2 - site field has a length but specifies start of 0";
     }
     void invalidFormatsStopBeforeAnythingIsSent()
     {
