@@ -71,7 +71,8 @@ private slots:
         QStringList expected{"Checking Parameters", "Starting Communications", kVersion};
         for (const QByteArray& command : startUpCommands().mid(1))
             expected << QString::fromLatin1(command) + "  [OK]";
-        expected << " " << "Programming Complete";
+        expected << " "
+                 << "Programming Complete";
         QCOMPARE(paneOf(h), expected);
         QCOMPARE(h.programming().Picture2->toPlainText(), QString());
         QCOMPARE(h.reader.commands(), startUpCommands());
@@ -87,9 +88,9 @@ private slots:
         QTest::addColumn<QByteArray>("silentOn");
         QTest::addColumn<QStringList>("tail");
         QTest::addColumn<int>("commandsSent");
-        QTest::newRow("serial X121") << false << QByteArray("X121")
-                                     << QStringList{"X07310100  [OK]", "X121110 ", "Error 121"}
-                                     << 3;
+        QTest::newRow("serial X121")
+            << false << QByteArray("X121")
+            << QStringList{"X07310100  [OK]", "X121110 ", "Error 121"} << 3;
         QTest::newRow("tcp V") << true << QByteArray("V")
                                << QStringList{"Checking Parameters", "Starting Communications",
                                               "Error 000"}
@@ -120,12 +121,13 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("maskIndex");
         QTest::addColumn<QString>("line");
-        QTest::newRow("empty format box") << 29 << "" << -1
-                                          << "Error - Empty field in wiegand/prox formatting";
-        QTest::newRow("empty mask box") << -1 << "" << 14
-                                        << "Error - Empty field in wiegand/prox masking";
+        QTest::newRow("empty format box")
+            << 29 << "" << -1 << "Error - Empty field in wiegand/prox formatting";
+        QTest::newRow("empty mask box")
+            << -1 << "" << 14 << "Error - Empty field in wiegand/prox masking";
         QTest::newRow("id beyond end")
-            << 0 << "12" << -1 << "Error - Wie/prox format 1 - id field goes beyond end of bit stream";
+            << 0 << "12" << -1
+            << "Error - Wie/prox format 1 - id field goes beyond end of bit stream";
     }
     void invalidFormatsStopBeforeAnythingIsSent()
     {

@@ -102,10 +102,9 @@ private slots:
         QCOMPARE(h.menu().geometry(), QRect(0, 0, 2500 * dpi / 1440, m.workArea()->height()));
         QCOMPARE(h.menu().palette().color(QPalette::Window), QColor(0, 128, 128));
         // Working windows lie right of the menu, at the working area's full size.
-        for (QWidget* w : {static_cast<QWidget*>(&h.comm()),
-                           static_cast<QWidget*>(&m.generalSetup()),
-                           static_cast<QWidget*>(&m.proxSetup()),
-                           static_cast<QWidget*>(&m.programming())}) {
+        for (QWidget* w :
+             {static_cast<QWidget*>(&h.comm()), static_cast<QWidget*>(&m.generalSetup()),
+              static_cast<QWidget*>(&m.proxSetup()), static_cast<QWidget*>(&m.programming())}) {
             QCOMPARE(w->x(), h.menu().width() + 1);
             QCOMPARE(w->y(), 0);
             QCOMPARE(w->x() + w->width(), m.workArea()->width());
@@ -178,7 +177,8 @@ private slots:
                                  << "Do you want to program the reader with the options you have "
                                     "specified?\rAll data will be lost in the reader"
                                  << "Program Reader";
-        QTest::newRow("reset") << 6 << "Do you want to reset the reader?" << "Reset Reader";
+        QTest::newRow("reset") << 6 << "Do you want to reset the reader?"
+                               << "Reset Reader";
     }
     void confirmationsDeclined()
     {

@@ -43,8 +43,7 @@ struct AppState
 class OperationMark
 {
 public:
-    explicit OperationMark(AppState& state)
-        : m_state(state), m_acquired(!state.OperationRunning)
+    explicit OperationMark(AppState& state) : m_state(state), m_acquired(!state.OperationRunning)
     {
         if (m_acquired)
             m_state.OperationRunning = true;

@@ -22,7 +22,8 @@ QString displayed(QString text)
 
 bool QtDialogs::askYesNo(const QString& text)
 {
-    return QMessageBox::question(m_parent, boxTitle(), displayed(text), QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(m_parent, boxTitle(), displayed(text),
+                                 QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 

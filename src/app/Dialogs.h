@@ -17,8 +17,7 @@ public:
     // Existing file to open; nullopt when cancelled.
     virtual std::optional<QString> chooseOpenFile(const QString& filter) = 0;
     // File to save, overwrite confirmed; nullopt when cancelled.
-    virtual std::optional<QString> chooseSaveFile(const QString& initialName,
-                                                  const QString& filter,
+    virtual std::optional<QString> chooseSaveFile(const QString& initialName, const QString& filter,
                                                   const QString& defaultSuffix) = 0;
 };
 

@@ -1,11 +1,11 @@
 #include "UtilityApp.h"
 
 #include "DigitsForBits.h"
-#include "commandmenu.h"
-#include "stamain.h"
 #include "comm/commform.h"
+#include "commandmenu.h"
 #include "config/general.h"
 #include "config/wiegand.h"
+#include "stamain.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -80,8 +80,8 @@ void UtilityApp::SetDefaultSettings()
         prox.Text1[index]->setText(QStringLiteral("00"));
     for (int index = 10; index <= 29; ++index)
         prox.Text1[index]->setText(QStringLiteral("00"));
-    for (int number : {1, 2, 3, 14, 15, 16, 22, 23, 24, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18,
-                       19, 20, 21})
+    for (int number :
+         {1, 2, 3, 14, 15, 16, 22, 23, 24, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 19, 20, 21})
         prox.check(number)->setChecked(false);
     for (int index = 0; index < 15; ++index)
         prox.Text2[index]->setText(QStringLiteral("00"));

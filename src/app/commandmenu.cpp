@@ -2,11 +2,11 @@
 
 #include "AppState.h"
 #include "Dialogs.h"
-#include "stamain.h"
 #include "comm/commform.h"
 #include "config/general.h"
 #include "config/wiegand.h"
 #include "program/pgmform.h"
+#include "stamain.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/Twips.h"
 
@@ -82,8 +82,8 @@ ClickLabel* commandmenu::addEntry(const QString& caption, int topTwips)
     entry->setFont(font);
     entry->setTextColor(kWhite);
     entry->setGeometry(twipsRect(kEntryLeftTwips, topTwips,
-                                 stamain::kMenuWidthTwips - kEntryLeftTwips - 60,
-                                 kEntryHeightTwips, this));
+                                 stamain::kMenuWidthTwips - kEntryLeftTwips - 60, kEntryHeightTwips,
+                                 this));
     return entry;
 }
 

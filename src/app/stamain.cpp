@@ -2,8 +2,8 @@
 
 #include "AppState.h"
 #include "about.h"
-#include "commandmenu.h"
 #include "comm/commform.h"
+#include "commandmenu.h"
 #include "config/general.h"
 #include "config/wiegand.h"
 #include "program/pgmform.h"

@@ -48,8 +48,7 @@ bool parseSettings(const QString& text, PortSettings& out)
 
 } // namespace
 
-SerialLink::SerialLink(const SerialPortNames& names, QObject* parent)
-    : Link(parent), m_names(names)
+SerialLink::SerialLink(const SerialPortNames& names, QObject* parent) : Link(parent), m_names(names)
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
 }

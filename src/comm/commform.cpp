@@ -9,11 +9,11 @@
 #include "widgets/DigitBox.h"
 #include "widgets/Twips.h"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QEvent>
 #include <QThread>
 
 namespace {

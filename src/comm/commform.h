@@ -23,8 +23,7 @@ public:
     static constexpr int kConnectSleepMs = 100;
     static constexpr int kConnectSleeps = 30;
 
-    commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& dialogs,
-             QWidget* parent);
+    commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& dialogs, QWidget* parent);
 
     // The connection state is the caption of the menu's state label; the
     // window reads it through this.
@@ -34,13 +33,13 @@ public:
     void CloseLink();
     void ApplySerialSettings();
 
-    QRadioButton* Option1; // TCP/IP
-    QRadioButton* Option2; // Serial Port
-    QRadioButton* Option5; // port 1
-    QRadioButton* Option8; // port 2
-    QRadioButton* Option6; // port 3
-    QRadioButton* Option9; // port 4
-    QRadioButton* Option7; // port 5
+    QRadioButton* Option1;  // TCP/IP
+    QRadioButton* Option2;  // Serial Port
+    QRadioButton* Option5;  // port 1
+    QRadioButton* Option8;  // port 2
+    QRadioButton* Option6;  // port 3
+    QRadioButton* Option9;  // port 4
+    QRadioButton* Option7;  // port 5
     QRadioButton* Option13; // port 6
     QRadioButton* Option14; // port 7
     QRadioButton* Option15; // port 8

@@ -9,9 +9,9 @@
 class ScriptedDialogs : public Dialogs
 {
 public:
-    QQueue<bool> yesNoAnswers;                       // empty queue answers No
-    QQueue<std::optional<QString>> openFileAnswers;  // empty queue cancels
-    QQueue<std::optional<QString>> saveFileAnswers;  // empty queue cancels
+    QQueue<bool> yesNoAnswers;                      // empty queue answers No
+    QQueue<std::optional<QString>> openFileAnswers; // empty queue cancels
+    QQueue<std::optional<QString>> saveFileAnswers; // empty queue cancels
     QStringList questions;
     QStringList messages;
 
