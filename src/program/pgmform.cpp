@@ -8,6 +8,7 @@
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextCursor>
 
 namespace {
@@ -51,7 +52,9 @@ void pgmform::appendText(const QString& text)
     QTextCursor cursor(Picture1->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
-    Picture1->ensureCursorVisible();
+    // Follow the newest line without moving a selection the user is copying.
+    QScrollBar* scroll = Picture1->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
 }
 
 void pgmform::appendLine(const QString& text)
