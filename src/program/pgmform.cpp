@@ -88,16 +88,12 @@ void pgmform::do_program()
         return;
     appendLine(QStringLiteral("Starting Communications"));
 
-    m_channel.SendReaderCommand(
-        buildStepCommand(1, readGeneralValues(m_general), readProxValues(m_prox)));
-    QByteArray reply;
-    bool timedOut = false;
-    m_channel.ReadReaderLine(reply, timedOut);
-    if (timedOut) {
+    const std::optional<QByteArray> version = exchange(currentCommand(1));
+    if (!version) {
         appendLine(stepTimeoutText(1));
         return;
     }
-    appendLine(replyText(reply));
+    appendLine(replyText(*version));
 
     for (int step = 2; step <= kProgrammingSteps; ++step) {
         if (!runStep(step))
@@ -107,22 +103,34 @@ void pgmform::do_program()
     appendLine(QStringLiteral("Programming Complete"));
 }
 
-bool pgmform::runStep(int step)
+QByteArray pgmform::currentCommand(int step) const
 {
     // Built now, so a control changed during the run counts for commands not yet sent.
-    const QByteArray command =
-        buildStepCommand(step, readGeneralValues(m_general), readProxValues(m_prox));
-    appendText(QString::fromLatin1(command));
+    return buildStepCommand(step, readGeneralValues(m_general), readProxValues(m_prox));
+}
+
+std::optional<QByteArray> pgmform::exchange(const QByteArray& command)
+{
     m_channel.SendReaderCommand(command);
     QByteArray reply;
     bool timedOut = false;
     m_channel.ReadReaderLine(reply, timedOut);
-    if (timedOut) {
+    if (timedOut)
+        return std::nullopt;
+    return reply;
+}
+
+bool pgmform::runStep(int step)
+{
+    const QByteArray command = currentCommand(step);
+    appendText(QString::fromLatin1(command));
+    const std::optional<QByteArray> reply = exchange(command);
+    if (!reply) {
         appendLine(QStringLiteral(" "));
         appendLine(stepTimeoutText(step));
         return false;
     }
-    appendLine(QStringLiteral("  [") + replyText(reply) + QLatin1Char(']'));
+    appendLine(QStringLiteral("  [") + replyText(*reply) + QLatin1Char(']'));
     return true;
 }
 

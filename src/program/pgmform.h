@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 struct AppState;
 class CommandChannel;
 class QPlainTextEdit;
@@ -30,6 +32,9 @@ private:
     void appendLine(const QString& text);
     void appendText(const QString& text);
     void clearPanes();
+    QByteArray currentCommand(int step) const;
+    // Sends a command and waits for its reply; nullopt when none came in time.
+    std::optional<QByteArray> exchange(const QByteArray& command);
     // Steps 2 on: command text, then the reply in brackets or the step's error.
     bool runStep(int step);
 
