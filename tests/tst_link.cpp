@@ -160,14 +160,29 @@ private slots:
         QTRY_COMPARE(h.reader.commands(), QList<QByteArray>{"V"});
     }
 
-    void settingsChangedWhileConnectedWaitForTheNextConnect()
+    // The link that was opened stays the link in use until "Disconnect",
+    // whatever the mode option shows meanwhile; "Disconnect" closes that link.
+    void modeChangedWhileConnectedWaitsForTheNextConnect_data() { addLinkRows(); }
+    void modeChangedWhileConnectedWaitsForTheNextConnect()
     {
+        QFETCH(bool, tcp);
         Harness h;
-        QVERIFY(h.connectTcp());
-        h.comm().Option2->setChecked(true);
-        QCOMPARE(h.state().LinkMode, 2);
-        QVERIFY(h.main().tcpclient.isOpen());
-        QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
+        QVERIFY(connectByRow(h, tcp));
+        (tcp ? h.comm().Option2 : h.comm().Option1)->setChecked(true);
+        h.dialogs.yesNoAnswers << true;
+        Harness::click(h.menu().Label7);
+        QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
+        QVERIFY(!h.state().SendFailed);
+
+        Harness::click(h.comm().Label7);
+        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+        QVERIFY(!h.main().tcpclient.isOpen());
+        QVERIFY(!h.main().MSComm1.isOpen());
+        if (tcp)
+            QTRY_VERIFY(!h.server.hasClient());
+
+        QVERIFY(connectByRow(h, !tcp));
+        QVERIFY(tcp ? h.main().MSComm1.isOpen() : h.main().tcpclient.isOpen());
     }
 
     void portBoxTakesDigitsOnly()

@@ -12,6 +12,7 @@
 #include "widgets/DigitBox.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -47,6 +48,18 @@ QStringList paneOf(Harness& h)
     return Harness::paneLines(h.programming().Picture1->toPlainText());
 }
 
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
 void program(Harness& h)
 {
     h.dialogs.yesNoAnswers << true;
@@ -60,12 +73,24 @@ class ProgrammingTest : public QObject
     Q_OBJECT
 
 private slots:
-    void startUpValuesProgramTheWholeSequence_data() { addLinkRows(); }
+    // A reader that ends its lines with CR LF programs as well as one that
+    // sends CR alone, on either link.
+    void startUpValuesProgramTheWholeSequence_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QByteArray>("ending");
+        QTest::newRow("tcp CR") << true << QByteArray("\r");
+        QTest::newRow("serial CR") << false << QByteArray("\r");
+        QTest::newRow("tcp CR LF") << true << QByteArray("\r\n");
+        QTest::newRow("serial CR LF") << false << QByteArray("\r\n");
+    }
     void startUpValuesProgramTheWholeSequence()
     {
         QFETCH(bool, tcp);
+        QFETCH(QByteArray, ending);
         Harness h;
         QVERIFY(connectByRow(h, tcp));
+        h.reader.setLineEnding(ending);
         program(h);
 
         QStringList expected{"Checking Parameters", "Starting Communications", kVersion};
@@ -264,13 +289,59 @@ private slots:
         Harness::click(h.menu().Label7);
         QVERIFY(h.state().SendFailed);
         program(h);
-        QCOMPARE(paneOf(h), QStringList{"Checking Parameters"});
+        QCOMPARE(paneOf(h),
+                 (QStringList{"Checking Parameters", "Reader could not be reached over the link"}));
 
         Harness::click(h.comm().Label7);
         QVERIFY(h.connectTcp(h.server.port()));
         program(h);
         QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
         QCOMPARE(h.reader.commands().mid(h.reader.commands().size() - 19), startUpCommands());
+    }
+
+    // The reply a reset was not waiting for must not be taken for "V", which
+    // would put every later reply one step late and hide a silent last step.
+    void replyLeftByAResetIsNotTakenForTheNextRun_data() { addLinkRows(); }
+    void replyLeftByAResetIsNotTakenForTheNextRun()
+    {
+        QFETCH(bool, tcp);
+        Harness h;
+        QVERIFY(connectByRow(h, tcp));
+        h.reader.setReply("U1", "OK");
+        h.dialogs.yesNoAnswers << true;
+        Harness::click(h.menu().Label7);
+        QTRY_COMPARE(h.main().channel().activeLink().pending(), 3);
+        h.reader.setSilentOn("h");
+        program(h);
+        const QStringList pane = paneOf(h);
+        QCOMPARE(pane.mid(0, 3), (QStringList{"Checking Parameters", "Starting Communications",
+                                              QString::fromLatin1(kVersion)}));
+        QCOMPARE(pane.constLast(), QStringLiteral("Error h command"));
+    }
+
+    // Megabytes a reader sends while nothing is asked are dropped before
+    // the next command: they never become a reply, a pane line or memory.
+    void bulkDataWhileIdleIsDiscarded_data() { addLinkRows(); }
+    void bulkDataWhileIdleIsDiscarded()
+    {
+        QFETCH(bool, tcp);
+        constexpr qint64 kFlood = 8 * 1024 * 1024;
+        Harness h;
+        QVERIFY(connectByRow(h, tcp));
+        program(h);
+        const qint64 before = residentKiB();
+        QByteArray chunk(64 * 1024, 'A');
+        chunk[100] = '\r';
+        for (qint64 sent = 0; sent < kFlood; sent += chunk.size())
+            h.reader.sendUnsolicited(chunk);
+        QTRY_COMPARE_WITH_TIMEOUT(h.main().channel().activeLink().pending(), kFlood, 20000);
+        program(h);
+        const QStringList pane = paneOf(h);
+        QCOMPARE(pane.value(2), QString::fromLatin1(kVersion));
+        QCOMPARE(pane.constLast(), QStringLiteral("Programming Complete"));
+        QVERIFY(h.programming().Picture1->toPlainText().size() < 2000);
+        const qint64 grownKiB = residentKiB() - before;
+        QVERIFY2(grownKiB < 48 * 1024, QByteArray::number(grownKiB));
     }
 };
 

@@ -9,8 +9,13 @@
 // Owned by UtilityApp and handed to each window by reference.
 struct AppState
 {
-    // 1 = TCP/IP; any other value is the serial port.
+    // The option chosen in the communications window: 1 = TCP/IP; any other
+    // value is the serial port.
     std::int16_t LinkMode = 2;
+    // The link the open connection uses, fixed by OpenLink until CloseLink
+    // (0 while none is open), so options changed while connected wait for
+    // the next connect instead of sending to a link that was never opened.
+    std::int16_t ConnectedLinkMode = 0;
     std::int16_t ComPortNumber = 0;
     std::int32_t BaudRate = 0;
     QString RemoteAddress;
@@ -35,7 +40,8 @@ struct AppState
     // the program can end even while an operation is waiting.
     bool Closing = false;
 
-    bool isTcp() const { return LinkMode == 1; }
+    // Whether the link in use is TCP: the open connection's, else the option's.
+    bool isTcp() const { return (ConnectedLinkMode != 0 ? ConnectedLinkMode : LinkMode) == 1; }
 };
 
 // Holds the one-operation mark for the lifetime of a reader operation.

@@ -193,7 +193,7 @@ void commandmenu::runConfirmed(ClickLabel* entry, const QString& question,
 bool commandmenu::downloadRefused()
 {
     const AppState& state = m_main.state();
-    if (state.LinkMode == 2 && state.BaudRate != 9600) {
+    if (!state.isTcp() && state.BaudRate != 9600) {
         m_main.dialogs().inform(
             QStringLiteral("Controller must be programmed to 9600 baud before reflashing"));
         return true;

@@ -6,9 +6,23 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
+
 constexpr char kCR = '\r';
+constexpr qint64 kDiscardChunk = 64 * 1024;
+
+// Late replies and chatter must never be taken for the next command's reply.
+void discardPending(Link& link)
+{
+    while (link.pending() > 0) {
+        if (link.read(std::min(link.pending(), kDiscardChunk)).isEmpty())
+            return;
+    }
 }
+
+} // namespace
 
 CommandChannel::CommandChannel(AppState& state, Link& serial, Link& tcp, QTimer& replyTimer)
     : m_state(state), m_serial(serial), m_tcp(tcp), m_replyTimer(replyTimer)
@@ -28,17 +42,10 @@ Link& CommandChannel::activeLink() const
 
 void CommandChannel::SendReaderCommand(const QByteArray& command)
 {
-    m_state.SendFailed = false;
-    const QByteArray framed = command + kCR;
-    if (!m_state.isTcp()) {
-        // Late replies and chatter must never be taken for this command's reply.
-        while (m_serial.pending() > 0)
-            m_serial.read(1);
-        m_state.SendFailed = !m_serial.write(framed);
-        return;
-    }
-    m_state.SendFailed = !m_tcp.write(framed);
-    if (!m_state.SendFailed)
+    Link& link = activeLink();
+    discardPending(link);
+    m_state.SendFailed = !link.write(command + kCR);
+    if (!m_state.SendFailed && m_state.isTcp())
         eventwait::yieldToEventLoop();
 }
 
@@ -60,55 +67,42 @@ void CommandChannel::armReplyTimer()
     m_replyTimer.start();
 }
 
+void CommandChannel::endAsTimeOut(bool& timedOut)
+{
+    m_replyTimer.stop();
+    timedOut = true;
+}
+
 void CommandChannel::ReadReaderLine(QByteArray& reply, bool& timedOut)
 {
     reply.clear();
     armReplyTimer();
     timedOut = false;
-    if (m_state.isTcp())
-        readTcpLine(reply, timedOut);
-    else
-        readSerialLine(reply, timedOut);
-}
-
-void CommandChannel::readSerialLine(QByteArray& reply, bool& timedOut)
-{
+    Link& link = activeLink();
     for (;;) {
-        eventwait::pass(m_serial.pending() > 0);
-        if (m_state.ReplyTimedOut || m_state.Closing || reply.size() >= kMaxReplyBytes) {
-            m_replyTimer.stop();
-            timedOut = true;
-            return;
-        }
-        if (m_serial.pending() <= 0)
-            continue;
-        const QByteArray ch = m_serial.read(1);
-        if (ch.isEmpty())
-            continue;
-        if (ch.at(0) == kCR)
-            break;
-        reply += ch;
-    }
-    m_replyTimer.stop();
-}
-
-void CommandChannel::readTcpLine(QByteArray& reply, bool& timedOut)
-{
-    for (;;) {
-        eventwait::pass(m_tcp.pending() > 0);
-        const qint64 count = m_tcp.pending();
-        if (count > 0) {
-            reply += m_tcp.read(count);
-            // Only a block that ends with CR ends the reply; inner CRs stay.
-            if (reply.endsWith(kCR))
+        // One character at a time, so whatever follows the CR stays pending
+        // for the next command to discard. Data already received is taken
+        // even when the timer fires meanwhile.
+        while (link.pending() > 0) {
+            const QByteArray ch = link.read(1);
+            if (ch.isEmpty())
                 break;
+            if (ch.at(0) == kCR) {
+                m_replyTimer.stop();
+                return;
+            }
+            reply += ch;
+            if (reply.size() > kMaxReplyBytes) {
+                // Nothing of a flood is worth showing as a reply.
+                reply.clear();
+                endAsTimeOut(timedOut);
+                return;
+            }
         }
-        if (m_state.ReplyTimedOut || m_state.Closing || reply.size() >= kMaxReplyBytes) {
-            m_replyTimer.stop();
-            timedOut = true;
+        if (m_state.ReplyTimedOut || m_state.Closing || !link.isOpen()) {
+            endAsTimeOut(timedOut);
             return;
         }
+        eventwait::waitForNextEvent();
     }
-    m_replyTimer.stop();
-    reply.chop(1);
 }

@@ -6,9 +6,10 @@ struct AppState;
 class Link;
 class QTimer;
 
-// One command out, one reply line back, over whichever link LinkMode picks.
-// The reply timer belongs to the main window; the channel arms it and its
-// expiry marks ReplyTimedOut.
+// One command out, one reply line back, over the link the open connection
+// uses. Both links frame alike: what arrived before a command is discarded,
+// and a reply ends at its first CR. The reply timer belongs to the main
+// window; the channel arms it and its expiry marks ReplyTimedOut.
 class CommandChannel
 {
 public:
@@ -19,10 +20,13 @@ public:
 
     CommandChannel(AppState& state, Link& serial, Link& tcp, QTimer& replyTimer);
 
-    // Sends the command text followed by CR. The outcome is in SendFailed.
+    // Discards what is pending, then sends the command text followed by CR.
+    // The outcome is in SendFailed.
     void SendReaderCommand(const QByteArray& command);
-    // Waits for one reply line, CR removed. On time-out, reply holds what
-    // had been collected.
+    // Waits for one reply line, CR removed; what follows the CR stays
+    // pending. On time-out, reply holds what had been collected, or nothing
+    // when the reply outgrew kMaxReplyBytes. A link that closes ends the wait
+    // at once as a time-out.
     void ReadReaderLine(QByteArray& reply, bool& timedOut);
     // Sends two CRs. Sets no flag; the result tells whether they went out.
     bool SendTwoReturns();
@@ -31,8 +35,7 @@ public:
 
 private:
     void armReplyTimer();
-    void readSerialLine(QByteArray& reply, bool& timedOut);
-    void readTcpLine(QByteArray& reply, bool& timedOut);
+    void endAsTimeOut(bool& timedOut);
 
     AppState& m_state;
     Link& m_serial;

@@ -179,16 +179,21 @@ void commform::OpenLink()
         m_dialogs.inform(QStringLiteral("Disconnect first before connecting"));
         return;
     }
-    if (!m_state.isTcp()) {
+    m_state.ConnectedLinkMode = 0;
+    if (m_state.LinkMode != 1) {
         m_serial.close();
         ApplySerialSettings();
-        setConnectionState(m_serial.open() ? kConnected : kDisconnected);
+        const bool opened = m_serial.open();
+        if (opened)
+            m_state.ConnectedLinkMode = 2;
+        setConnectionState(opened ? kConnected : kDisconnected);
         return;
     }
     m_connecting = true;
     const bool opened = openTcp();
     m_connecting = false;
     if (opened) {
+        m_state.ConnectedLinkMode = 1;
         setConnectionState(kConnected);
     } else {
         setConnectionState(kDisconnected);
@@ -220,10 +225,12 @@ void commform::CloseLink()
         m_dialogs.inform(QStringLiteral("Already disconnected"));
         return;
     }
+    // The link that was opened, whatever the options show now.
     if (m_state.isTcp())
         m_tcp.close();
     else
         m_serial.close();
+    m_state.ConnectedLinkMode = 0;
     setConnectionState(kDisconnected);
 }
 

@@ -84,8 +84,10 @@ void pgmform::do_program()
         return;
 
     // The run goes on only if the two returns really went out on this link.
-    if (!m_channel.SendTwoReturns())
+    if (!m_channel.SendTwoReturns()) {
+        appendLine(QStringLiteral("Reader could not be reached over the link"));
         return;
+    }
     appendLine(QStringLiteral("Starting Communications"));
 
     const std::optional<QByteArray> version = exchange(currentCommand(1));
