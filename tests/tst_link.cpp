@@ -4,6 +4,7 @@
 
 #include "app/commandmenu.h"
 #include "app/stamain.h"
+#include "comm/LinkFailure.h"
 #include "comm/commform.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
@@ -11,8 +12,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
 
@@ -98,6 +101,9 @@ private slots:
         Harness::click(h.comm().Label10);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(h.comm().LinkReason->text(),
+                 QStringLiteral("/dev/no-such-karvel-port could not be opened: the device does "
+                                "not exist."));
     }
 
     void emptyTcpPortFailsAtOnce()
@@ -132,19 +138,114 @@ private slots:
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QVERIFY(!h.main().tcpclient.isOpen());
         QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(h.comm().LinkReason->text(),
+                 QStringLiteral("127.0.0.1 refused the connection on port %1: nothing is "
+                                "listening there.")
+                     .arg(closedPort));
     }
 
-    void remoteCloseKeepsConnectedUntilTheUserDisconnects()
+    // The state label keeps saying "Connected"; the reason line says what
+    // happened and when, and the next successful connect clears it.
+    void lostLinkIsToldButKeepsConnectedUntilTheUserDisconnects_data()
     {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("tcp") << true
+                             << "^The reader at 127\\.0\\.0\\.1 closed the connection at "
+                                "\\d\\d:\\d\\d:\\d\\d\\. Disconnect, then connect again\\.$";
+        QTest::newRow("serial")
+            << false
+            << "^/dev/pts/\\d+ went away at \\d\\d:\\d\\d:\\d\\d "
+               "\\(adapter unplugged\\?\\)\\. Disconnect, then connect again\\.$";
+    }
+    void lostLinkIsToldButKeepsConnectedUntilTheUserDisconnects()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QString, pattern);
         Harness h;
-        QVERIFY(h.connectTcp());
-        QTRY_VERIFY(h.server.hasClient());
-        h.server.dropClient();
-        QTRY_VERIFY(!h.main().tcpclient.isOpen());
+        QVERIFY(connectByRow(h, tcp));
+        QCOMPARE(h.comm().LinkReason->text(), QString());
+        tcp ? h.server.dropClient() : h.pty.close();
+        QTRY_VERIFY(!h.main().channel().activeLink().isOpen());
+        QTRY_VERIFY2(QRegularExpression(pattern).match(h.comm().LinkReason->text()).hasMatch(),
+                     qPrintable(h.comm().LinkReason->text()));
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
         Harness::click(h.comm().Label7);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(tcp ? h.connectTcp(h.server.port()) : h.connectSerial());
+        QCOMPARE(h.comm().LinkReason->text(), QString());
+    }
+
+    // Each way a connect can fail is said in one line, and nothing else
+    // changes: the state stays "Disconnected" and no box appears.
+    void failedConnectSaysWhy_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no device") << 0 << QString()
+                                   << "Port 8 has no serial device on this computer. Ports with "
+                                      "a device: {ports}.";
+        QTest::newRow("permission")
+            << 1 << QString()
+            << "Permission denied on {device}: it belongs to group \"dialout\". "
+               "Add yourself with: sudo usermod -aG dialout $USER, then "
+               "log out and in again.";
+        QTest::newRow("in use") << 2 << QString()
+                                << "{device} is in use by another program. Close that program and "
+                                   "connect again.";
+        QTest::newRow("other") << 3 << QString() << "{device} could not be opened: injected.";
+        QTest::newRow("tcp port empty")
+            << -1 << QString() << "Port \"\" is not a number from 1 to 65535.";
+        QTest::newRow("tcp port too big")
+            << -1 << QStringLiteral("70000") << "Port \"70000\" is not a number from 1 to 65535.";
+    }
+    void failedConnectSaysWhy()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, portText);
+        QFETCH(QString, expected);
+        Harness h;
+        QVERIFY(h.pty.open());
+        h.app.portNames().setOverride(Harness::kPtyPort, h.pty.slavePath());
+        QStringList available;
+        for (int port = 1; port <= 7; ++port) {
+            const QString device = h.main().MSComm1.deviceFor(port);
+            if (!device.isEmpty())
+                available << QStringLiteral("%1 (%2)").arg(port).arg(device);
+        }
+        h.comm().LinkReason->setText(QStringLiteral("left from before"));
+        if (fault < 0) {
+            h.comm().Option1->setChecked(true);
+            h.comm().Text1->setText(QStringLiteral("127.0.0.1"));
+            h.comm().Text3->setText(portText);
+        } else {
+            h.comm().Option2->setChecked(true);
+            const int port = fault == 0 ? 8 : Harness::kPtyPort;
+            if (fault == 0)
+                h.app.portNames().setOverride(8, QString());
+            h.comm().portOptions()[port - 1]->setChecked(true);
+            const QSerialPort::SerialPortError errors[] = {
+                QSerialPort::NoError, QSerialPort::PermissionError, QSerialPort::PermissionError,
+                QSerialPort::UnsupportedOperationError};
+            const DeviceAccess access{true, fault != 1, QStringLiteral("dialout")};
+            if (fault > 0)
+                h.main().MSComm1.failNextOpen(errors[fault], access);
+        }
+        Harness::click(h.comm().Label10);
+        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        expected.replace(QStringLiteral("{ports}"), available.join(QStringLiteral(", ")));
+        expected.replace(QStringLiteral("{device}"), h.pty.slavePath());
+        QCOMPARE(h.comm().LinkReason->text(), expected);
+
+        // The injected fault was for one attempt: the next one opens the port.
+        if (fault > 0) {
+            Harness::click(h.comm().Label10);
+            QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
+            QCOMPARE(h.comm().LinkReason->text(), QString());
+        }
     }
 
     void serialReconnectsAfterTheCableComesBack()

@@ -46,6 +46,15 @@ bool parseSettings(const QString& text, PortSettings& out)
     return true;
 }
 
+LinkFailure otherError(const QString& device, const QString& detail)
+{
+    LinkFailure failure;
+    failure.kind = LinkFailure::Kind::OtherSerialError;
+    failure.target = device;
+    failure.detail = detail;
+    return failure;
+}
+
 } // namespace
 
 SerialLink::SerialLink(const SerialPortNames& names, QObject* parent) : Link(parent), m_names(names)
@@ -72,24 +81,60 @@ QString SerialLink::deviceFor(int portNumber) const
     return m_names.deviceFor(portNumber);
 }
 
+void SerialLink::failNextOpen(QSerialPort::SerialPortError error, const DeviceAccess& access)
+{
+    m_injectedFailure = std::make_pair(error, access);
+}
+
+bool SerialLink::failOpen(LinkFailure failure)
+{
+    m_lastFailure = std::move(failure);
+    return false;
+}
+
+LinkFailure SerialLink::noSuchDevice() const
+{
+    LinkFailure failure;
+    failure.kind = LinkFailure::Kind::NoSuchDevice;
+    failure.port = QString::number(m_portNumber);
+    for (int number = 1; number <= 8; ++number) {
+        const QString device = deviceFor(number);
+        if (!device.isEmpty())
+            failure.availablePorts << QStringLiteral("%1 (%2)").arg(number).arg(device);
+    }
+    return failure;
+}
+
 bool SerialLink::open()
 {
+    m_lastFailure = {};
     if (m_port.isOpen())
         m_port.close();
     PortSettings parsed;
     const QString device = deviceName();
-    if (device.isEmpty() || !parseSettings(m_settings, parsed))
-        return false;
+    if (device.isEmpty())
+        return failOpen(noSuchDevice());
+    if (!parseSettings(m_settings, parsed))
+        return failOpen(otherError(
+            device, QStringLiteral("the settings \"%1\" are not valid").arg(m_settings)));
+    if (m_injectedFailure) {
+        const auto [error, access] = *std::exchange(m_injectedFailure, std::nullopt);
+        return failOpen(serialOpenFailure(device, error, QStringLiteral("injected"), access));
+    }
     m_port.setPortName(device);
-    if (!m_port.open(QIODevice::ReadWrite))
-        return false;
+    m_openDevice = device;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        return failOpen(serialOpenFailure(device, m_port.error(), m_port.errorString(),
+                                          probeDeviceAccess(device)));
+    }
     const bool configured = m_port.setBaudRate(parsed.baud) && m_port.setParity(parsed.parity) &&
                             m_port.setDataBits(parsed.dataBits) &&
                             m_port.setStopBits(parsed.stopBits) &&
                             m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
+        const LinkFailure failure = otherError(device, m_port.errorString());
         m_port.close();
-        return false;
+        return failOpen(failure);
     }
     // A pseudo-terminal has no modem lines; the reader does not need them.
     m_port.setDataTerminalReady(true);
@@ -127,7 +172,14 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
 {
     // A port whose far end went away reports ReadError without end at full
     // CPU until it is closed; the next send then fails as for a closed port.
-    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
-        error == QSerialPort::WriteError)
+    if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
+         error == QSerialPort::WriteError) &&
+        m_port.isOpen()) {
         close();
+        LinkFailure failure;
+        failure.kind = LinkFailure::Kind::DeviceGone;
+        failure.target = m_openDevice;
+        failure.when = QTime::currentTime();
+        emit lost(failure);
+    }
 }

@@ -1,8 +1,12 @@
 #pragma once
 
 #include "Link.h"
+#include "LinkFailure.h"
 
 #include <QSerialPort>
+
+#include <optional>
+#include <utility>
 
 class SerialPortNames;
 
@@ -20,8 +24,13 @@ public:
     bool setSettings(const QString& settings);
     QString settings() const { return m_settings; }
 
+    // On failure, lastFailure() says why.
     bool open();
     void close();
+    LinkFailure lastFailure() const { return m_lastFailure; }
+    // Makes the next open() fail as if the system had refused the device
+    // with this error and access, for what a test machine cannot produce.
+    void failNextOpen(QSerialPort::SerialPortError error, const DeviceAccess& access);
     // Device the chosen port number stands for right now.
     QString deviceName() const;
     QString deviceFor(int portNumber) const;
@@ -31,11 +40,20 @@ public:
     QByteArray read(qint64 maxBytes) override;
     bool write(const QByteArray& bytes) override;
 
+signals:
+    // The open port failed under us: the device went away.
+    void lost(const LinkFailure& failure);
+
 private:
     void onError(QSerialPort::SerialPortError error);
+    bool failOpen(LinkFailure failure);
+    LinkFailure noSuchDevice() const;
 
     const SerialPortNames& m_names;
     QSerialPort m_port;
     int m_portNumber = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
+    QString m_openDevice;
+    LinkFailure m_lastFailure;
+    std::optional<std::pair<QSerialPort::SerialPortError, DeviceAccess>> m_injectedFailure;
 };

@@ -7,13 +7,41 @@ TcpLink::TcpLink(QObject* parent) : Link(parent)
         // until the previous unanswered send (the two returns) is acknowledged.
         // The option only takes on a connected socket.
         m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        m_wasConnected = true;
         emit connectCompleted();
     });
+    connect(&m_socket, &QTcpSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError error) {
+                m_sawError = true;
+                m_error = error;
+                m_errorText = m_socket.errorString();
+            });
+    connect(&m_socket, &QTcpSocket::disconnected, this, [this] {
+        if (!m_wasConnected)
+            return;
+        m_wasConnected = false;
+        LinkFailure failure;
+        failure.kind = LinkFailure::Kind::ClosedByReader;
+        failure.target = m_host;
+        failure.port = QString::number(m_port);
+        failure.when = QTime::currentTime();
+        emit lost(failure);
+    });
+}
+
+void TcpLink::dropConnection()
+{
+    // Ours, not the reader's: not reported as a lost connection.
+    m_wasConnected = false;
+    m_socket.abort();
 }
 
 void TcpLink::connectTo(const QString& host, quint16 port)
 {
-    m_socket.abort();
+    dropConnection();
+    m_host = host;
+    m_port = port;
+    m_sawError = false;
     m_socket.connectToHost(host, port);
 }
 
@@ -22,7 +50,34 @@ void TcpLink::close()
     // Whatever was handed to the socket goes out before the connection drops.
     if (m_socket.state() == QAbstractSocket::ConnectedState)
         m_socket.flush();
-    m_socket.abort();
+    dropConnection();
+}
+
+LinkFailure TcpLink::connectFailure() const
+{
+    LinkFailure failure;
+    failure.target = m_host;
+    failure.port = QString::number(m_port);
+    if (!m_sawError) {
+        failure.kind = LinkFailure::Kind::NoAnswer;
+        return failure;
+    }
+    switch (m_error) {
+    case QAbstractSocket::HostNotFoundError:
+        failure.kind = LinkFailure::Kind::HostNotFound;
+        break;
+    case QAbstractSocket::ConnectionRefusedError:
+        failure.kind = LinkFailure::Kind::ConnectionRefused;
+        break;
+    case QAbstractSocket::SocketTimeoutError:
+        failure.kind = LinkFailure::Kind::NoAnswer;
+        break;
+    default:
+        failure.kind = LinkFailure::Kind::OtherTcpError;
+        failure.detail = m_errorText;
+        break;
+    }
+    return failure;
 }
 
 bool TcpLink::isOpen() const

@@ -1,6 +1,7 @@
 #include "commform.h"
 
 #include "EventWait.h"
+#include "LinkFailure.h"
 #include "SerialLink.h"
 #include "TcpLink.h"
 #include "app/AppState.h"
@@ -91,6 +92,16 @@ commform::commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& d
     Label7->setButtonLook();
     Label7->setGeometry(twipsRect(5880, 5280, 2535, 420, this));
 
+    LinkReason = new QLabel(this);
+    LinkReason->setGeometry(twipsRect(480, 5880, 8360, 660, this));
+    LinkReason->setWordWrap(true);
+    LinkReason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LinkReason->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LinkReason->setAccessibleName(QStringLiteral("Connection problem"));
+    QPalette reasonPalette = LinkReason->palette();
+    reasonPalette.setColor(QPalette::WindowText, QColor(128, 0, 0));
+    LinkReason->setPalette(reasonPalette);
+
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             m_state.LinkMode = 1;
@@ -120,6 +131,8 @@ commform::commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& d
     connect(Label10, &ClickLabel::clicked, this, &commform::OpenLink);
     connect(Label7, &ClickLabel::clicked, this, &commform::CloseLink);
     connect(&m_tcp, &TcpLink::connectCompleted, this, [this] { m_state.TcpConnectSeen = true; });
+    connect(&m_tcp, &TcpLink::lost, this, &commform::showReason);
+    connect(&m_serial, &SerialLink::lost, this, &commform::showReason);
 
     for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
         ports[i]->installEventFilter(this);
@@ -180,12 +193,15 @@ void commform::OpenLink()
         return;
     }
     m_state.ConnectedLinkMode = 0;
+    showReason({});
     if (m_state.LinkMode != 1) {
         m_serial.close();
         ApplySerialSettings();
         const bool opened = m_serial.open();
         if (opened)
             m_state.ConnectedLinkMode = 2;
+        else
+            showReason(m_serial.lastFailure());
         setConnectionState(opened ? kConnected : kDisconnected);
         return;
     }
@@ -206,14 +222,21 @@ bool commform::openTcp()
     m_state.TcpConnectSeen = false;
     bool numeric = false;
     const qint32 port = m_state.RemotePortText.toInt(&numeric);
-    if (!numeric || port < 1 || port > 65535)
+    if (!numeric || port < 1 || port > 65535) {
+        LinkFailure failure;
+        failure.kind = LinkFailure::Kind::BadTcpPort;
+        failure.port = m_state.RemotePortText;
+        showReason(failure);
         return false;
+    }
     m_tcp.connectTo(m_state.RemoteAddress, static_cast<quint16>(port));
     int sleeps = 0;
     do {
         QThread::msleep(kConnectSleepMs);
-        if (++sleeps == kConnectSleeps || m_state.Closing)
+        if (++sleeps == kConnectSleeps || m_state.Closing) {
+            showReason(m_tcp.connectFailure());
             return false;
+        }
         eventwait::yieldToEventLoop();
     } while (!m_state.TcpConnectSeen);
     return true;
@@ -232,6 +255,11 @@ void commform::CloseLink()
         m_serial.close();
     m_state.ConnectedLinkMode = 0;
     setConnectionState(kDisconnected);
+}
+
+void commform::showReason(const LinkFailure& failure)
+{
+    LinkReason->setText(describe(failure));
 }
 
 void commform::refreshPortToolTip(int portNumber)

@@ -9,7 +9,9 @@ struct AppState;
 class ClickLabel;
 class Dialogs;
 class DigitBox;
+class QLabel;
 class QLineEdit;
+struct LinkFailure;
 class QRadioButton;
 class SerialLink;
 class TcpLink;
@@ -52,6 +54,8 @@ public:
     DigitBox* Text3;        // TCP port
     ClickLabel* Label10;    // Connect to Port
     ClickLabel* Label7;     // Disconnect
+    // Why the last "Connect to Port" failed, or when an open link was lost.
+    QLabel* LinkReason;
 
     // Port options in port-number order, and baud options in the order
     // they are applied, with their settings strings.
@@ -74,6 +78,7 @@ private:
     void setConnectionState(const char* text);
     QString connectionState() const;
     bool openTcp();
+    void showReason(const LinkFailure& failure);
     void refreshPortToolTip(int portNumber);
 
     AppState& m_state;
