@@ -61,6 +61,10 @@ int main(int argc, char* argv[])
 
     save("start-up");
     commform& comm = main.communications();
+    comm.Option2->setChecked(true);
+    comm.Option15->setChecked(true);
+    emit comm.Label10->clicked();
+    save("connect-failed");
     comm.Option1->setChecked(true);
     comm.Text1->setText(QStringLiteral("127.0.0.1"));
     comm.Text3->setText(QString::number(server.port()));
