@@ -95,8 +95,9 @@ private slots:
         Harness h;
         stamain& m = h.main();
         QCOMPARE(m.windowTitle(), QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
-        QCOMPARE(m.menuBar()->actions().size(), 1);
-        QCOMPARE(m.menuBar()->actions().first()->text(), QStringLiteral("About          "));
+        QCOMPARE(m.menuBar()->actions().size(), 2);
+        QCOMPARE(m.menuBar()->actions().at(0)->text(), QStringLiteral("Settings"));
+        QCOMPARE(m.menuBar()->actions().at(1)->text(), QStringLiteral("About          "));
         const int dpi = m.logicalDpiX();
         QCOMPARE(m.height(), 8500 * dpi / 1440);
         QCOMPARE(h.menu().geometry(), QRect(0, 0, 2500 * dpi / 1440, m.workArea()->height()));

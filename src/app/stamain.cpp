@@ -4,6 +4,9 @@
 #include "about.h"
 #include "comm/commform.h"
 #include "commandmenu.h"
+#include "Dialogs.h"
+#include "config/Profile.h"
+#include "config/SettingsReaders.h"
 #include "config/general.h"
 #include "config/wiegand.h"
 #include "program/pgmform.h"
@@ -11,6 +14,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QMenu>
 #include <QMenuBar>
 
 stamain::stamain(AppState& state, Dialogs& dialogs, const SerialPortNames& portNames)
@@ -18,6 +23,11 @@ stamain::stamain(AppState& state, Dialogs& dialogs, const SerialPortNames& portN
       m_channel(state, MSComm1, tcpclient, Timer1)
 {
     setWindowTitle(QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
+    QMenu* settings = menuBar()->addMenu(QStringLiteral("Settings"));
+    settings->addAction(QStringLiteral("Open Settings..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+                        this, &stamain::openSettings);
+    settings->addAction(QStringLiteral("Save Settings As..."), QKeySequence(Qt::CTRL | Qt::Key_S),
+                        this, &stamain::saveSettings);
     m_ab = menuBar()->addAction(QStringLiteral("About          "));
     connect(m_ab, &QAction::triggered, this, &stamain::showAbout);
 
@@ -109,6 +119,38 @@ void stamain::showAbout()
 {
     about box(this);
     box.exec();
+}
+
+void stamain::openSettings()
+{
+    const std::optional<QString> path =
+        m_dialogs.chooseOpenFile(QStringLiteral("Settings Profiles (*.json)"));
+    if (!path)
+        return;
+    const ProfileReadResult read = loadProfile(*path);
+    if (!read.profile) {
+        m_dialogs.inform(QStringLiteral("Nothing was changed. %1 cannot be used:\n")
+                             .arg(QFileInfo(*path).fileName()) +
+                         read.errors.join(QLatin1Char('\n')));
+        return;
+    }
+    writeGeneralValues(generalSetup(), read.profile->general);
+    writeProxValues(proxSetup(), read.profile->prox);
+}
+
+void stamain::saveSettings()
+{
+    const std::optional<QString> path = m_dialogs.chooseSaveFile(
+        QStringLiteral("settings.json"), QStringLiteral("Settings Profiles (*.json)"),
+        QStringLiteral("json"));
+    if (!path)
+        return;
+    Profile profile;
+    profile.general = readGeneralValues(generalSetup());
+    profile.prox = readProxValues(proxSetup());
+    QString error;
+    if (!saveProfile(*path, profile, &error))
+        m_dialogs.inform(QStringLiteral("The settings were not saved to %1: %2").arg(*path, error));
 }
 
 void stamain::closeEvent(QCloseEvent* event)

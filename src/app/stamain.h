@@ -61,6 +61,8 @@ protected:
 private:
     void blinkStateLabel();
     void showAbout();
+    void openSettings();
+    void saveSettings();
 
     AppState& m_state;
     Dialogs& m_dialogs;

@@ -38,3 +38,33 @@ ProxValues readProxValues(const wiegand& window)
         values.Check[number] = window.check(number)->checkState();
     return values;
 }
+
+void writeGeneralValues(general& window, const GeneralValues& values)
+{
+    window.Check5->setCheckState(values.beepOnGoodRead);
+    window.Check8->setCheckState(values.maskingOn);
+    window.Check6->setCheckState(values.hid);
+    window.Check15->setCheckState(values.farpointe);
+    window.Check16->setCheckState(values.awid);
+    window.Check1->setCheckState(values.includeDateTime);
+    window.Check7->setCheckState(values.includeReaderId);
+    window.Check18->setCheckState(values.includeReaderDescription);
+    window.Text5[3]->setText(values.lowPowerSetting);
+    window.Text5[2]->setText(values.sleepTime);
+    window.Text5[0]->setText(values.idLength);
+    window.Text5[7]->setText(values.readerId);
+    window.Text5[8]->setText(values.readerDescription);
+}
+
+void writeProxValues(wiegand& window, const ProxValues& values)
+{
+    // Checks first: a Const box pins its Start box when it changes.
+    for (int number = 1; number <= 24; ++number)
+        window.check(number)->setCheckState(values.Check[number]);
+    for (std::size_t i = 0; i < values.Text1.size(); ++i)
+        window.Text1[i]->setText(values.Text1[i]);
+    for (std::size_t i = 0; i < values.Text2.size(); ++i) {
+        window.Text2[i]->setText(values.Text2[i]);
+        window.Text3[i]->setText(values.Text3[i]);
+    }
+}

@@ -1,6 +1,7 @@
 #include "wiegand.h"
 
 #include "ConfigLayout.h"
+#include "SettingsLimits.h"
 #include "program/ProgrammingCommands.h"
 #include "widgets/DigitBox.h"
 
@@ -10,6 +11,7 @@
 #include <QLabel>
 
 using namespace configlayout;
+using namespace settingslimits;
 
 namespace {
 
@@ -21,17 +23,8 @@ constexpr std::array<QCheckBox * wiegand::*, 24> kChecks{
     &wiegand::Check21, &wiegand::Check22, &wiegand::Check23, &wiegand::Check24,
 };
 
-// Const check box of mask entry 0..14: numbered upwards in mask 1 but
-// downwards in masks 2 and 3.
-constexpr std::array<int, 15> kConstChecks{4, 5, 6, 7, 8, 13, 12, 11, 10, 9, 21, 20, 19, 18, 17};
-
 constexpr qreal kLargestPointSize = 9;
 
-constexpr int kStartDigits = 3;
-constexpr int kLengthDigits = 2;
-constexpr int kCharsDigits = 2;
-constexpr int kMaskStartDigits = 2;
-constexpr int kLenValueDigits = 3;
 
 QGridLayout* groupGrid(QFrame* frame, const QStringList& columnCaptions)
 {
@@ -95,10 +88,10 @@ void wiegand::makeFormatGroup(QGridLayout* groups, int format)
     for (int row = 0; row < 3; ++row) {
         const ProxFieldControls& field = controls.fields[row];
         const QString name = caption + u' ' + rows[row] + u' ';
-        Text1[field.start] = digitBox(kStartDigits, name + QStringLiteral("Start"), frame);
-        Text1[field.length] = digitBox(kLengthDigits, name + QStringLiteral("Length"), frame);
+        Text1[field.start] = digitBox(kFormatStartDigits, name + QStringLiteral("Start"), frame);
+        Text1[field.length] = digitBox(kFormatLengthDigits, name + QStringLiteral("Length"), frame);
         this->*kChecks[field.lsbCheck - 1] = flagBox(name + QStringLiteral("Lsb"), frame);
-        Text1[field.chars] = digitBox(kCharsDigits, name + QStringLiteral("Chars"), frame);
+        Text1[field.chars] = digitBox(kFormatCharsDigits, name + QStringLiteral("Chars"), frame);
 
         grid->addWidget(captionFor(rows[row], Text1[field.start], frame), row + 1, 0);
         grid->addWidget(Text1[field.start], row + 1, 1);
@@ -106,7 +99,7 @@ void wiegand::makeFormatGroup(QGridLayout* groups, int format)
         grid->addWidget(check(field.lsbCheck), row + 1, 3, Qt::AlignCenter);
         grid->addWidget(Text1[field.chars], row + 1, 4);
     }
-    DigitBox* total = digitBox(kStartDigits, caption + QStringLiteral(" Total Bits"), frame);
+    DigitBox* total = digitBox(kTotalBitsDigits, caption + QStringLiteral(" Total Bits"), frame);
     Text1[controls.totalBits] = total;
     grid->addWidget(captionFor(QStringLiteral("Total Bits"), total, frame), 4, 0);
     grid->addWidget(total, 4, 1);
@@ -124,7 +117,7 @@ void wiegand::makeMaskGroup(QGridLayout* groups, int mask)
         const QString rowCaption = QStringLiteral("Mask %1").arg(row);
         const QString name = caption + u' ' + rowCaption + u' ';
         QCheckBox* constant = flagBox(name + QStringLiteral("Const"), frame);
-        this->*kChecks[kConstChecks[entry] - 1] = constant;
+        this->*kChecks[kMaskConstChecks[entry] - 1] = constant;
         DigitBox* start = digitBox(kMaskStartDigits, name + QStringLiteral("Start"), frame);
         Text2[entry] = start;
         Text3[entry] = digitBox(kLenValueDigits, name + QStringLiteral("Len/Value"), frame);
@@ -134,7 +127,7 @@ void wiegand::makeMaskGroup(QGridLayout* groups, int mask)
         connect(constant, &QCheckBox::stateChanged, start, [start](int state) {
             // A constant entry has no start bit: pin Start at "00".
             if (state == Qt::Checked) {
-                start->setText(QStringLiteral("00"));
+                start->setText(QString::fromLatin1(kConstStart));
                 start->setEnabled(false);
             } else {
                 start->setEnabled(true);

@@ -1,7 +1,7 @@
 #include "pgmform.h"
 
 #include "ProgrammingCommands.h"
-#include "ProxValidation.h"
+#include "ProgrammingRun.h"
 #include "app/AppState.h"
 #include "comm/CommandChannel.h"
 #include "config/SettingsReaders.h"
@@ -23,12 +23,6 @@ QPlainTextEdit* makePane(const QString& name, QWidget* parent)
     pal.setColor(QPalette::Base, QColor(192, 192, 192));
     pane->setPalette(pal);
     return pane;
-}
-
-// Replies are raw bytes; each byte stands for one character.
-QString replyText(const QByteArray& reply)
-{
-    return QString::fromLatin1(reply);
 }
 
 } // namespace
@@ -74,66 +68,27 @@ void pgmform::do_program()
     if (!mark.acquired())
         return;
 
+    // Lines go to the left pane as the run makes them.
+    class PaneProgress : public ProgrammingProgress
+    {
+    public:
+        explicit PaneProgress(pgmform& window) : m_window(window) {}
+        void text(const QString& text) override { m_window.appendText(text); }
+        void line(const QString& text) override { m_window.appendLine(text); }
+
+    private:
+        pgmform& m_window;
+    } progress(*this);
+
     clearPanes();
-    appendLine(QStringLiteral("Checking Parameters"));
-    const ProxValidationResult checked =
-        validateProxSettings(readProxValues(m_prox), m_state.DigitsForBits);
-    for (const QString& line : checked.lines)
-        appendLine(line);
-    if (!checked.mayProgram)
-        return;
-
-    // The run goes on only if the two returns really went out on this link.
-    if (!m_channel.SendTwoReturns()) {
-        appendLine(QStringLiteral("Reader could not be reached over the link"));
-        return;
-    }
-    appendLine(QStringLiteral("Starting Communications"));
-
-    const std::optional<QByteArray> version = exchange(currentCommand(1));
-    if (!version) {
-        appendLine(stepTimeoutText(1));
-        return;
-    }
-    appendLine(replyText(*version));
-
-    for (int step = 2; step <= kProgrammingSteps; ++step) {
-        if (!runStep(step))
-            return;
-    }
-    appendLine(QStringLiteral(" "));
-    appendLine(QStringLiteral("Programming Complete"));
-}
-
-QByteArray pgmform::currentCommand(int step) const
-{
-    // Built now, so a control changed during the run counts for commands not yet sent.
-    return buildStepCommand(step, readGeneralValues(m_general), readProxValues(m_prox));
-}
-
-std::optional<QByteArray> pgmform::exchange(const QByteArray& command)
-{
-    m_channel.SendReaderCommand(command);
-    QByteArray reply;
-    bool timedOut = false;
-    m_channel.ReadReaderLine(reply, timedOut);
-    if (timedOut)
-        return std::nullopt;
-    return reply;
-}
-
-bool pgmform::runStep(int step)
-{
-    const QByteArray command = currentCommand(step);
-    appendText(QString::fromLatin1(command));
-    const std::optional<QByteArray> reply = exchange(command);
-    if (!reply) {
-        appendLine(QStringLiteral(" "));
-        appendLine(stepTimeoutText(step));
-        return false;
-    }
-    appendLine(QStringLiteral("  [") + replyText(*reply) + QLatin1Char(']'));
-    return true;
+    // Each command is built when it is sent, so a control changed during
+    // the run counts for the commands not yet sent.
+    runProgramming(
+        m_channel, readProxValues(m_prox), m_state.DigitsForBits,
+        [this](int step) {
+            return buildStepCommand(step, readGeneralValues(m_general), readProxValues(m_prox));
+        },
+        progress);
 }
 
 void pgmform::do_reset()

@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include <optional>
-
 struct AppState;
 class CommandChannel;
 class QPlainTextEdit;
@@ -32,11 +30,6 @@ private:
     void appendLine(const QString& text);
     void appendText(const QString& text);
     void clearPanes();
-    QByteArray currentCommand(int step) const;
-    // Sends a command and waits for its reply; nullopt when none came in time.
-    std::optional<QByteArray> exchange(const QByteArray& command);
-    // Steps 2 on: command text, then the reply in brackets or the step's error.
-    bool runStep(int step);
 
     AppState& m_state;
     CommandChannel& m_channel;

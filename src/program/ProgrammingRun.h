@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ProgrammingCommands.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class CommandChannel;
+
+struct ProgrammingResult
+{
+    enum class Outcome
+    {
+        Programmed,
+        ValidationFailed,
+        // The two returns could not be written: the link is gone.
+        Unreachable,
+        NoReply,
+    };
+    Outcome outcome = Outcome::Programmed;
+    // The step that got no reply in time (NoReply only).
+    int failedStep = 0;
+    // The reader's answer to "V", once it came.
+    QByteArray version;
+};
+
+// Where a run's progress goes: the progress pane, or nowhere.
+class ProgrammingProgress
+{
+public:
+    virtual ~ProgrammingProgress() = default;
+    // Text without a line end, then text ending its line.
+    virtual void text(const QString&) {}
+    virtual void line(const QString&) {}
+};
+
+// Builds the command of step 1..kProgrammingSteps at the moment it is sent.
+using StepCommandSource = std::function<QByteArray(int step)>;
+
+// The whole programming sequence, for the window and the batch alike: the
+// prox checks, the two returns, then each step's command and its reply.
+ProgrammingResult runProgramming(CommandChannel& channel, const ProxValues& prox,
+                                 const std::array<std::int16_t, 66>& digitsForBits,
+                                 const StepCommandSource& commandFor,
+                                 ProgrammingProgress& progress);
