@@ -7,9 +7,12 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 
+#include <algorithm>
 #include <csignal>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -76,7 +79,23 @@ int main(int argc, char* argv[])
         QStringLiteral("pty"), QStringLiteral("Also open a pseudo-terminal and print its path."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Do not print the commands received."));
-    parser.addOptions({tcpPortOption, ptyOption, quietOption});
+    const QCommandLineOption readersOption(
+        QStringLiteral("readers"),
+        QStringLiteral("Serve N readers, each on its own TCP port counted up from --tcp-port "
+                       "(default 1)."),
+        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption silentOnOption(
+        QStringLiteral("silent-on"),
+        QStringLiteral("The readers chosen with --silent-readers do not answer commands that "
+                       "start with TEXT."),
+        QStringLiteral("TEXT"));
+    const QCommandLineOption silentReadersOption(
+        QStringLiteral("silent-readers"),
+        QStringLiteral("How many readers, counted from the last, are silent on --silent-on "
+                       "(default all)."),
+        QStringLiteral("K"));
+    parser.addOptions({tcpPortOption, ptyOption, quietOption, readersOption, silentOnOption,
+                       silentReadersOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -94,13 +113,34 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    sim::SimReader reader;
-    sim::SimTcpServer server(reader);
-    if (!server.listen(quint16(port))) {
-        err << "cannot listen on 127.0.0.1:" << port << ": " << server.errorString() << Qt::endl;
-        return 1;
+    bool countValid = false;
+    const int readerCount = parser.value(readersOption).toInt(&countValid);
+    if (!countValid || readerCount < 1 || (port != 0 && port + readerCount - 1 > 65535)) {
+        err << "invalid --readers: " << parser.value(readersOption) << Qt::endl;
+        return 2;
     }
-    out << "listening on 127.0.0.1:" << server.port() << Qt::endl;
+    int silentCount = parser.isSet(silentOnOption) ? readerCount : 0;
+    if (parser.isSet(silentReadersOption))
+        silentCount = std::clamp(parser.value(silentReadersOption).toInt(), 0, readerCount);
+
+    // Readers beyond the first serve TCP only, each on the next port.
+    std::vector<std::unique_ptr<sim::SimReader>> readers;
+    std::vector<std::unique_ptr<sim::SimTcpServer>> servers;
+    for (int i = 0; i < readerCount; ++i) {
+        readers.push_back(std::make_unique<sim::SimReader>());
+        if (i >= readerCount - silentCount)
+            readers.back()->setSilentOn(parser.value(silentOnOption).toLatin1());
+        servers.push_back(std::make_unique<sim::SimTcpServer>(*readers.back()));
+        const quint16 wanted = port == 0 ? 0 : quint16(port + i);
+        if (!servers.back()->listen(wanted)) {
+            err << "cannot listen on 127.0.0.1:" << wanted << ": " << servers.back()->errorString()
+                << Qt::endl;
+            return 1;
+        }
+        out << "listening on 127.0.0.1:" << servers.back()->port() << Qt::endl;
+    }
+    sim::SimReader& reader = *readers.front();
+    sim::SimTcpServer& server = *servers.front();
 
     sim::SimPty pty(reader);
     if (parser.isSet(ptyOption)) {

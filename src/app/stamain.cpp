@@ -1,10 +1,10 @@
 #include "stamain.h"
 
 #include "AppState.h"
+#include "Dialogs.h"
 #include "about.h"
 #include "comm/commform.h"
 #include "commandmenu.h"
-#include "Dialogs.h"
 #include "config/Profile.h"
 #include "config/SettingsReaders.h"
 #include "config/general.h"

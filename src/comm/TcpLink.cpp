@@ -1,5 +1,9 @@
 #include "TcpLink.h"
 
+#include "EventWait.h"
+
+#include <QThread>
+
 TcpLink::TcpLink(QObject* parent) : Link(parent)
 {
     connect(&m_socket, &QTcpSocket::connected, this, [this] {
@@ -43,6 +47,18 @@ void TcpLink::connectTo(const QString& host, quint16 port)
     m_port = port;
     m_sawError = false;
     m_socket.connectToHost(host, port);
+}
+
+bool TcpLink::waitForConnect(const bool& connectSeen, const bool& giveUp)
+{
+    int sleeps = 0;
+    do {
+        QThread::msleep(kConnectSleepMs);
+        if (++sleeps == kConnectSleeps || giveUp)
+            return false;
+        eventwait::yieldToEventLoop();
+    } while (!connectSeen);
+    return true;
 }
 
 void TcpLink::close()

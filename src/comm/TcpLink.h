@@ -12,8 +12,16 @@ class TcpLink : public Link
 public:
     explicit TcpLink(QObject* parent = nullptr);
 
+    static constexpr int kConnectSleepMs = 100;
+    static constexpr int kConnectSleeps = 30;
+
     // Drops any earlier connection and starts a new outgoing one.
     void connectTo(const QString& host, quint16 port);
+    // Waits for the connection started by connectTo: sleeps of 100 ms with
+    // the event loop served between them, giving up at the thirtieth or as
+    // soon as giveUp is set. connectSeen is set by the connectCompleted
+    // handler of the caller.
+    bool waitForConnect(const bool& connectSeen, const bool& giveUp);
     void close();
     // Why the last connectTo() has not completed, from what the socket said.
     LinkFailure connectFailure() const;

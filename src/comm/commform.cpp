@@ -1,6 +1,5 @@
 #include "commform.h"
 
-#include "EventWait.h"
 #include "LinkFailure.h"
 #include "SerialLink.h"
 #include "TcpLink.h"
@@ -15,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QThread>
 
 namespace {
 const char* const kConnected = "Connected";
@@ -230,15 +228,10 @@ bool commform::openTcp()
         return false;
     }
     m_tcp.connectTo(m_state.RemoteAddress, static_cast<quint16>(port));
-    int sleeps = 0;
-    do {
-        QThread::msleep(kConnectSleepMs);
-        if (++sleeps == kConnectSleeps || m_state.Closing) {
-            showReason(m_tcp.connectFailure());
-            return false;
-        }
-        eventwait::yieldToEventLoop();
-    } while (!m_state.TcpConnectSeen);
+    if (!m_tcp.waitForConnect(m_state.TcpConnectSeen, m_state.Closing)) {
+        showReason(m_tcp.connectFailure());
+        return false;
+    }
     return true;
 }
 

@@ -22,9 +22,6 @@ class commform : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kConnectSleepMs = 100;
-    static constexpr int kConnectSleeps = 30;
-
     commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& dialogs, QWidget* parent);
 
     // The connection state is the caption of the menu's state label; the

@@ -69,17 +69,18 @@ std::vector<Binding> bindingsOf(Profile& p)
                             kFormatCharsDigits});
         }
         list.push_back({{proxSection, group, QStringLiteral("Total Bits")},
-                        &x.Text1[controls.totalBits], kTotalBitsDigits});
+                        &x.Text1[controls.totalBits],
+                        kTotalBitsDigits});
     }
     for (int entry = 0; entry < 15; ++entry) {
         const QStringList at{proxSection, QStringLiteral("Prox Mask %1").arg(entry / 5 + 1),
                              QStringLiteral("Mask %1").arg(entry % 5 + 1)};
         list.push_back(
             {at + QStringList{QStringLiteral("Const")}, &x.Check[kMaskConstChecks[entry]]});
-        list.push_back({at + QStringList{QStringLiteral("Start")}, &x.Text2[entry],
-                        kMaskStartDigits});
-        list.push_back({at + QStringList{QStringLiteral("Len/Value")}, &x.Text3[entry],
-                        kLenValueDigits});
+        list.push_back(
+            {at + QStringList{QStringLiteral("Start")}, &x.Text2[entry], kMaskStartDigits});
+        list.push_back(
+            {at + QStringList{QStringLiteral("Len/Value")}, &x.Text3[entry], kLenValueDigits});
     }
     return list;
 }
@@ -197,8 +198,8 @@ ProfileReadResult profileFromJson(const QByteArray& json)
         } else if (const auto state = checkFromText(text)) {
             *std::get<Qt::CheckState*>(binding.value) = *state;
         } else {
-            result.errors << where +
-                                 QStringLiteral("\"%1\" is not checked, unchecked or grey").arg(text);
+            result.errors
+                << where + QStringLiteral("\"%1\" is not checked, unchecked or grey").arg(text);
         }
     }
     // A constant mask entry has its Start pinned by the window.

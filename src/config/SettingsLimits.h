@@ -23,8 +23,8 @@ inline constexpr int kLenValueDigits = 3;
 
 // Const check box of mask entry 0..14: numbered upwards in mask 1 but
 // downwards in masks 2 and 3.
-inline constexpr std::array<int, 15> kMaskConstChecks{4,  5,  6,  7,  8,  13, 12, 11,
-                                                      10, 9,  21, 20, 19, 18, 17};
+inline constexpr std::array<int, 15> kMaskConstChecks{4,  5, 6,  7,  8,  13, 12, 11,
+                                                      10, 9, 21, 20, 19, 18, 17};
 
 // A constant mask entry has no start bit: its Start box is pinned at this.
 inline constexpr const char* kConstStart = "00";

@@ -79,7 +79,8 @@ general::general(QWidget* parent) : QWidget(parent)
     frame = addCaptionedFrame(left, 6, 0, QStringLiteral("Options"), &Label1[2]);
     Shape5[2] = frame;
     grid = frameGrid(frame);
-    Text5[3] = addDigits(kLowPowerDigits, QStringLiteral("Low Power Setting"), frame, grid, &Label6[3]);
+    Text5[3] =
+        addDigits(kLowPowerDigits, QStringLiteral("Low Power Setting"), frame, grid, &Label6[3]);
     Text5[2] = addDigits(kSleepTimeDigits, QStringLiteral("Sleep Time"), frame, grid, &Label6[2]);
 
     frame = addCaptionedFrame(right, 0, 0, QStringLiteral("Storage Settings"), &Label1[3]);
@@ -91,7 +92,8 @@ general::general(QWidget* parent) : QWidget(parent)
     grid->setRowMinimumHeight(grid->rowCount(), 8);
     Text5[0] = addDigits(kIdLengthDigits, QStringLiteral("ID Length"), frame, grid, &Label6[0]);
     Text5[7] = addDigits(kReaderIdDigits, QStringLiteral("Reader ID"), frame, grid, &Label6[7]);
-    Text5[8] = addDigits(kReaderDescriptionDigits, QStringLiteral("Reader Description"), frame, grid, &Label6[8]);
+    Text5[8] = addDigits(kReaderDescriptionDigits, QStringLiteral("Reader Description"), frame,
+                         grid, &Label6[8]);
 
     left->setRowStretch(left->rowCount(), 1);
     right->setRowStretch(right->rowCount(), 1);

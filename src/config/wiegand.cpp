@@ -25,7 +25,6 @@ constexpr std::array<QCheckBox * wiegand::*, 24> kChecks{
 
 constexpr qreal kLargestPointSize = 9;
 
-
 QGridLayout* groupGrid(QFrame* frame, const QStringList& columnCaptions)
 {
     auto* grid = new QGridLayout(frame);

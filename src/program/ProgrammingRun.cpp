@@ -38,8 +38,7 @@ ProgrammingResult noReply(int step, QByteArray version = {})
 
 ProgrammingResult runProgramming(CommandChannel& channel, const ProxValues& prox,
                                  const std::array<std::int16_t, 66>& digitsForBits,
-                                 const StepCommandSource& commandFor,
-                                 ProgrammingProgress& progress)
+                                 const StepCommandSource& commandFor, ProgrammingProgress& progress)
 {
     ProgrammingResult result;
     progress.line(QStringLiteral("Checking Parameters"));
