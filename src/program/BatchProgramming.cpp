@@ -135,13 +135,15 @@ QList<Outcome> programReaders(const QList<Reader>& readers, const Profile& profi
         return outcomes;
     jobs = std::max(1, std::min<int>(jobs, readers.size()));
 
+    // Each worker writes its own slot only; the list is not touched meanwhile.
+    Outcome* const results = outcomes.data();
     QEventLoop loop;
     int started = 0;
     int done = 0;
     std::function<void()> startNext = [&] {
         const int index = started++;
-        QThread* worker = QThread::create([&outcomes, &readers, &profile, index] {
-            outcomes[index] = programReader(readers[index], profile);
+        QThread* worker = QThread::create([results, &readers, &profile, index] {
+            results[index] = programReader(readers.at(index), profile);
         });
         // Queued to this thread: the worker's outcome is complete once it has finished.
         QObject::connect(worker, &QThread::finished, &loop, [&, worker, index] {
@@ -149,7 +151,7 @@ QList<Outcome> programReaders(const QList<Reader>& readers, const Profile& profi
             delete worker;
             ++done;
             if (onFinished)
-                onFinished(outcomes[index], done);
+                onFinished(results[index], done);
             if (started < readers.size())
                 startNext();
             else if (done == readers.size())
