@@ -18,6 +18,17 @@ void describe(QCommandLineParser& parser)
     batch::addCommandLineOptions(parser);
 }
 
+// Names the application (message box titles use the name) and handles
+// --help and --version, which exit.
+void processCommandLine(QCoreApplication& application, const QString& name,
+                        QCommandLineParser& parser)
+{
+    QCoreApplication::setApplicationName(name);
+    QCoreApplication::setApplicationVersion(QStringLiteral(KARVEL_VERSION));
+    describe(parser);
+    parser.process(application);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -33,22 +44,16 @@ int main(int argc, char* argv[])
     if (parsed && (batch::requested(probe) || probe.isSet(QStringLiteral("help")) ||
                    probe.isSet(QStringLiteral("version")))) {
         QCoreApplication application(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("karvel-utility"));
-        QCoreApplication::setApplicationVersion(QStringLiteral(KARVEL_VERSION));
         QCommandLineParser parser;
-        describe(parser);
-        parser.process(application);
+        processCommandLine(application, QStringLiteral("karvel-utility"), parser);
         QTextStream out(stdout);
         QTextStream err(stderr);
         return batch::runFromCommandLine(parser, out, err);
     }
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("KARVEL Utility"));
-    QApplication::setApplicationVersion(QStringLiteral(KARVEL_VERSION));
     QCommandLineParser parser;
-    describe(parser);
-    parser.process(application);
+    processCommandLine(application, QStringLiteral("KARVEL Utility"), parser);
     UtilityApp utility;
     utility.start();
     return QApplication::exec();
