@@ -32,6 +32,8 @@ int main(int argc, char* argv[])
         application = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("KARVEL Utility"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KARVEL_VERSION));
+    // Ties the windows to the installed desktop entry, so the desktop shows its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("karvel-utility"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
