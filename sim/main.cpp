@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("karvel-reader-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KARVEL_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -20,10 +20,9 @@ void describe(QCommandLineParser& parser)
 
 // Names the application (message box titles use the name) and handles
 // --help and --version, which exit.
-void processCommandLine(QCoreApplication& application, const QString& name,
-                        QCommandLineParser& parser)
+void processCommandLine(QCoreApplication& application, QCommandLineParser& parser)
 {
-    QCoreApplication::setApplicationName(name);
+    QCoreApplication::setApplicationName(QStringLiteral("KARVEL Utility"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KARVEL_VERSION));
     describe(parser);
     parser.process(application);
@@ -45,7 +44,7 @@ int main(int argc, char* argv[])
                    probe.isSet(QStringLiteral("version")))) {
         QCoreApplication application(argc, argv);
         QCommandLineParser parser;
-        processCommandLine(application, QStringLiteral("karvel-utility"), parser);
+        processCommandLine(application, parser);
         QTextStream out(stdout);
         QTextStream err(stderr);
         return batch::runFromCommandLine(parser, out, err);
@@ -53,7 +52,9 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     QCommandLineParser parser;
-    processCommandLine(application, QStringLiteral("KARVEL Utility"), parser);
+    processCommandLine(application, parser);
+    // Ties the windows to the installed desktop entry, so the desktop shows its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("karvel-utility"));
     UtilityApp utility;
     utility.start();
     return QApplication::exec();
