@@ -1,6 +1,7 @@
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
+#include "SimUtilities.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -77,6 +78,11 @@ int main(int argc, char* argv[])
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Do not print the commands received."));
     parser.addOptions({tcpPortOption, ptyOption, quietOption});
+    const QCommandLineOption recordsOption(
+        QStringLiteral("records"),
+        QStringLiteral("Transactions stored in the log at start (default 0)."), QStringLiteral("N"),
+        QStringLiteral("0"));
+    parser.addOption(recordsOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -95,6 +101,14 @@ int main(int argc, char* argv[])
     }
 
     sim::SimReader reader;
+    sim::SimUtilities utilities(reader);
+    bool recordsValid = false;
+    const int records = parser.value(recordsOption).toInt(&recordsValid);
+    if (!recordsValid || records < 0 || records > 99999) {
+        err << "invalid --records (0 to 99999): " << parser.value(recordsOption) << Qt::endl;
+        return 2;
+    }
+    utilities.fillLog(records);
     sim::SimTcpServer server(reader);
     if (!server.listen(quint16(port))) {
         err << "cannot listen on 127.0.0.1:" << port << ": " << server.errorString() << Qt::endl;
