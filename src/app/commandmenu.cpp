@@ -6,8 +6,8 @@
 #include "config/general.h"
 #include "config/wiegand.h"
 #include "program/pgmform.h"
-#include "utilities/utilities.h"
 #include "stamain.h"
+#include "utilities/utilities.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/Twips.h"
 

@@ -86,8 +86,8 @@ pgmform& stamain::programming()
 utilities& stamain::readerUtilities()
 {
     if (!m_utilities) {
-        m_utilities = new utilities(m_state, m_channel, m_dialogs,
-                                    [this] { return menu().connected(); }, m_workArea);
+        m_utilities = new utilities(
+            m_state, m_channel, m_dialogs, [this] { return menu().connected(); }, m_workArea);
         PlaceWorkWindow(m_utilities);
     }
     return *m_utilities;

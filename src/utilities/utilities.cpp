@@ -110,7 +110,11 @@ ClickLabel* utilities::addLabel(int index, const QString& caption, int left, int
                                 int height, bool button)
 {
     auto* label = new ClickLabel(caption, this);
-    label->setGeometry(twipsRect(left, top, width, height, this));
+    // Fixed, as drawn: a new text then never asks the window to lay out again,
+    // which counts when the status line changes with every uploaded record.
+    const QRect rect = twipsRect(left, top, width, height, this);
+    label->setFixedSize(rect.size());
+    label->move(rect.topLeft());
     if (button) {
         label->setButtonLook();
         label->setTextColor(palette().color(QPalette::WindowText));
