@@ -35,7 +35,13 @@ utilities::utilities(AppState& state, CommandChannel& channel, Dialogs& dialogs,
     pal.setColor(QPalette::Window, kWindowGrey);
     pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
-    QFont boldFont(QStringLiteral("MS Sans Serif"), 8);
+    // Captions were sized for the narrow Windows face; where it is missing a
+    // face of Arial's measure keeps them inside their buttons.
+    QFont boldFont;
+    boldFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                          QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                          QStringLiteral("Helvetica")});
+    boldFont.setPointSize(8);
     boldFont.setBold(true);
     setFont(boldFont);
 
