@@ -304,11 +304,15 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
         old.close();
         h.dialogs.saveFileAnswers << path;
+        // At each "l", the status and the file as they stand: every record so far is on disk.
         QStringList progress;
+        QList<QByteArray> onDisk;
         QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.reader,
                          [&](const QByteArray& command) {
-                             if (command == "l")
+                             if (command == "l") {
                                  progress << h.window().statusText();
+                                 onDisk << fileBytes(path);
+                             }
                          });
         h.clickElement(19);
         QCOMPARE(h.window().statusText(),
@@ -319,8 +323,10 @@ private slots:
         QCOMPARE(h.reader.commands(),
                  QList<QByteArray>{"lr"} + QList<QByteArray>(records.size() + 1, "l"));
         QCOMPARE(progress.size(), records.size() + 1);
-        for (int count = 1; count <= records.size(); ++count)
+        for (int count = 1; count <= records.size(); ++count) {
             QCOMPARE(progress.at(count), QStringLiteral("Transactions uploaded:  %1").arg(count));
+            QCOMPARE(onDisk.at(count), lines(records.mid(0, count)));
+        }
     }
 
     // Each way an upload can end early: what the reader was sent, the status and the file.
