@@ -11,6 +11,7 @@
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -63,6 +64,28 @@ QByteArray lines(const QList<QByteArray>& records)
         text += record + "\r\n";
     return text;
 }
+
+// Runs an action when a label is painted showing a given text.
+class OnPaint : public QObject
+{
+public:
+    OnPaint(QLabel* label, QString text, std::function<void()> action)
+        : m_label(label), m_text(std::move(text)), m_action(std::move(action))
+    {
+        label->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_label->text() == m_text)
+            m_action();
+        return false;
+    }
+
+private:
+    QLabel* m_label;
+    QString m_text;
+    std::function<void()> m_action;
+};
 
 } // namespace
 
@@ -349,6 +372,8 @@ private slots:
         QTest::newRow("silent tcp") << true << "silent" << 3 << "No response from reader" << two;
         QTest::newRow("drop serial") << false << "drop" << 3 << "No response from reader" << two;
         QTest::newRow("drop tcp") << true << "drop" << 3 << "No response from reader" << two;
+        QTest::newRow("gone before a send")
+            << false << "closed" << 2 << "No response from reader" << two;
     }
     void uploadEndsCleanly()
     {
@@ -375,9 +400,17 @@ private slots:
         else if (fault != "cancel")
             h.dialogs.saveFileAnswers
                 << (fault == "no folder" ? dir.filePath("gone/upload.txt") : path);
+        // The status line is repainted at once; the link goes as the second record shows.
+        OnPaint closeLink(h.window().Label1[24], QStringLiteral("Transactions uploaded:  2"), [&] {
+            if (fault == "closed")
+                h.main().MSComm1.close();
+        });
         h.window().Label1[24]->setText(QStringLiteral("earlier"));
+        QElapsedTimer clock;
+        clock.start();
         h.clickElement(19);
         QCOMPARE(h.window().statusText(), status);
+        QVERIFY(fault != "closed" || clock.elapsed() < 4000);
         QCOMPARE(fileBytes(path), file);
         QCOMPARE(h.reader.commands(), QList<QByteArray>{"lr"} + QList<QByteArray>(requests, "l"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
