@@ -22,6 +22,8 @@ public:
         Collection = 5
     };
 
+    // The reader's handlers call back into this object: it must outlive
+    // every command the reader is given.
     explicit SimUtilities(SimReader& reader);
 
     // The reader's wall clock, running from the time last set; it knows no time zone.

@@ -71,6 +71,9 @@ utilities::utilities(AppState& state, CommandChannel& channel, Dialogs& dialogs,
     Label1[kStatusLine]->setAlignment(Qt::AlignCenter);
     Label1[kStatusLine]->setTextColor(kStatusRed);
     Label1[kStatusLine]->setAccessibleName(QStringLiteral("Status"));
+    // Value fields are read out under their captions, not their changing values.
+    for (const auto& [field, caption] : {std::pair{15, 10}, {17, 11}, {8, 1}})
+        Label1[field]->setAccessibleName(Label1[caption]->text());
 
     const QString text1Names[] = {QStringLiteral("Firmware identification"),
                                   QStringLiteral("Reader time"), QStringLiteral("Spare field")};
