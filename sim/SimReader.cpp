@@ -208,6 +208,16 @@ void SimReader::sendUnsolicited(const QByteArray& bytes)
     emit send(bytes, m_lastLink);
 }
 
+void SimReader::addCommand(const QByteArray& letters, CommandHandler handler)
+{
+    addHandler(letters, std::move(handler));
+}
+
+void SimReader::dropCommandLink()
+{
+    output({}, true, m_lastLink);
+}
+
 void SimReader::clearRecord()
 {
     m_received.clear();

@@ -64,6 +64,14 @@ public:
     QList<QByteArray> commands() const { return m_commands; }
     void clearRecord();
 
+    // Lets a subject keep its own commands in its own file. The handler gets
+    // what follows the letters and returns the reply line, or nothing.
+    using CommandHandler = std::function<std::optional<QByteArray>(const QByteArray& argument)>;
+    void addCommand(const QByteArray& letters, CommandHandler handler);
+    // From inside a handler: drop the link the command came in on, after
+    // whatever is already on its way (the handler then returns nothing).
+    void dropCommandLink();
+
     QByteArray parameter(const QByteArray& letters) const
     {
         return m_state.parameters.value(letters);

@@ -1,6 +1,7 @@
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
+#include "SimUtilities.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -79,6 +80,10 @@ int main(int argc, char* argv[])
         QStringLiteral("pty"), QStringLiteral("Also open a pseudo-terminal and print its path."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Do not print the commands received."));
+    const QCommandLineOption recordsOption(
+        QStringLiteral("records"),
+        QStringLiteral("Transactions stored in each reader's log at start (default 0)."),
+        QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption readersOption(
         QStringLiteral("readers"),
         QStringLiteral("Serve N readers, each on its own TCP port counted up from --tcp-port "
@@ -95,7 +100,7 @@ int main(int argc, char* argv[])
                        "(default all)."),
         QStringLiteral("K"));
     parser.addOptions({tcpPortOption, ptyOption, quietOption, readersOption, silentOnOption,
-                       silentReadersOption});
+                       silentReadersOption, recordsOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -113,6 +118,12 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    bool recordsValid = false;
+    const int records = parser.value(recordsOption).toInt(&recordsValid);
+    if (!recordsValid || records < 0 || records > 99999) {
+        err << "invalid --records (0 to 99999): " << parser.value(recordsOption) << Qt::endl;
+        return 2;
+    }
     bool countValid = false;
     const int readerCount = parser.value(readersOption).toInt(&countValid);
     if (!countValid || readerCount < 1 || (port != 0 && port + readerCount - 1 > 65535)) {
@@ -125,9 +136,12 @@ int main(int argc, char* argv[])
 
     // Readers beyond the first serve TCP only, each on the next port.
     std::vector<std::unique_ptr<sim::SimReader>> readers;
+    std::vector<std::unique_ptr<sim::SimUtilities>> utilities;
     std::vector<std::unique_ptr<sim::SimTcpServer>> servers;
     for (int i = 0; i < readerCount; ++i) {
         readers.push_back(std::make_unique<sim::SimReader>());
+        utilities.push_back(std::make_unique<sim::SimUtilities>(*readers.back()));
+        utilities.back()->fillLog(records);
         if (i >= readerCount - silentCount)
             readers.back()->setSilentOn(parser.value(silentOnOption).toLatin1());
         servers.push_back(std::make_unique<sim::SimTcpServer>(*readers.back()));

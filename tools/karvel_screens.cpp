@@ -2,12 +2,14 @@
 // and saves what the main window shows at each step as a PNG file.
 #include "SimReader.h"
 #include "SimTcpServer.h"
+#include "SimUtilities.h"
 #include "app/Dialogs.h"
 #include "app/UtilityApp.h"
 #include "app/about.h"
 #include "app/commandmenu.h"
 #include "app/stamain.h"
 #include "comm/commform.h"
+#include "utilities/utilities.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -78,6 +80,15 @@ int main(int argc, char* argv[])
     save("programmed");
     emit menu.Label7->clicked();
     save("reset");
+
+    // The utilities window after reading the firmware, the reader's clock and its memory.
+    sim::SimUtilities readerService(reader);
+    readerService.fillLog(120);
+    emit menu.Label5->clicked();
+    utilities& tools = main.readerUtilities();
+    for (int index : {0, 6, 7})
+        emit tools.Label1[index]->clicked();
+    save("utilities");
 
     about box(&main);
     box.show();

@@ -6,6 +6,7 @@
 #include "config/general.h"
 #include "config/wiegand.h"
 #include "stamain.h"
+#include "utilities/utilities.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -53,7 +54,7 @@ void UtilityApp::SetDefaultSettings()
     comm.Text1->setText(QString::fromLatin1(kDefaultIpAddress));
     comm.Text3->setText(QStringLiteral("57"));
 
-    // The utilities window's "Add" option is selected here once that window exists.
+    m_main->readerUtilities().Option1[0]->setChecked(true);
 
     general& gen = m_main->generalSetup();
     gen.Check5->setChecked(true);

@@ -7,6 +7,7 @@
 #include "config/wiegand.h"
 #include "program/pgmform.h"
 #include "stamain.h"
+#include "utilities/utilities.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/Twips.h"
 
@@ -156,7 +157,7 @@ void commandmenu::utilitiesClicked()
     if (!connected())
         return;
     highlight(Label5);
-    // The utilities window is brought to the front here once it exists.
+    stamain::bringToFront(&m_main.readerUtilities());
 }
 
 void commandmenu::programClicked()

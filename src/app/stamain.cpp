@@ -10,6 +10,7 @@
 #include "config/general.h"
 #include "config/wiegand.h"
 #include "program/pgmform.h"
+#include "utilities/utilities.h"
 #include "widgets/Twips.h"
 
 #include <QCloseEvent>
@@ -90,6 +91,16 @@ pgmform& stamain::programming()
         PlaceWorkWindow(m_pgm);
     }
     return *m_pgm;
+}
+
+utilities& stamain::readerUtilities()
+{
+    if (!m_utilities) {
+        m_utilities = new utilities(
+            m_state, m_channel, m_dialogs, [this] { return menu().connected(); }, m_workArea);
+        PlaceWorkWindow(m_utilities);
+    }
+    return *m_utilities;
 }
 
 void stamain::PlaceWorkWindow(QWidget* window)

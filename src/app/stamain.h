@@ -15,6 +15,7 @@ class commform;
 class general;
 class wiegand;
 class pgmform;
+class utilities;
 
 // The main window: holds the command menu and the working windows, the two
 // link objects and the two timers. Windows are created on first use and
@@ -39,6 +40,7 @@ public:
     general& generalSetup();
     wiegand& proxSetup();
     pgmform& programming();
+    utilities& readerUtilities();
 
     // Working windows lie right of the command menu at the working area's full height.
     void PlaceWorkWindow(QWidget* window);
@@ -75,4 +77,5 @@ private:
     general* m_general = nullptr;
     wiegand* m_wiegand = nullptr;
     pgmform* m_pgm = nullptr;
+    utilities* m_utilities = nullptr;
 };

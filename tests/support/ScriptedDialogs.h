@@ -25,8 +25,13 @@ public:
     {
         return openFileAnswers.isEmpty() ? std::nullopt : openFileAnswers.dequeue();
     }
-    std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
+    // Name, filter and default extension of each save prompt, as one list each.
+    QList<QStringList> saveFileRequests;
+
+    std::optional<QString> chooseSaveFile(const QString& initialName, const QString& filter,
+                                          const QString& defaultSuffix) override
     {
+        saveFileRequests << QStringList{initialName, filter, defaultSuffix};
         return saveFileAnswers.isEmpty() ? std::nullopt : saveFileAnswers.dequeue();
     }
 };

@@ -1,0 +1,466 @@
+// The utilities window and the transaction upload against the simulated
+// reader over both links, and the window's texts and reply slicing directly.
+#include "Harness.h"
+#include "SimUtilities.h"
+
+#include "app/commandmenu.h"
+#include "app/stamain.h"
+#include "comm/commform.h"
+#include "utilities/UtilityCommands.h"
+#include "utilities/utilities.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/DigitBox.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace utilitycommands;
+
+namespace {
+
+const QByteArray kVersion = "KARVEL READER SIM V1.00";
+const QList<int> kElements{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 17, 19, 24, 25};
+
+// A started utility with the reader's service commands and the window shown.
+struct Rig : Harness
+{
+    sim::SimUtilities service{reader};
+    utilities& window() { return main().readerUtilities(); }
+    bool connect(bool tcp)
+    {
+        if (!connectByRow(*this, tcp))
+            return false;
+        click(menu().Label5);
+        return window().isVisible();
+    }
+    void clickElement(int index) { click(window().Label1[index]); }
+    QStringList fields()
+    {
+        utilities& w = window();
+        return {w.Text1[0]->text(), w.Text1[1]->text(), w.Label1[15]->text(), w.Label1[17]->text(),
+                w.Label1[8]->text()};
+    }
+};
+
+QDateTime at(const char* text)
+{
+    return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+QByteArray lines(const QList<QByteArray>& records)
+{
+    QByteArray text;
+    for (const QByteArray& record : records)
+        text += record + "\r\n";
+    return text;
+}
+
+// Runs an action when a label is painted showing a given text.
+class OnPaint : public QObject
+{
+public:
+    OnPaint(QLabel* label, QString text, std::function<void()> action)
+        : m_label(label), m_text(std::move(text)), m_action(std::move(action))
+    {
+        label->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_label->text() == m_text)
+            m_action();
+        return false;
+    }
+
+private:
+    QLabel* m_label;
+    QString m_text;
+    std::function<void()> m_action;
+};
+
+} // namespace
+
+class UtilitiesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void textsAndReplySlicing()
+    {
+        QCOMPARE(signedNumberText(0), QStringLiteral(" 0"));
+        QCOMPARE(signedNumberText(-3), QStringLiteral("-3"));
+        QCOMPARE(uploadProgressText(3), QStringLiteral("Transactions uploaded:  3"));
+        QCOMPARE(uploadCompleteText(40000),
+                 QStringLiteral("Upload complete,  40000 transactions received "));
+        QCOMPARE(clockDisplayText(at("2024-03-05T07:08:09")),
+                 QStringLiteral("Current Date/Time: 2024-03-05  07:08:09"));
+        QCOMPARE(readerTimeText("240315134502"), QStringLiteral("2024-03-15 13:45:02"));
+        QCOMPARE(readerTimeText("24031"), QStringLiteral("2024-03-1 ::"));
+        const MemoryUsage full = memoryUsage("01000003500000000120");
+        QCOMPARE((QStringList{full.totalSlots, full.usedSlots, full.uploaded}),
+                 (QStringList{"01000", "00350", "00120"}));
+        const MemoryUsage shortReply = memoryUsage("0100000");
+        QCOMPARE((QStringList{shortReply.totalSlots, shortReply.usedSlots, shortReply.uploaded}),
+                 (QStringList{"01000", "00", ""}));
+        QCOMPARE(hoursToShift(QStringLiteral("24")), std::optional<int>(24));
+        for (const char* refused : {"", "25", "99999", "123456"})
+            QCOMPARE(hoursToShift(QString::fromLatin1(refused)), std::nullopt);
+    }
+
+    void setTimeCommand_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<int>("hours");
+        QTest::addColumn<bool>("add");
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("sunday") << at("2024-03-17T10:20:30") << 0 << true
+                                << QByteArray("+2403171020307");
+        QTest::newRow("monday") << at("2024-03-18T00:00:00") << 0 << false
+                                << QByteArray("+2403180000001");
+        QTest::newRow("new year") << at("2024-12-31T23:30:00") << 2 << true
+                                  << QByteArray("+2501010130003");
+        QTest::newRow("24 back") << at("2025-01-01T01:00:00") << 24 << false
+                                 << QByteArray("+2412310100002");
+        QTest::newRow("leap day") << at("2024-02-28T23:59:59") << 1 << true
+                                  << QByteArray("+2402290059594");
+    }
+    void setTimeCommand()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(int, hours);
+        QFETCH(bool, add);
+        QFETCH(QByteArray, command);
+        QCOMPARE(utilitycommands::setTimeCommand(now, hours, add), command);
+    }
+
+    // Start-up values, then every element while the menu says "Disconnected".
+    void disconnectedElementsSendNothing()
+    {
+        Rig h;
+        utilities& w = h.window();
+        QVERIFY(w.Option1[0]->isChecked());
+        QCOMPARE(w.Text2->text(), QStringLiteral("00"));
+        QCOMPARE(w.statusText(), QString());
+        QCOMPARE(h.fields(), (QStringList{"", "", "00000", "00000", "00000"}));
+        QTest::keyClicks(w.Text2, QStringLiteral("a"));
+        QCOMPARE(w.Text2->text(), QStringLiteral("00"));
+        QTest::keyClick(w.Text2, Qt::Key_Backspace);
+        QTest::keyClicks(w.Text2, QStringLiteral("7"));
+        QCOMPARE(w.Text2->text(), QStringLiteral("07"));
+
+        QVERIFY(h.connect(true));
+        Harness::click(h.comm().Label7);
+        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+        for (int index : kElements) {
+            w.Label1[24]->clear();
+            h.clickElement(index);
+            QCOMPARE(w.statusText(), QStringLiteral("Not Connected"));
+        }
+        QTest::qWait(50);
+        QCOMPARE(h.reader.received(), QByteArray());
+    }
+
+    void commandsShowTheReply_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QByteArray>("reply"); // null: the reader's own
+        QTest::addColumn<QByteArray>("sent");  // after the two returns
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("fields");
+        const QString earlier("earlier");
+        const QStringList start{"", "", "00000", "00000", "00000"};
+        QStringList withVersion = start;
+        withVersion[0] = kVersion;
+        QStringList time = start;
+        time[1] = "2024-03-15 13:45:02";
+        QTest::newRow("firmware tcp")
+            << true << 0 << QByteArray() << QByteArray("V\r") << earlier << withVersion;
+        QTest::newRow("firmware serial")
+            << false << 0 << QByteArray() << QByteArray("V\r") << earlier << withVersion;
+        QTest::newRow("online") << true << 3 << QByteArray() << QByteArray("|1\r")
+                                << "Mode Switched" << start;
+        QTest::newRow("prox dump, any reply")
+            << false << 25 << QByteArray("?") << QByteArray("|2\r") << "Mode Switched" << start;
+        QTest::newRow("collection")
+            << true << 2 << QByteArray("") << QByteArray("|5\r") << "Mode Switched" << start;
+        QTest::newRow("reader time")
+            << false << 6 << QByteArray("240315134502") << QByteArray("t\r") << "" << time;
+        QTest::newRow("memory") << true << 7 << QByteArray("01000003500000000120")
+                                << QByteArray("z\r") << "Memory data received"
+                                << QStringList{"", "", "01000", "00350", "00120"};
+        QTest::newRow("short memory")
+            << false << 7 << QByteArray("01") << QByteArray("z\r") << "Memory data received"
+            << QStringList{"", "", "01", "", ""};
+        QTest::newRow("read-only field")
+            << true << 15 << QByteArray() << QByteArray() << earlier << start;
+        QTest::newRow("clock display")
+            << false << 4 << QByteArray() << QByteArray() << earlier << start;
+        QTest::newRow("restart tcp")
+            << true << 12 << QByteArray() << QByteArray("\0X\r", 3) << "" << start;
+        QTest::newRow("restart serial")
+            << false << 12 << QByteArray() << QByteArray("\0X\r", 3) << "" << start;
+    }
+    void commandsShowTheReply()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(int, index);
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, status);
+        QFETCH(QStringList, fields);
+        Rig h;
+        QVERIFY(h.connect(tcp));
+        if (!reply.isNull())
+            h.reader.setReply(sent.left(1), reply);
+        h.window().Label1[24]->setText(QStringLiteral("earlier"));
+        h.clickElement(index);
+        QTRY_COMPARE(h.reader.received(), "\r\r" + sent);
+        QCOMPARE(h.window().statusText(), status);
+        QCOMPARE(h.fields(), fields);
+        QCOMPARE(h.service.restartCount(), index == 12 ? 1 : 0);
+        QVERIFY(!h.state().OperationRunning);
+    }
+
+    void setReaderTime_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QString>("hours");
+        QTest::addColumn<bool>("subtract");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("accepted") << true << "2" << false << QByteArray()
+                                  << QByteArray("+2501010130003\r") << "Time set in reader";
+        QTest::newRow("24 back") << false << "24" << true << QByteArray()
+                                 << QByteArray("+2412302330001\r") << "Time set in reader";
+        QTest::newRow("OK is not O") << true << "0" << false << QByteArray("OK")
+                                     << QByteArray("+2412312330002\r") << "Time not set";
+        QTest::newRow("25") << false << "25" << false << QByteArray() << QByteArray()
+                            << "Invalid hours to add/subtract";
+        QTest::newRow("empty") << true << "" << false << QByteArray() << QByteArray()
+                               << "Invalid hours to add/subtract";
+    }
+    void setReaderTime()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QString, hours);
+        QFETCH(bool, subtract);
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, status);
+        Rig h;
+        QVERIFY(h.connect(tcp));
+        h.window().setPcClock([] { return at("2024-12-31T23:30:00"); });
+        h.window().Text2->setText(hours);
+        h.window().Option1[subtract ? 1 : 0]->setChecked(true);
+        if (!reply.isNull())
+            h.reader.setReply("+", reply);
+        h.clickElement(5);
+        QCOMPARE(h.window().statusText(), status);
+        QTRY_COMPARE(h.reader.received(), "\r\r" + sent);
+    }
+
+    void clearReaderMemory_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("yes") << true << QByteArray() << "Log Cleared" << 0;
+        QTest::newRow("no") << false << QByteArray() << "earlier" << 3;
+        QTest::newRow("other reply") << true << QByteArray("ERR") << "" << 0;
+    }
+    void clearReaderMemory()
+    {
+        QFETCH(bool, yes);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, status);
+        QFETCH(int, stored);
+        Rig h;
+        QVERIFY(h.connect(false));
+        h.service.fillLog(3);
+        if (!reply.isNull())
+            h.reader.setReply("lc", reply);
+        h.window().Label1[24]->setText(QStringLiteral("earlier"));
+        h.dialogs.yesNoAnswers << yes;
+        h.clickElement(9);
+        QCOMPARE(h.dialogs.questions, QStringList{"Do you wish to clear the reader data"});
+        QCOMPARE(h.window().statusText(), status);
+        QCOMPARE(h.service.log().size(), stored);
+        QTRY_COMPARE(h.reader.received(), yes ? QByteArray("\r\rlc\r") : QByteArray("\r\r"));
+    }
+
+    // The exchange, the file (replacing an older one) and the count as it goes.
+    void uploadWritesEveryRecord_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QList<QByteArray>>("records");
+        QList<QByteArray> many;
+        for (int n = 1; n <= 1000; ++n)
+            many << sim::SimUtilities::sampleRecord(n);
+        QTest::newRow("empty log") << true << QList<QByteArray>{};
+        QTest::newRow("three") << false << QList<QByteArray>{"0001 first", "0002", "0003 third"};
+        QTest::newRow("near misses of END") << true << QList<QByteArray>{"end", "END ", "", " END"};
+        QTest::newRow("many serial") << false << many;
+        QTest::newRow("many tcp") << true << many;
+    }
+    void uploadWritesEveryRecord()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QList<QByteArray>, records);
+        Rig h;
+        QVERIFY(h.connect(tcp));
+        h.service.log() = records;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("upload.txt"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
+        old.close();
+        h.dialogs.saveFileAnswers << path;
+        // At each "l", the status and the file as they stand: every record so far is on disk.
+        QStringList progress;
+        QList<QByteArray> onDisk;
+        QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.reader,
+                         [&](const QByteArray& command) {
+                             if (command == "l") {
+                                 progress << h.window().statusText();
+                                 onDisk << fileBytes(path);
+                             }
+                         });
+        h.clickElement(19);
+        QCOMPARE(h.window().statusText(),
+                 QStringLiteral("Upload complete,  %1 transactions received ").arg(records.size()));
+        QCOMPARE(fileBytes(path), lines(records));
+        QCOMPARE(h.dialogs.saveFileRequests,
+                 (QList<QStringList>{{"upload.txt", "Text (*.txt)", "txt"}}));
+        QCOMPARE(h.reader.commands(),
+                 QList<QByteArray>{"lr"} + QList<QByteArray>(records.size() + 1, "l"));
+        QCOMPARE(progress.size(), records.size() + 1);
+        for (int count = 1; count <= records.size(); ++count) {
+            QCOMPARE(progress.at(count), QStringLiteral("Transactions uploaded:  %1").arg(count));
+            QCOMPARE(onDisk.at(count), lines(records.mid(0, count)));
+        }
+    }
+
+    // Each way an upload can end early: what the reader was sent, the status and the file.
+    void uploadEndsCleanly_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("requests"); // "l" commands sent
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray none("<no file>");
+        const QByteArray two = lines({"r1", "r2"});
+        QTest::newRow("lr refused")
+            << true << "lr NO" << 0 << "invalid response from reader" << none;
+        QTest::newRow("cancelled") << false << "cancel" << 0 << "earlier" << none;
+        QTest::newRow("no folder")
+            << true << "no folder" << 0 << "Upload file could not be created" << none;
+        QTest::newRow("disk full")
+            << false << "disk full" << 1 << "Upload file could not be written" << none;
+        QTest::newRow("silent tcp") << true << "silent" << 3 << "No response from reader" << two;
+        QTest::newRow("drop serial") << false << "drop" << 3 << "No response from reader" << two;
+        QTest::newRow("drop tcp") << true << "drop" << 3 << "No response from reader" << two;
+        QTest::newRow("gone before a send")
+            << false << "closed" << 2 << "No response from reader" << two;
+    }
+    void uploadEndsCleanly()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QString, fault);
+        QFETCH(int, requests);
+        QFETCH(QString, status);
+        QFETCH(QByteArray, file);
+        if (fault == "disk full" && !QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        Rig h;
+        QVERIFY(h.connect(tcp));
+        h.service.log() = {"r1", "r2", "r3", "r4"};
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("upload.txt"));
+        if (fault == "lr NO")
+            h.reader.setReply("lr", "NO");
+        if (fault == "silent")
+            h.service.setSilentOnRecordRequest(3);
+        if (fault == "drop")
+            h.service.setDropOnRecordRequest(3);
+        if (fault == "disk full")
+            h.dialogs.saveFileAnswers << QStringLiteral("/dev/full");
+        else if (fault != "cancel")
+            h.dialogs.saveFileAnswers
+                << (fault == "no folder" ? dir.filePath("gone/upload.txt") : path);
+        // The status line is repainted at once; the link goes as the second record shows.
+        OnPaint closeLink(h.window().Label1[24], QStringLiteral("Transactions uploaded:  2"), [&] {
+            if (fault == "closed")
+                h.main().MSComm1.close();
+        });
+        h.window().Label1[24]->setText(QStringLiteral("earlier"));
+        QElapsedTimer clock;
+        clock.start();
+        h.clickElement(19);
+        QCOMPARE(h.window().statusText(), status);
+        QVERIFY(fault != "closed" || clock.elapsed() < 4000);
+        QCOMPARE(fileBytes(path), file);
+        QCOMPARE(h.reader.commands(), QList<QByteArray>{"lr"} + QList<QByteArray>(requests, "l"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 file == "<no file>" ? QStringList() : QStringList{"upload.txt"});
+    }
+
+    // One reader operation at a time; the menu still brings the window forward.
+    void clicksDuringAnUploadDoNothing()
+    {
+        Rig h;
+        QVERIFY(h.connect(true));
+        h.service.log() = {"a", "b", "c"};
+        h.reader.setReplyDelay(20);
+        QTemporaryDir dir;
+        h.dialogs.saveFileAnswers << dir.filePath(QStringLiteral("upload.txt"));
+        QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.reader,
+                         [&](const QByteArray& command) {
+                             if (command == "l" && h.service.uploaded() == 1) {
+                                 h.clickElement(0);
+                                 h.clickElement(12);
+                                 h.window().lower();
+                                 Harness::click(h.menu().Label5);
+                             }
+                         });
+        h.clickElement(19);
+        QCOMPARE(h.window().statusText(),
+                 QStringLiteral("Upload complete,  3 transactions received "));
+        QCOMPARE(h.reader.commands(), (QList<QByteArray>{"lr", "l", "l", "l", "l"}));
+        QCOMPARE(h.main().workArea()->children().constLast(), &h.window());
+    }
+
+    // The PC clock is redrawn every second, also while a command waits in vain.
+    void clockTicksWhileAReplyIsAwaited()
+    {
+        Rig h;
+        QVERIFY(h.connect(false));
+        QDateTime now = at("2024-03-15T13:45:02");
+        h.window().setPcClock([&now] { return now; });
+        QCOMPARE(h.window().Label1[4]->text(),
+                 QStringLiteral("Current Date/Time: 2024-03-15  13:45:02"));
+        h.reader.setSilentOn("V");
+        QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.reader,
+                         [&now] { now = at("2024-03-15T13:45:09"); });
+        h.clickElement(0);
+        QCOMPARE(h.window().Label1[4]->text(),
+                 QStringLiteral("Current Date/Time: 2024-03-15  13:45:09"));
+        QCOMPARE(h.window().statusText(), QStringLiteral("No response from reader"));
+        QCOMPARE(h.window().Text1[0]->text(), QString());
+    }
+};
+
+QTEST_MAIN(UtilitiesTest)
+#include "tst_utilities.moc"
