@@ -6,6 +6,7 @@
 #include "commandmenu.h"
 #include "config/general.h"
 #include "config/wiegand.h"
+#include "firmware/flashdl.h"
 #include "program/pgmform.h"
 #include "widgets/Twips.h"
 
@@ -80,6 +81,24 @@ pgmform& stamain::programming()
         PlaceWorkWindow(m_pgm);
     }
     return *m_pgm;
+}
+
+flashdl& stamain::flashDownload()
+{
+    if (!m_flashdl) {
+        m_flashdl = new flashdl(m_state, m_channel, m_dialogs, m_workArea);
+        PlaceWorkWindow(m_flashdl);
+    }
+    return *m_flashdl;
+}
+
+flashboot2& stamain::bootExtension()
+{
+    if (!m_flashboot2) {
+        m_flashboot2 = new flashboot2(m_state, m_channel, m_dialogs, m_workArea);
+        PlaceWorkWindow(m_flashboot2);
+    }
+    return *m_flashboot2;
 }
 
 void stamain::PlaceWorkWindow(QWidget* window)

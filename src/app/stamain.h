@@ -15,6 +15,8 @@ class commform;
 class general;
 class wiegand;
 class pgmform;
+class flashdl;
+class flashboot2;
 
 // The main window: holds the command menu and the working windows, the two
 // link objects and the two timers. Windows are created on first use and
@@ -39,6 +41,8 @@ public:
     general& generalSetup();
     wiegand& proxSetup();
     pgmform& programming();
+    flashdl& flashDownload();
+    flashboot2& bootExtension();
 
     // Working windows lie right of the command menu at the working area's full height.
     void PlaceWorkWindow(QWidget* window);
@@ -73,4 +77,6 @@ private:
     general* m_general = nullptr;
     wiegand* m_wiegand = nullptr;
     pgmform* m_pgm = nullptr;
+    flashdl* m_flashdl = nullptr;
+    flashboot2* m_flashboot2 = nullptr;
 };
