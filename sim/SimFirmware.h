@@ -69,6 +69,8 @@ public:
     // Every download begun since construction or clearImages(), oldest first.
     const QList<FirmwareImage>& images() const { return m_images; }
     void clearImages() { m_images.clear(); }
+    // Back to command mode wherever the loader stood, as after a power cycle.
+    void restart() { leave(); }
 
 signals:
     void attentionReceived();

@@ -121,10 +121,9 @@ int main(int argc, char* argv[])
             [&out](const QByteArray& command) { out << printable(command) << Qt::endl; });
         QObject::connect(&firmware, &sim::SimFirmware::imageComplete, &app,
                          [&out](const sim::FirmwareImage& image) {
-                             out << "-- image received after \"" << image.startCommand << "\": "
-                                 << image.dataLength << " data bytes in " << image.blocks
-                                 << " blocks, date stamp \"" << image.dateStamp << "\""
-                                 << Qt::endl;
+                             out << "-- image received after \"" << image.startCommand
+                                 << "\": " << image.dataLength << " data bytes in " << image.blocks
+                                 << " blocks, date stamp \"" << image.dateStamp << "\"" << Qt::endl;
                          });
         QObject::connect(&server, &sim::SimTcpServer::clientConnected, &app,
                          [&out] { out << "-- TCP client connected" << Qt::endl; });

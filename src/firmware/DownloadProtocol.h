@@ -36,7 +36,7 @@ struct Parameters
     int ackTimeoutMs = 10000;
     int finalTimeoutMs = 10000;
     bool trailerAndDate = true;
-    int ffGroups = 0;              // groups of 52 FF bytes, each answered by the final acknowledgement
+    int ffGroups = 0; // groups of 52 FF bytes, each answered by the final acknowledgement
     bool hundredAtLastBlock = true; // "Downloading - 100 % complete" when the last block starts
     bool clearStatusOnError = false;
     bool errorCodes = false; // serial messages carry the stage number
@@ -68,9 +68,9 @@ enum class Stage : std::int16_t
 
 enum class Failure
 {
-    ReadyTimeout,   // no exact ready reply in time
+    ReadyTimeout,    // no exact ready reply in time
     NotAcknowledged, // a block, the end or an FF group without its acknowledgement
-    EarlyEnd,       // the image's data part ended before its length
+    EarlyEnd,        // the image's data part ended before its length
     FileUnreadable,
     LinkLost,
 };

@@ -40,8 +40,7 @@ flashdl::flashdl(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWi
 {
     const bool firmware = variant == Variant::Firmware;
     setWindowTitle(firmware ? QString() : QStringLiteral("Flash Boot 2"));
-    setAccessibleName(firmware ? QStringLiteral("Flash Download")
-                               : QStringLiteral("Flash Boot 2"));
+    setAccessibleName(firmware ? QStringLiteral("Flash Download") : QStringLiteral("Flash Boot 2"));
     setAutoFillBackground(true);
     if (firmware) {
         QPalette pal = palette();
@@ -151,11 +150,11 @@ void flashdl::doflashdl()
     case Outcome::Failed:
         break;
     }
-    const bool protocolFailure = outcome.failure == Failure::ReadyTimeout ||
-                                 outcome.failure == Failure::NotAcknowledged;
+    const bool protocolFailure =
+        outcome.failure == Failure::ReadyTimeout || outcome.failure == Failure::NotAcknowledged;
     // Failures of the file or the link leave nothing worth reading in the status line.
-    if ((protocolFailure && p.clearStatusOnError) ||
-        outcome.failure == Failure::FileUnreadable || outcome.failure == Failure::LinkLost)
+    if ((protocolFailure && p.clearStatusOnError) || outcome.failure == Failure::FileUnreadable ||
+        outcome.failure == Failure::LinkLost)
         setStatus(QString());
     m_dialogs.inform(failureMessage(outcome.failure, p.errorCodes, m_stage, outcome.detail));
 }
