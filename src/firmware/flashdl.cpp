@@ -181,6 +181,7 @@ flashdl::Outcome flashdl::transfer(QFile& file, Link& link, const Parameters& p)
     const Wait ready = awaitReady(link, p, tcp);
     if (ready != Wait::Done)
         return fromWait(ready, Failure::ReadyTimeout);
+    emit handshakeDone();
 
     return sendImage(file, link, p, tcp);
 }
@@ -240,6 +241,7 @@ flashdl::Outcome flashdl::sendImage(QFile& file, Link& link, const Parameters& p
     }
     if (final != Wait::Done)
         return fromWait(final, Failure::NotAcknowledged);
+    emit transferDone();
     return {Outcome::Complete, {}, {}};
 }
 
@@ -329,6 +331,10 @@ int flashdl::scaled(int ms, double factor) const
 
 void flashdl::setStatus(const QString& text)
 {
+    // The progress text changes once in many blocks; drawing it again each block
+    // would cost more than the block itself.
+    if (text == Label3->text())
+        return;
     Label3->setText(text);
     Label3->repaint();
 }

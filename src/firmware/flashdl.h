@@ -49,6 +49,12 @@ public:
     // Where the date stamp's date comes from; today by default.
     void setDateSource(std::function<QDate()> today);
 
+signals:
+    // The ready reply came; the blocks follow.
+    void handshakeDone();
+    // The reader acknowledged the end of the image (and any FF groups).
+    void transferDone();
+
 private:
     enum class Wait
     {
