@@ -72,7 +72,7 @@ struct Rig
             return false;
         window =
             boot2 ? static_cast<flashdl*>(&h.main().bootExtension()) : &h.main().flashDownload();
-        window->setTimeScale(0.02, 0.05);
+        window->setTimeScale(0.02, 0.1);
         window->setDateSource([] { return QDate(2026, 3, 14); });
         QObject::connect(&loader, &sim::SimFirmware::attentionReceived,
                          [this] { statusSeen << window->Label3->text(); });
@@ -206,7 +206,7 @@ private slots:
             return faults([=](DownloadFaults& f) {
                 f.blockFault = fault;
                 f.faultBlock = number;
-                f.lateMs = 1000;
+                f.lateMs = 2500;
             });
         };
         QTest::newRow("tcp silent after B")
