@@ -373,14 +373,21 @@ struct Series
 
 void printSeries(const char* link, const Series& utility, const Series& bare)
 {
-    std::printf("\n%s, 256 KiB image, median of %zu runs\n", link, utility.whole.size());
+    std::printf("\n%s, 256 KiB image, median of %zu runs, taken in turns\n", link,
+                utility.whole.size());
     std::printf("  %-34s%14s%14s%10s\n", "", "utility", "bare client", "ratio");
     auto row = [](const char* label, double a, double b, int decimals) {
         std::printf("  %-34s%14.*f%14.*f%10.2f\n", label, decimals, a, decimals, b,
                     b > 0 ? a / b : 0.0);
     };
+    auto best = [](const std::vector<double>& v) {
+        return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
+    };
     row("whole run (ms)", median(utility.whole), median(bare.whole), 1);
     row("block phase, TK to final B (ms)", median(utility.block), median(bare.block), 1);
+    // Other work on a shared machine only ever adds time: the best run shows the path itself.
+    row("  best run, whole (ms)", best(utility.whole), best(bare.whole), 1);
+    row("  best run, block phase (ms)", best(utility.block), best(bare.block), 1);
     row("CPU of this process (s)", median(utility.cpu), median(bare.cpu), 3);
     row("CPU of the reader process (s)", median(utility.readerCpu), median(bare.readerCpu), 3);
     if (utility.failed || bare.failed)
@@ -429,7 +436,7 @@ int main(int argc, char** argv)
             return argument == QLatin1String("--help") ? 0 : 2;
         }
     }
-    const int runs = quick ? 1 : 5;
+    const int runs = quick ? 1 : 7;
     const qint64 largeSize = largeMiB.value_or(quick ? 8 : 64) << 20;
 
     QTemporaryDir dir;

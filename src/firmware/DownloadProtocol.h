@@ -12,7 +12,7 @@
 namespace download {
 
 // Sent to wake the reader's loader before the start command; the echo test uses it too.
-inline const QByteArray kAttentionSequence("\x00\x1b\x0d\x00\x1b\x0d", 6);
+inline const QByteArray AttentionSequence("\x00\x1b\x0d\x00\x1b\x0d", 6);
 constexpr int kTrailerBytes = 44;
 constexpr int kGroupBytes = 52;
 constexpr char kBlockAck = 'K';

@@ -137,7 +137,7 @@ void flashdl::doflashdl()
 
     setStatus(QStringLiteral("Preparing to Download Flash"));
     QFile file(DownloadFile);
-    const Outcome outcome = transfer(file, link, p);
+    const Outcome outcome = transfer(file, link, p, tcp);
     file.close();
 
     switch (outcome.kind) {
@@ -159,18 +159,16 @@ void flashdl::doflashdl()
     m_dialogs.inform(failureMessage(outcome.failure, p.errorCodes, m_stage, outcome.detail));
 }
 
-flashdl::Outcome flashdl::transfer(QFile& file, Link& link, const Parameters& p)
+flashdl::Outcome flashdl::transfer(QFile& file, Link& link, const Parameters& p, bool tcp)
 {
     if (!file.open(QIODevice::ReadOnly))
         return failed(Failure::FileUnreadable, fileProblem(file));
 
-    if (!link.write(kAttentionSequence))
+    if (!link.write(AttentionSequence))
         return failed(Failure::LinkLost);
     if (!pause(scaled(p.pauseMs, m_pauseScale)))
         return {Outcome::Closing, {}, {}};
-    m_stage = Stage::Handshake;
 
-    const bool tcp = m_state.isTcp();
     // On serial, whatever the reader said while waking up is not the reply.
     if (!tcp) {
         while (link.pending() > 0)

@@ -76,7 +76,7 @@ private:
         QString detail;
     };
 
-    Outcome transfer(QFile& file, Link& link, const download::Parameters& p);
+    Outcome transfer(QFile& file, Link& link, const download::Parameters& p, bool tcp);
     Outcome sendImage(QFile& file, Link& link, const download::Parameters& p, bool tcp);
     // The exact ready reply after the start command.
     Wait awaitReady(Link& link, const download::Parameters& p, bool tcp);
