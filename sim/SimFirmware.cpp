@@ -16,14 +16,14 @@ SimFirmware::SimFirmware(SimReader& reader, QObject* parent) : QObject(parent), 
     // The attention sequence arrives as two short commands; the loader says nothing to them.
     reader.addCommand("\x1b", [](const QByteArray&) { return std::optional<QByteArray>(); });
     connect(&reader, &SimReader::commandReceived, this,
-            [this](const QByteArray& command) { onCommand(command, nullptr); });
+            [this](const QByteArray& command) { onCommand(command); });
     connect(&reader, &SimReader::linkWasReset, this, [this](const QObject* link) {
         if (m_active && (!m_link || link == m_link))
             leave();
     });
 }
 
-void SimFirmware::onCommand(const QByteArray& command, const QObject*)
+void SimFirmware::onCommand(const QByteArray& command)
 {
     if (command != kAttentionHalf) {
         m_escapes = 0;

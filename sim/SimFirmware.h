@@ -87,7 +87,8 @@ private:
         FfGroup,
     };
 
-    void onCommand(const QByteArray& command, const QObject* link);
+    // Watches for the two halves of the attention sequence.
+    void onCommand(const QByteArray& command);
     qsizetype consume(const QByteArray& bytes, const QObject* link);
     // Takes one byte; false hands it and the rest back to the command parser.
     bool take(char byte);

@@ -353,6 +353,36 @@ private slots:
         QVERIFY(!rig.h.main().isVisible());
     }
 
+    // The loader takes over in the middle of a chunk and hands the link back in
+    // the middle of another: bytes on each side reach the right reader.
+    void loaderSharesChunksWithTheCommandParser_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QByteArray>("answers");
+        QTest::addColumn<QByteArray>("kept");
+        QTest::newRow("good block")
+            << QByteArray("\x02\x41\x42\x03\x00", 5)
+            << QByteArray("YKKB") + "KARVEL READER SIM V1.00\r" << QByteArray("AB");
+        QTest::newRow("spoilt check byte")
+            << QByteArray("\x02\x41\x42\x04", 4) << QByteArray("YKE") + "KARVEL READER SIM V1.00\r"
+            << QByteArray();
+    }
+    void loaderSharesChunksWithTheCommandParser()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(QByteArray, answers);
+        QFETCH(QByteArray, kept);
+        sim::SimReader reader;
+        sim::SimFirmware loader(reader);
+        QByteArray sent;
+        QObject::connect(&reader, &sim::SimReader::send,
+                         [&sent](const QByteArray& bytes, const QObject*) { sent += bytes; });
+        reader.receive(kAttention + "w" + block + "V\r");
+        QCOMPARE(sent, answers);
+        QCOMPARE(loader.images().first().data, kept);
+        QVERIFY(!reader.inRawMode());
+    }
+
     void menuBringsTheWindowForward()
     {
         Harness h;
