@@ -85,7 +85,7 @@ void SimReader::receive(const QByteArray& bytes, const QObject* link)
 {
     m_received += bytes;
     m_lastLink = link;
-    m_partial[link] += bytes;
+    m_partial[link] += feedRawConsumer(bytes, link);
     // Looked up on every pass: handling a command may drop the link and forget its bytes.
     for (auto it = m_partial.find(link); it != m_partial.end(); it = m_partial.find(link)) {
         const qsizetype end = it->indexOf('\r');
@@ -95,7 +95,28 @@ void SimReader::receive(const QByteArray& bytes, const QObject* link)
         it->remove(0, end + 1);
         if (!command.isEmpty())
             handleCommand(command, link);
+        // The command may have left command mode: what followed it is raw.
+        if (m_rawConsumer)
+            m_partial[link] = feedRawConsumer(m_partial.take(link), link);
     }
+}
+
+QByteArray SimReader::feedRawConsumer(QByteArray bytes, const QObject* link)
+{
+    while (m_rawConsumer && !bytes.isEmpty()) {
+        // Held here: the consumer may clear or replace itself while it runs.
+        const RawConsumer consumer = m_rawConsumer;
+        const qsizetype taken = consumer(bytes, link);
+        if (taken <= 0 && m_rawConsumer)
+            return {};
+        bytes.remove(0, std::max<qsizetype>(taken, 0));
+    }
+    return bytes;
+}
+
+void SimReader::setRawConsumer(RawConsumer consumer)
+{
+    m_rawConsumer = std::move(consumer);
 }
 
 void SimReader::handleCommand(const QByteArray& command, const QObject* link)
@@ -161,6 +182,7 @@ void SimReader::linkReset(const QObject* link)
     m_queue.removeIf([link](const Outgoing& item) { return item.link == link; });
     if (m_queue.isEmpty())
         m_delayTimer.stop();
+    emit linkWasReset(link);
 }
 
 void SimReader::setReply(const QByteArray& commandPrefix, const QByteArray& replyLine)

@@ -58,6 +58,13 @@ public:
     // Sent at once, as given, with no line ending, on the link that spoke last.
     void sendUnsolicited(const QByteArray& bytes);
 
+    // While set, received bytes go to this consumer instead of the command parser: the
+    // reader has left command mode (a firmware download, an echo test). It returns how
+    // many of the bytes it took; once it has cleared itself, the rest go to the parser.
+    using RawConsumer = std::function<qsizetype(const QByteArray& bytes, const QObject* link)>;
+    void setRawConsumer(RawConsumer consumer);
+    bool inRawMode() const { return bool(m_rawConsumer); }
+
     // Every byte received since construction or clearRecord(), exactly.
     QByteArray received() const { return m_received; }
     // Each command as received (NULs kept, CR removed); empty commands are left out.
@@ -84,6 +91,8 @@ signals:
     void send(QByteArray bytes, const QObject* link);
     void closeRequested(const QObject* link);
     void commandReceived(QByteArray command);
+    // linkReset() ran: a raw mode on that link is over.
+    void linkWasReset(const QObject* link);
 
 private:
     // A command's own answer: a reply line, or nothing at all.
@@ -114,6 +123,8 @@ private:
     void handleCommand(const QByteArray& command, const QObject* link);
     void output(QByteArray bytes, bool close, const QObject* link);
     void sendDue();
+    // Gives bytes to the raw consumer while one is set; returns what it left.
+    QByteArray feedRawConsumer(QByteArray bytes, const QObject* link);
 
     ReaderState m_state;
     QMap<QByteArray, Handler> m_handlers;
@@ -130,6 +141,7 @@ private:
     QList<QByteArray> m_commands;
 
     QList<Outgoing> m_queue;
+    RawConsumer m_rawConsumer;
     QTimer m_delayTimer;
     QElapsedTimer m_clock;
 };

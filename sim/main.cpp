@@ -1,3 +1,4 @@
+#include "SimFirmware.h"
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
@@ -157,6 +158,9 @@ int main(int argc, char* argv[])
     sim::SimTcpServer& server = *servers.front();
 
     sim::SimPty pty(reader);
+    sim::SimFirmware firmware(reader);
+    // Images can be large; the program reports them rather than keeping them.
+    firmware.setKeepData(false);
     if (parser.isSet(ptyOption)) {
         if (!pty.open()) {
             err << "cannot open a pseudo-terminal: " << pty.errorString() << Qt::endl;
@@ -169,6 +173,12 @@ int main(int argc, char* argv[])
         QObject::connect(
             &reader, &sim::SimReader::commandReceived, &app,
             [&out](const QByteArray& command) { out << printable(command) << Qt::endl; });
+        QObject::connect(&firmware, &sim::SimFirmware::imageComplete, &app,
+                         [&out](const sim::FirmwareImage& image) {
+                             out << "-- image received after \"" << image.startCommand
+                                 << "\": " << image.dataLength << " data bytes in " << image.blocks
+                                 << " blocks, date stamp \"" << image.dateStamp << "\"" << Qt::endl;
+                         });
         QObject::connect(&server, &sim::SimTcpServer::clientConnected, &app,
                          [&out] { out << "-- TCP client connected" << Qt::endl; });
         QObject::connect(&server, &sim::SimTcpServer::clientDisconnected, &app,

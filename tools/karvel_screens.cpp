@@ -1,5 +1,6 @@
 // Drives the utility against an in-process simulated reader on 127.0.0.1
 // and saves what the main window shows at each step as a PNG file.
+#include "SimFirmware.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
 #include "SimUtilities.h"
@@ -10,11 +11,13 @@
 #include "app/stamain.h"
 #include "comm/commform.h"
 #include "utilities/utilities.h"
+#include "firmware/flashdl.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTextStream>
@@ -26,7 +29,11 @@ class YesDialogs : public Dialogs
 public:
     bool askYesNo(const QString&) override { return true; }
     void inform(const QString&) override {}
-    std::optional<QString> chooseOpenFile(const QString&) override { return std::nullopt; }
+    QString openFile; // answer to the open-file dialog, when set
+    std::optional<QString> chooseOpenFile(const QString&) override
+    {
+        return openFile.isEmpty() ? std::nullopt : std::optional<QString>(openFile);
+    }
     std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
     {
         return std::nullopt;
@@ -89,6 +96,24 @@ int main(int argc, char* argv[])
     for (int index : {0, 6, 7})
         emit tools.Label1[index]->clicked();
     save("utilities");
+    // A firmware download, shown as its last block goes out.
+    sim::SimFirmware loader(reader);
+    const QString image = folder + QStringLiteral("/firmware.bin");
+    QFile imageFile(image);
+    if (imageFile.open(QIODevice::WriteOnly))
+        imageFile.write(QByteArray(5044, '\x5a'));
+    imageFile.close();
+    dialogs.openFile = image;
+    emit menu.Label4->clicked();
+    flashdl& flash = main.flashDownload();
+    flash.setTimeScale(0.01, 1.0);
+    emit flash.Label4->clicked();
+    QObject::connect(&loader, &sim::SimFirmware::imageComplete, &main,
+                     [&save] { save("firmware-download"); });
+    emit flash.Label8->clicked();
+    QFile::remove(image);
+    menu.doboot2();
+    save("boot2-download");
 
     about box(&main);
     box.show();

@@ -5,6 +5,7 @@
 #include "comm/commform.h"
 #include "config/general.h"
 #include "config/wiegand.h"
+#include "firmware/flashdl.h"
 #include "program/pgmform.h"
 #include "stamain.h"
 #include "utilities/utilities.h"
@@ -208,7 +209,7 @@ void commandmenu::flashClicked()
     if (!connected() || downloadRefused())
         return;
     highlight(Label4);
-    // The firmware download window is brought to the front here once it exists.
+    stamain::bringToFront(&m_main.flashDownload());
 }
 
 void commandmenu::doboot2()
@@ -217,7 +218,7 @@ void commandmenu::doboot2()
     if (!connected() || downloadRefused())
         return;
     highlight(Label4);
-    // The bootloader extension window is brought to the front here once it exists.
+    stamain::bringToFront(&m_main.bootExtension());
 }
 
 void commandmenu::keyPressEvent(QKeyEvent* event)

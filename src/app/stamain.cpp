@@ -9,6 +9,7 @@
 #include "config/SettingsReaders.h"
 #include "config/general.h"
 #include "config/wiegand.h"
+#include "firmware/flashdl.h"
 #include "program/pgmform.h"
 #include "utilities/utilities.h"
 #include "widgets/Twips.h"
@@ -101,6 +102,24 @@ utilities& stamain::readerUtilities()
         PlaceWorkWindow(m_utilities);
     }
     return *m_utilities;
+}
+
+flashdl& stamain::flashDownload()
+{
+    if (!m_flashdl) {
+        m_flashdl = new flashdl(m_state, m_channel, m_dialogs, m_workArea);
+        PlaceWorkWindow(m_flashdl);
+    }
+    return *m_flashdl;
+}
+
+flashboot2& stamain::bootExtension()
+{
+    if (!m_flashboot2) {
+        m_flashboot2 = new flashboot2(m_state, m_channel, m_dialogs, m_workArea);
+        PlaceWorkWindow(m_flashboot2);
+    }
+    return *m_flashboot2;
 }
 
 void stamain::PlaceWorkWindow(QWidget* window)

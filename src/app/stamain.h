@@ -16,6 +16,8 @@ class general;
 class wiegand;
 class pgmform;
 class utilities;
+class flashdl;
+class flashboot2;
 
 // The main window: holds the command menu and the working windows, the two
 // link objects and the two timers. Windows are created on first use and
@@ -41,6 +43,8 @@ public:
     wiegand& proxSetup();
     pgmform& programming();
     utilities& readerUtilities();
+    flashdl& flashDownload();
+    flashboot2& bootExtension();
 
     // Working windows lie right of the command menu at the working area's full height.
     void PlaceWorkWindow(QWidget* window);
@@ -78,4 +82,6 @@ private:
     wiegand* m_wiegand = nullptr;
     pgmform* m_pgm = nullptr;
     utilities* m_utilities = nullptr;
+    flashdl* m_flashdl = nullptr;
+    flashboot2* m_flashboot2 = nullptr;
 };

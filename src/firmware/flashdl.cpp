@@ -1,0 +1,358 @@
+#include "flashdl.h"
+
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "comm/CommandChannel.h"
+#include "comm/EventWait.h"
+#include "comm/Link.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/Twips.h"
+
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+
+#include <cmath>
+
+using namespace download;
+
+namespace {
+
+QFrame* frameAround(const QRect& button, QWidget* parent)
+{
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::Box);
+    frame->setGeometry(button.adjusted(-3, -3, 3, 3));
+    return frame;
+}
+
+QString fileProblem(const QFile& file)
+{
+    return file.fileName() + QStringLiteral(" (") + file.errorString() + QLatin1Char(')');
+}
+
+} // namespace
+
+flashdl::flashdl(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWidget* parent,
+                 Variant variant)
+    : QWidget(parent), m_state(state), m_channel(channel), m_dialogs(dialogs), m_variant(variant),
+      m_today([] { return QDate::currentDate(); })
+{
+    const bool firmware = variant == Variant::Firmware;
+    setWindowTitle(firmware ? QString() : QStringLiteral("Flash Boot 2"));
+    setAccessibleName(firmware ? QStringLiteral("Flash Download") : QStringLiteral("Flash Boot 2"));
+    setAutoFillBackground(true);
+    if (firmware) {
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, QColor(192, 192, 192));
+        setPalette(pal);
+    }
+
+    Label2 = new QLabel(firmware ? QStringLiteral("KVT Series  Flash Download")
+                                 : QStringLiteral("R500 Bootloader Extension Download"),
+                        this);
+    QFont heading(QStringLiteral("Arial"), 14);
+    heading.setBold(true);
+    Label2->setFont(heading);
+    Label2->setAlignment(Qt::AlignCenter);
+    Label2->setGeometry(twipsRect(480, 480, 9600, 480, this));
+
+    Label4 = new ClickLabel(QStringLiteral("Select File to Download"), this);
+    Label4->setButtonLook();
+    Label4->setGeometry(twipsRect(960, 1680, 3600, 420, this));
+    Label8 = new ClickLabel(QStringLiteral("Start Flash Download"), this);
+    Label8->setButtonLook();
+    Label8->setGeometry(twipsRect(6000, 1680, 3600, 420, this));
+    Shape1[0] = frameAround(Label4->geometry(), this);
+    Shape1[1] = frameAround(Label8->geometry(), this);
+    Shape1[0]->lower();
+    Shape1[1]->lower();
+
+    Label1 = new QLabel(this);
+    Label1->setAccessibleName(QStringLiteral("File to download"));
+    Label1->setGeometry(twipsRect(480, 2760, 9600, 330, this));
+    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Label3 = new QLabel(this);
+    Label3->setAccessibleName(QStringLiteral("Download status"));
+    Label3->setGeometry(twipsRect(480, 3480, 9600, 330, this));
+
+    Timer1.setTimerType(Qt::PreciseTimer);
+    connect(&Timer1, &QTimer::timeout, this, [this] { TimerExpired = true; });
+    connect(Label4, &ClickLabel::clicked, this, &flashdl::Label4_Click);
+    connect(Label8, &ClickLabel::clicked, this, &flashdl::Label8_Click);
+}
+
+void flashdl::setTimeScale(double pauses, double timeouts)
+{
+    m_pauseScale = pauses;
+    m_timeoutScale = timeouts;
+}
+
+void flashdl::setDateSource(std::function<QDate()> today)
+{
+    m_today = std::move(today);
+}
+
+void flashdl::Label4_Click()
+{
+    if (DownloadBusy)
+        return;
+    DownloadBusy = true;
+    getdownloadfile();
+    DownloadBusy = false;
+}
+
+void flashdl::Label8_Click()
+{
+    if (DownloadBusy || DownloadFile.isEmpty())
+        return;
+    DownloadBusy = true;
+    doflashdl();
+    DownloadBusy = false;
+}
+
+void flashdl::getdownloadfile()
+{
+    DownloadFile.clear();
+    const std::optional<QString> chosen =
+        m_dialogs.chooseOpenFile(QStringLiteral("Bin Files (*.bin)"));
+    // A cancel leaves the path shown before, though nothing is chosen any more.
+    if (!chosen)
+        return;
+    DownloadFile = *chosen;
+    if (!DownloadFile.isEmpty())
+        Label1->setText(DownloadFile);
+}
+
+void flashdl::doflashdl()
+{
+    OperationMark mark(m_state);
+    if (!mark.acquired())
+        return;
+
+    const bool tcp = m_state.isTcp();
+    const Parameters p = parametersFor(m_variant, tcp);
+    Link& link = m_channel.activeLink();
+    m_stage = Stage::Handshake;
+
+    setStatus(QStringLiteral("Preparing to Download Flash"));
+    QFile file(DownloadFile);
+    const Outcome outcome = transfer(file, link, p, tcp);
+    file.close();
+
+    switch (outcome.kind) {
+    case Outcome::Closing:
+        return;
+    case Outcome::Complete:
+        setStatus(QString());
+        m_dialogs.inform(QStringLiteral("Download complete"));
+        return;
+    case Outcome::Failed:
+        break;
+    }
+    const bool protocolFailure =
+        outcome.failure == Failure::ReadyTimeout || outcome.failure == Failure::NotAcknowledged;
+    // Failures of the file or the link leave nothing worth reading in the status line.
+    if ((protocolFailure && p.clearStatusOnError) || outcome.failure == Failure::FileUnreadable ||
+        outcome.failure == Failure::LinkLost)
+        setStatus(QString());
+    m_dialogs.inform(failureMessage(outcome.failure, p.errorCodes, m_stage, outcome.detail));
+}
+
+flashdl::Outcome flashdl::transfer(QFile& file, Link& link, const Parameters& p, bool tcp)
+{
+    if (!file.open(QIODevice::ReadOnly))
+        return failed(Failure::FileUnreadable, fileProblem(file));
+
+    if (!link.write(AttentionSequence))
+        return failed(Failure::LinkLost);
+    if (!pause(scaled(p.pauseMs, m_pauseScale)))
+        return {Outcome::Closing, {}, {}};
+
+    // On serial, whatever the reader said while waking up is not the reply.
+    if (!tcp) {
+        while (link.pending() > 0)
+            link.read(link.pending());
+    }
+    if (!link.write(p.startCommand))
+        return failed(Failure::LinkLost);
+    const Wait ready = awaitReady(link, p, tcp);
+    if (ready != Wait::Done)
+        return fromWait(ready, Failure::ReadyTimeout);
+    emit handshakeDone();
+
+    return sendImage(file, link, p, tcp);
+}
+
+flashdl::Outcome flashdl::sendImage(QFile& file, Link& link, const Parameters& p, bool tcp)
+{
+    const qint64 dataLength = file.size() - p.trailerBytes;
+    // An image of no more than its trailer has no data part to send.
+    if (dataLength <= 0)
+        return failed(Failure::EarlyEnd);
+
+    qint64 bytesRead = 0;
+    qint64 bytesAcked = 0;
+    QByteArray block(p.blockSize, '\0');
+    while (bytesRead < dataLength) {
+        const qint64 wanted = std::min<qint64>(p.blockSize, dataLength - bytesRead);
+        const qint64 got = file.read(block.data(), wanted);
+        if (got < 0)
+            return failed(Failure::FileUnreadable, fileProblem(file));
+        if (got < wanted)
+            return failed(Failure::EarlyEnd);
+        bytesRead += got;
+        const bool last = bytesRead == dataLength;
+        if (last && p.hundredAtLastBlock)
+            setStatus(completeText());
+        if (!link.write(frameBlock(QByteArrayView(block.constData(), got))))
+            return failed(Failure::LinkLost);
+        m_stage = last ? Stage::LastBlock : Stage::FullBlock;
+        const Wait acked = awaitAck(link, tcp, kBlockAck, scaled(p.ackTimeoutMs, m_timeoutScale));
+        if (acked != Wait::Done)
+            return fromWait(acked, Failure::NotAcknowledged);
+        if (!last) {
+            bytesAcked += p.blockSize;
+            setStatus(progressText(bytesAcked, dataLength));
+        }
+    }
+
+    QByteArray ending(1, '\0');
+    if (p.trailerAndDate) {
+        const QByteArray trailer = file.read(p.trailerBytes);
+        if (trailer.size() != p.trailerBytes)
+            return file.error() == QFileDevice::NoError
+                       ? failed(Failure::EarlyEnd)
+                       : failed(Failure::FileUnreadable, fileProblem(file));
+        ending += trailer;
+        ending += dateStamp(m_today());
+    }
+    if (!link.write(ending))
+        return failed(Failure::LinkLost);
+    m_stage = Stage::Final;
+    const int finalTimeout = scaled(p.finalTimeoutMs, m_timeoutScale);
+    Wait final = awaitAck(link, tcp, kFinalAck, finalTimeout);
+    for (int group = 0; group < p.ffGroups && final == Wait::Done; ++group) {
+        if (!link.write(QByteArray(kGroupBytes, '\xff')))
+            return failed(Failure::LinkLost);
+        final = awaitAck(link, tcp, kFinalAck, finalTimeout);
+    }
+    if (final != Wait::Done)
+        return fromWait(final, Failure::NotAcknowledged);
+    emit transferDone();
+    return {Outcome::Complete, {}, {}};
+}
+
+flashdl::Wait flashdl::awaitReady(Link& link, const Parameters& p, bool tcp)
+{
+    armTimer(scaled(p.readyTimeoutMs, m_timeoutScale));
+    QByteArray reply;
+    for (;;) {
+        eventwait::pass(link.pending() > 0);
+        if (m_state.Closing)
+            return Wait::Closing;
+        if (TimerExpired) {
+            Timer1.stop();
+            return Wait::TimedOut;
+        }
+        const qint64 pending = link.pending();
+        if (pending <= 0) {
+            if (!link.isOpen()) {
+                Timer1.stop();
+                return Wait::LinkLost;
+            }
+            continue;
+        }
+        // Serial takes one character a pass, so what follows the reply stays pending.
+        const QByteArray got = link.read(tcp ? pending : 1);
+        // Once longer than the reply it can never match; it need not grow further.
+        if (reply.size() <= p.readyReply.size())
+            reply += got;
+        if (reply == p.readyReply)
+            break;
+    }
+    Timer1.stop();
+    return Wait::Done;
+}
+
+flashdl::Wait flashdl::awaitAck(Link& link, bool tcp, char expected, int timeoutMs)
+{
+    armTimer(timeoutMs);
+    for (;;) {
+        eventwait::pass(link.pending() > 0);
+        if (m_state.Closing)
+            return Wait::Closing;
+        if (TimerExpired) {
+            Timer1.stop();
+            return Wait::TimedOut;
+        }
+        const qint64 pending = link.pending();
+        if (pending <= 0) {
+            if (!link.isOpen()) {
+                Timer1.stop();
+                return Wait::LinkLost;
+            }
+            continue;
+        }
+        const QByteArray got = link.read(tcp ? pending : 1);
+        if (got.isEmpty())
+            continue;
+        Timer1.stop();
+        return got.at(0) == expected ? Wait::Done : Wait::Wrong;
+    }
+}
+
+bool flashdl::pause(int ms)
+{
+    armTimer(ms);
+    while (!TimerExpired) {
+        eventwait::waitForNextEvent();
+        if (m_state.Closing)
+            return false;
+    }
+    Timer1.stop();
+    return true;
+}
+
+void flashdl::armTimer(int ms)
+{
+    Timer1.stop();
+    TimerExpired = false;
+    Timer1.setInterval(ms);
+    Timer1.start();
+}
+
+int flashdl::scaled(int ms, double factor) const
+{
+    return int(std::lround(ms * factor));
+}
+
+void flashdl::setStatus(const QString& text)
+{
+    // The progress text changes once in many blocks; drawing it again each block
+    // would cost more than the block itself.
+    if (text == Label3->text())
+        return;
+    Label3->setText(text);
+    Label3->repaint();
+}
+
+flashdl::Outcome flashdl::failed(Failure failure, const QString& detail) const
+{
+    return {Outcome::Failed, failure, detail};
+}
+
+flashdl::Outcome flashdl::fromWait(Wait wait, Failure refused) const
+{
+    switch (wait) {
+    case Wait::Closing:
+        return {Outcome::Closing, {}, {}};
+    case Wait::LinkLost:
+        return failed(Failure::LinkLost);
+    case Wait::Done:
+    case Wait::TimedOut:
+    case Wait::Wrong:
+        break;
+    }
+    return failed(refused);
+}

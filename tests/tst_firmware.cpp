@@ -1,0 +1,403 @@
+// Firmware and bootloader extension downloads: the framing logic directly, and
+// whole downloads through the window against the simulated reader's loader,
+// checked by the bytes it received, the image it kept, the status line and
+// the one message shown.
+#include "Harness.h"
+#include "SimFirmware.h"
+
+#include "app/commandmenu.h"
+#include "app/stamain.h"
+#include "firmware/DownloadProtocol.h"
+#include "firmware/flashdl.h"
+#include "widgets/ClickLabel.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+using sim::DownloadFaults;
+Q_DECLARE_METATYPE(sim::DownloadFaults)
+
+namespace {
+
+const QByteArray kAttention("\x00\x1b\x0d\x00\x1b\x0d", 6);
+const QByteArray kStamp = "03142026";
+const QString kPreparing = QStringLiteral("Preparing to Download Flash");
+const QString kHundred = QStringLiteral("Downloading - 100 % complete");
+const QString kLinkLost =
+    QStringLiteral("The connection to the reader was lost during the download.");
+
+QByteArray imageOf(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 37 + 11) & 0xff);
+    return bytes;
+}
+
+// What the reader must receive, framed here independently of the code under test.
+QByteArray expectedWire(const QByteArray& file, bool boot2, bool tcp)
+{
+    const bool serialBoot = boot2 && !tcp;
+    const int blockSize = serialBoot ? 32 : 50;
+    const QByteArray data = serialBoot ? file : file.left(file.size() - 44);
+    QByteArray wire = kAttention + (serialBoot ? "w" : "B");
+    for (int at = 0; at < data.size(); at += blockSize) {
+        const QByteArray chunk = data.mid(at, blockSize);
+        char check = 0;
+        for (char c : chunk)
+            check ^= c;
+        wire += char(chunk.size()) + chunk + check;
+    }
+    wire += '\0';
+    if (!serialBoot)
+        wire += file.right(44) + kStamp;
+    if (boot2 && tcp)
+        wire += QByteArray(104, '\xff');
+    return wire;
+}
+
+struct Rig
+{
+    Harness h;
+    sim::SimFirmware loader{h.reader};
+    QTemporaryDir dir;
+    flashdl* window = nullptr;
+    QStringList statusSeen; // at the attention sequence and when the image is in
+
+    bool start(bool boot2, bool tcp)
+    {
+        if (!connectByRow(h, tcp))
+            return false;
+        window =
+            boot2 ? static_cast<flashdl*>(&h.main().bootExtension()) : &h.main().flashDownload();
+        window->setTimeScale(0.02, 0.1);
+        window->setDateSource([] { return QDate(2026, 3, 14); });
+        QObject::connect(&loader, &sim::SimFirmware::attentionReceived,
+                         [this] { statusSeen << window->Label3->text(); });
+        QObject::connect(&loader, &sim::SimFirmware::imageComplete,
+                         [this] { statusSeen << window->Label3->text(); });
+        return true;
+    }
+    QString choose(const QByteArray& contents)
+    {
+        const QString path = dir.filePath(QStringLiteral("image.bin"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(contents);
+        file.close();
+        h.dialogs.openFileAnswers << path;
+        Harness::click(window->Label4);
+        return path;
+    }
+    void run()
+    {
+        h.reader.clearRecord();
+        Harness::click(window->Label8);
+    }
+};
+
+} // namespace
+
+class FirmwareTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void framing_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("one byte") << QByteArray("\x5a") << QByteArray("\x01\x5a\x5a");
+        QTest::newRow("check excludes length")
+            << QByteArray("\x01\x02\x04", 3) << QByteArray("\x03\x01\x02\x04\x07", 5);
+        QTest::newRow("cancelling bytes")
+            << QByteArray("\xff\xff", 2) << QByteArray("\x02\xff\xff\x00", 4);
+    }
+    void framing()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, frame);
+        QCOMPARE(download::frameBlock(data), frame);
+    }
+
+    void textsAndMessages()
+    {
+        QCOMPARE(download::dateStamp(QDate(2026, 1, 5)), QByteArray("01052026"));
+        QCOMPARE(download::dateStamp(QDate(2031, 12, 31)), QByteArray("12312031"));
+        const std::pair<qint64, const char*> progress[] = {
+            {50, "05"}, {456, "46"}, {455, "46"}, {4, "00"}, {994, "99"}, {995, "99"}, {999, "99"}};
+        for (const auto& [acked, digits] : progress)
+            QCOMPARE(download::progressText(acked, 1000),
+                     QStringLiteral("Downloading - %1 % complete").arg(QLatin1String(digits)));
+    }
+
+    // Whole downloads: every byte the loader received, the image it kept, and
+    // the status line when the attention sequence and the image came in.
+    void download_data()
+    {
+        QTest::addColumn<bool>("boot2");
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("lastStatus");
+        const QString none;
+        QTest::newRow("fw tcp D=1") << false << true << 45 << kHundred;
+        QTest::newRow("fw tcp D=49") << false << true << 93 << kHundred;
+        QTest::newRow("fw serial D=50") << false << false << 94 << kHundred;
+        QTest::newRow("fw tcp D=51") << false << true << 95 << kHundred;
+        QTest::newRow("fw serial D=150") << false << false << 194 << kHundred;
+        QTest::newRow("boot2 serial 1") << true << false << 1 << kPreparing;
+        QTest::newRow("boot2 serial 33")
+            << true << false << 33 << QStringLiteral("Downloading - 97 % complete");
+        QTest::newRow("boot2 serial 64")
+            << true << false << 64 << QStringLiteral("Downloading - 50 % complete");
+        QTest::newRow("boot2 tcp D=100")
+            << true << true << 144 << QStringLiteral("Downloading - 50 % complete");
+    }
+    void download()
+    {
+        QFETCH(bool, boot2);
+        QFETCH(bool, tcp);
+        QFETCH(int, size);
+        QFETCH(QString, lastStatus);
+        Rig rig;
+        QVERIFY(rig.start(boot2, tcp));
+        const QByteArray file = imageOf(size);
+        rig.choose(file);
+        rig.run();
+
+        QCOMPARE(rig.h.dialogs.messages, QStringList{"Download complete"});
+        QCOMPARE(rig.h.reader.received(), expectedWire(file, boot2, tcp));
+        QCOMPARE(rig.loader.images().size(), 1);
+        const sim::FirmwareImage& image = rig.loader.images().first();
+        QVERIFY(image.complete);
+        const bool serialBoot = boot2 && !tcp;
+        QCOMPARE(image.data, serialBoot ? file : file.left(size - 44));
+        QCOMPARE(image.trailer, serialBoot ? QByteArray() : file.right(44));
+        QCOMPARE(image.dateStamp, serialBoot ? QByteArray() : kStamp);
+        QCOMPARE(image.ffGroups, boot2 && tcp ? 2 : 0);
+        QCOMPARE(rig.statusSeen, (QStringList{kPreparing, lastStatus}));
+        QCOMPARE(rig.window->Label3->text(), QString());
+        QVERIFY(!rig.window->DownloadBusy);
+        QVERIFY(!rig.h.state().OperationRunning);
+    }
+
+    // One message per failure, with the link's wording, and the status line
+    // cleared or left as the window's rules say. Where the reader is left able to
+    // listen, a second try from the same window succeeds.
+    void failure_data()
+    {
+        QTest::addColumn<bool>("boot2");
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<DownloadFaults>("faults");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("retry");
+        const QString cleared;
+        const QString p67 = QStringLiteral("Downloading - 67 % complete");
+        auto faults = [](auto change) {
+            DownloadFaults f;
+            change(f);
+            return f;
+        };
+        auto block = [&](DownloadFaults::BlockFault fault, int number) {
+            return faults([=](DownloadFaults& f) {
+                f.blockFault = fault;
+                f.faultBlock = number;
+                f.lateMs = 2500;
+            });
+        };
+        QTest::newRow("tcp silent after B")
+            << false << true << 194 << faults([](auto& f) { f.readyReply = ""; }) << "Timeout Error"
+            << kPreparing << true;
+        QTest::newRow("serial wrong ready")
+            << false << false << 194 << faults([](auto& f) { f.readyReply = "TX"; })
+            << "Timeout Error, error code 1" << cleared << true;
+        QTest::newRow("tcp ready with a byte after it")
+            << false << true << 194 << faults([](auto& f) { f.readyReply = "TK\r"; })
+            << "Timeout Error" << kPreparing << false;
+        QTest::newRow("tcp chatter after attention")
+            << false << true << 194 << faults([](auto& f) { f.afterAttention = "?\r"; })
+            << "Timeout Error" << kPreparing << false;
+        QTest::newRow("serial chatter after attention is discarded")
+            << false << false << 194 << faults([](auto& f) { f.afterAttention = "?\r"; })
+            << "Download complete" << cleared << true;
+        QTest::newRow("tcp ready in two pieces")
+            << false << true << 194 << faults([](auto& f) { f.readySplitMs = 100; })
+            << "Download complete" << cleared << true;
+        QTest::newRow("boot2 serial answered TK")
+            << true << false << 64 << faults([](auto& f) { f.readyReply = "TK"; })
+            << "Timeout Error, error code 1" << kPreparing << true;
+        QTest::newRow("serial no K at full block")
+            << false << false << 194 << block(DownloadFaults::NoAck, 2)
+            << "Download Error, error code 2" << cleared << true;
+        QTest::newRow("serial wrong K at last block")
+            << false << false << 194 << block(DownloadFaults::WrongAck, 3)
+            << "Download Error, error code 3" << cleared << true;
+        QTest::newRow("tcp late K")
+            << false << true << 194 << block(DownloadFaults::LateAck, 2) << "Download Error"
+            << QStringLiteral("Downloading - 33 % complete") << false;
+        QTest::newRow("serial line end after K")
+            << false << false << 194 << faults([](auto& f) { f.afterAck = "\r"; })
+            << "Download Error, error code 2" << cleared << false;
+        QTest::newRow("tcp line end after K")
+            << false << true << 194 << faults([](auto& f) { f.afterAck = "\r"; })
+            << "Download complete" << cleared << true;
+        QTest::newRow("serial no final B")
+            << false << false << 194 << faults([](auto& f) { f.silentFinal = 0; })
+            << "Download Error, error code 4" << cleared << true;
+        QTest::newRow("boot2 tcp no B after first FF group")
+            << true << true << 194 << faults([](auto& f) { f.silentFinal = 1; }) << "Download Error"
+            << p67 << true;
+        QTest::newRow("boot2 tcp no B after second FF group")
+            << true << true << 194 << faults([](auto& f) { f.silentFinal = 2; }) << "Download Error"
+            << p67 << true;
+        QTest::newRow("boot2 serial wrong K keeps the status")
+            << true << false << 64 << block(DownloadFaults::WrongAck, 1)
+            << "Download Error, error code 2" << kPreparing << true;
+        QTest::newRow("tcp trailer only") << false << true << 44 << DownloadFaults()
+                                          << "Early end of binary file" << kPreparing << true;
+        QTest::newRow("boot2 serial empty file")
+            << true << false << 0 << DownloadFaults() << "Early end of binary file" << kPreparing
+            << true;
+        QTest::newRow("tcp link dropped")
+            << false << true << 194 << block(DownloadFaults::DropLink, 2) << kLinkLost << cleared
+            << false;
+        QTest::newRow("serial link dropped")
+            << false << false << 194 << block(DownloadFaults::DropLink, 2) << kLinkLost << cleared
+            << false;
+    }
+    void failure()
+    {
+        QFETCH(bool, boot2);
+        QFETCH(bool, tcp);
+        QFETCH(int, size);
+        QFETCH(DownloadFaults, faults);
+        QFETCH(QString, message);
+        QFETCH(QString, status);
+        QFETCH(bool, retry);
+        Rig rig;
+        QVERIFY(rig.start(boot2, tcp));
+        rig.loader.faults() = faults;
+        rig.choose(imageOf(size));
+        rig.run();
+
+        QCOMPARE(rig.h.dialogs.messages, QStringList{message});
+        QCOMPARE(rig.window->Label3->text(), status);
+        QVERIFY(!rig.window->DownloadBusy);
+        QVERIFY(!rig.h.state().OperationRunning);
+        // An image without a data part is refused before any block goes out.
+        if (message == QLatin1String("Early end of binary file"))
+            QCOMPARE(rig.h.reader.received(), kAttention + (boot2 && !tcp ? "w" : "B"));
+        if (!retry)
+            return;
+        rig.loader.faults() = DownloadFaults();
+        rig.loader.restart();
+        rig.h.dialogs.messages.clear();
+        rig.choose(imageOf(194));
+        rig.run();
+        QCOMPARE(rig.h.dialogs.messages, QStringList{"Download complete"});
+    }
+
+    void unreadableFileIsNamed()
+    {
+        Rig rig;
+        QVERIFY(rig.start(false, true));
+        const QString path = rig.choose(imageOf(194));
+        QFile::remove(path);
+        rig.run();
+        QCOMPARE(rig.h.dialogs.messages.size(), 1);
+        QVERIFY(rig.h.dialogs.messages.first().startsWith(
+            QStringLiteral("The image file could not be read: ") + path));
+        QCOMPARE(rig.window->Label3->text(), QString());
+        QVERIFY(rig.h.reader.received().isEmpty());
+        QVERIFY(!rig.window->DownloadBusy);
+    }
+
+    // A cancelled choice clears the file but not the path shown; Start then does nothing.
+    void cancelledChoiceKeepsThePathShown()
+    {
+        Rig rig;
+        QVERIFY(rig.start(false, true));
+        const QString path = rig.choose(imageOf(194));
+        Harness::click(rig.window->Label4);
+        QCOMPARE(rig.window->Label1->text(), path);
+        rig.run();
+        QTest::qWait(50);
+        QVERIFY(rig.h.reader.received().isEmpty());
+        QVERIFY(rig.h.dialogs.messages.isEmpty());
+    }
+
+    // While a download runs, neither its own buttons nor another reader
+    // operation start anything; closing the main window ends it at once.
+    void runningDownloadIsNotReenteredAndEndsOnClose()
+    {
+        Rig rig;
+        QVERIFY(rig.start(false, true));
+        rig.choose(imageOf(194));
+        rig.window->setTimeScale(1.0, 1.0);
+        QObject::connect(&rig.loader, &sim::SimFirmware::attentionReceived, [&rig] {
+            Harness::click(rig.window->Label8);
+            rig.h.dialogs.yesNoAnswers << true;
+            Harness::click(rig.h.menu().Label10);
+            QTimer::singleShot(100, &rig.h.main(), [&rig] { rig.h.main().close(); });
+        });
+        QElapsedTimer clock;
+        clock.start();
+        rig.run();
+        QVERIFY2(clock.elapsed() < 2000, QByteArray::number(clock.elapsed()));
+        QCOMPARE(rig.h.reader.received(), kAttention);
+        QVERIFY(rig.h.dialogs.messages.isEmpty());
+        QVERIFY(!rig.h.main().isVisible());
+    }
+
+    // The loader takes over in the middle of a chunk and hands the link back in
+    // the middle of another: bytes on each side reach the right reader.
+    void loaderSharesChunksWithTheCommandParser_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QByteArray>("answers");
+        QTest::addColumn<QByteArray>("kept");
+        QTest::newRow("good block")
+            << QByteArray("\x02\x41\x42\x03\x00", 5)
+            << QByteArray("YKKB") + "KARVEL READER SIM V1.00\r" << QByteArray("AB");
+        QTest::newRow("spoilt check byte")
+            << QByteArray("\x02\x41\x42\x04", 4) << QByteArray("YKE") + "KARVEL READER SIM V1.00\r"
+            << QByteArray();
+    }
+    void loaderSharesChunksWithTheCommandParser()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(QByteArray, answers);
+        QFETCH(QByteArray, kept);
+        sim::SimReader reader;
+        sim::SimFirmware loader(reader);
+        QByteArray sent;
+        QObject::connect(&reader, &sim::SimReader::send,
+                         [&sent](const QByteArray& bytes, const QObject*) { sent += bytes; });
+        reader.receive(kAttention + "w" + block + "V\r");
+        QCOMPARE(sent, answers);
+        QCOMPARE(loader.images().first().data, kept);
+        QVERIFY(!reader.inRawMode());
+    }
+
+    void menuBringsTheWindowForward()
+    {
+        Harness h;
+        QVERIFY(h.connectSerial());
+        Harness::click(h.menu().Label4);
+        flashdl& window = h.main().flashDownload();
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.Label2->text(), QStringLiteral("KVT Series  Flash Download"));
+        QCOMPARE(window.palette().color(QPalette::Window), QColor(192, 192, 192));
+        h.menu().doboot2();
+        QCOMPARE(h.main().bootExtension().Label2->text(),
+                 QStringLiteral("R500 Bootloader Extension Download"));
+        QCOMPARE(h.main().bootExtension().windowTitle(), QStringLiteral("Flash Boot 2"));
+    }
+};
+
+QTEST_MAIN(FirmwareTest)
+#include "tst_firmware.moc"
