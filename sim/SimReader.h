@@ -64,6 +64,14 @@ public:
     QList<QByteArray> commands() const { return m_commands; }
     void clearRecord();
 
+    // While set, every byte received goes to the consumer instead of the command parser:
+    // modes such as the echo test or a block transfer have no command framing. The mode
+    // ends with clearRawConsumer(), which hands bytes it did not use back to the parser.
+    using RawConsumer = std::function<void(const QByteArray& bytes, const QObject* link)>;
+    void setRawConsumer(RawConsumer consumer, const QObject* link);
+    void clearRawConsumer(const QByteArray& unused = {}, const QObject* link = nullptr);
+    bool hasRawConsumer() const { return bool(m_rawConsumer); }
+
     QByteArray parameter(const QByteArray& letters) const
     {
         return m_state.parameters.value(letters);
@@ -76,6 +84,9 @@ signals:
     void send(QByteArray bytes, const QObject* link);
     void closeRequested(const QObject* link);
     void commandReceived(QByteArray command);
+    // The attention sequence 00 1B 0D 00 1B 0D came in on a link, followed by this byte.
+    // A mode started by that byte calls setRawConsumer(); what follows the byte goes there.
+    void attentionByte(char byte, const QObject* link);
 
 private:
     // A command's own answer: a reply line, or nothing at all.
@@ -106,6 +117,9 @@ private:
     void handleCommand(const QByteArray& command, const QObject* link);
     void output(QByteArray bytes, bool close, const QObject* link);
     void sendDue();
+    void parse(const QByteArray& bytes, const QObject* link);
+    // After the attention sequence, the next byte may start a mode.
+    void offerAttentionByte(const QObject* link);
 
     ReaderState m_state;
     QMap<QByteArray, Handler> m_handlers;
@@ -122,6 +136,10 @@ private:
     QList<QByteArray> m_commands;
 
     QList<Outgoing> m_queue;
+    RawConsumer m_rawConsumer;
+    const QObject* m_rawLink = nullptr;
+    // Links whose last two commands were the halves of the attention sequence.
+    QHash<const QObject*, int> m_attentionHalves;
     QTimer m_delayTimer;
     QElapsedTimer m_clock;
 };

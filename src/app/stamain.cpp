@@ -6,6 +6,8 @@
 #include "commandmenu.h"
 #include "config/general.h"
 #include "config/wiegand.h"
+#include "diag/loopback.h"
+#include "diag/termmode.h"
 #include "program/pgmform.h"
 #include "widgets/Twips.h"
 
@@ -80,6 +82,31 @@ pgmform& stamain::programming()
         PlaceWorkWindow(m_pgm);
     }
     return *m_pgm;
+}
+
+termmode& stamain::terminal()
+{
+    if (!m_term) {
+        m_term = new termmode(m_state, m_channel, m_workArea);
+        PlaceWorkWindow(m_term);
+    }
+    return *m_term;
+}
+
+loopback& stamain::loopbackTest()
+{
+    if (!m_loopback) {
+        m_loopback = new loopback(m_state, m_channel, m_workArea);
+        PlaceWorkWindow(m_loopback);
+    }
+    return *m_loopback;
+}
+
+void stamain::stopTerminalRun()
+{
+    m_state.StopMonitor = true;
+    if (m_term)
+        m_term->stopRun();
 }
 
 void stamain::PlaceWorkWindow(QWidget* window)

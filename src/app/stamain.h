@@ -15,6 +15,8 @@ class commform;
 class general;
 class wiegand;
 class pgmform;
+class termmode;
+class loopback;
 
 // The main window: holds the command menu and the working windows, the two
 // link objects and the two timers. Windows are created on first use and
@@ -39,6 +41,11 @@ public:
     general& generalSetup();
     wiegand& proxSetup();
     pgmform& programming();
+    termmode& terminal();
+    loopback& loopbackTest();
+    // Sets StopMonitor; a terminal run that was active no longer holds the
+    // one-operation mark, so the command that stopped it may run its own.
+    void stopTerminalRun();
 
     // Working windows lie right of the command menu at the working area's full height.
     void PlaceWorkWindow(QWidget* window);
@@ -73,4 +80,6 @@ private:
     general* m_general = nullptr;
     wiegand* m_wiegand = nullptr;
     pgmform* m_pgm = nullptr;
+    termmode* m_term = nullptr;
+    loopback* m_loopback = nullptr;
 };
