@@ -1,6 +1,7 @@
 // The terminal: its grid and key machine directly, then the window through
 // the menu against the simulated reader over TCP and a pseudo-terminal.
 #include "Harness.h"
+#include "StepScript.h"
 
 #include "app/commandmenu.h"
 #include "app/stamain.h"
@@ -11,12 +12,10 @@
 #include "program/pgmform.h"
 #include "widgets/ClickLabel.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
@@ -73,36 +72,13 @@ bool cellHasInk(termmode& t, int column, int row, const QColor& ink)
     return false;
 }
 
-// One step of a script run inside a terminal run: the action runs once the
-// condition holds. The run's receive loop sits below the script on the
-// stack, so a step never waits itself; the script polls between passes.
-struct Step
-{
-    std::function<bool()> ready;
-    std::function<void()> act;
-};
-
 // Opens a terminal run from the menu, runs the steps, then ends the run with
 // the given entry (Communications unless told). True when every step ran.
 bool inTerminalRun(Harness& h, const QList<Step>& steps, ClickLabel* endWith = nullptr)
 {
-    QTimer poll;
-    poll.setInterval(2);
-    qsizetype next = 0;
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-        while (next < steps.size() && !QTest::currentTestFailed() &&
-               (!steps[next].ready || steps[next].ready()))
-            steps[next++].act();
-        if (next < steps.size() && !QTest::currentTestFailed() && clock.elapsed() < 5000)
-            return;
-        poll.stop();
-        Harness::click(endWith ? endWith : h.menu().Label3);
-    });
-    poll.start();
-    Harness::click(h.menu().Label1);
-    return next == steps.size();
+    return runSteps(
+        steps, [&] { Harness::click(h.menu().Label1); },
+        [&] { Harness::click(endWith ? endWith : h.menu().Label3); }, 5000);
 }
 
 } // namespace
