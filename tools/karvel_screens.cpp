@@ -1,5 +1,6 @@
 // Drives the utility against an in-process simulated reader on 127.0.0.1
 // and saves what the main window shows at each step as a PNG file.
+#include "SimEcho.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
 #include "app/Dialogs.h"
@@ -8,6 +9,9 @@
 #include "app/commandmenu.h"
 #include "app/stamain.h"
 #include "comm/commform.h"
+#include "diag/TerminalScreen.h"
+#include "diag/loopback.h"
+#include "diag/termmode.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -15,7 +19,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -74,6 +80,33 @@ int main(int argc, char* argv[])
     save("programmed");
     emit menu.Label7->clicked();
     save("reset");
+
+    // The terminal with received bytes in red and typed ones in black; the
+    // run is ended by the next menu entry, as a user ends it.
+    sim::SimEcho echo(reader);
+    termmode& terminal = main.terminal();
+    QTimer::singleShot(0, &main, [&] {
+        reader.sendUnsolicited("OK\r\nKARVEL READER SIM V1.00\r\n{card 12345}~\x7f\x80");
+        QTimer::singleShot(100, &main, [&] {
+            for (const char* typed : {"hello", "~"})
+                QTest::keyClicks(terminal.pop1, QString::fromLatin1(typed));
+            QTest::keyClick(terminal.pop1, Qt::Key_F10);
+            QTest::keyClick(terminal.pop1, Qt::Key_Return);
+            QTimer::singleShot(100, &main, [&] {
+                save("terminal");
+                emit menu.Label3->clicked();
+            });
+        });
+    });
+    emit menu.Label1->clicked();
+
+    // A short echo test with one wrong byte, opened by Escape in the menu.
+    echo.setWrongAt(300, 'A');
+    QTest::keyClick(&menu, Qt::Key_Escape);
+    loopback& echoTest = main.loopbackTest();
+    echoTest.setTiming({4, 50, 50, 1000, 1000});
+    echoTest.Command1_Click();
+    save("loopback");
 
     about box(&main);
     box.show();
