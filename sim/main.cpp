@@ -86,9 +86,9 @@ int main(int argc, char* argv[])
                        "\"stream RATE [BYTES]\" and \"stop\" on standard input do the same "
                        "while running."),
         QStringLiteral("RATE"));
-    const QCommandLineOption streamLimitOption(
-        QStringLiteral("stream-limit"), QStringLiteral("Stop the stream after BYTES bytes."),
-        QStringLiteral("BYTES"), QStringLiteral("-1"));
+    const QCommandLineOption streamLimitOption(QStringLiteral("stream-limit"),
+                                               QStringLiteral("Stop the stream after BYTES bytes."),
+                                               QStringLiteral("BYTES"), QStringLiteral("-1"));
     parser.addOptions({streamOption, streamLimitOption});
     parser.process(app);
 
