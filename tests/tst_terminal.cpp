@@ -303,6 +303,12 @@ private slots:
         QVERIFY(h.state().TcpTerminalOpen);
         QTest::keyClick(t.pop1, Qt::Key_B);
         QTRY_COMPARE(h.reader.received(), QByteArray("b"));
+        // Nor while another reader operation runs: the bytes would land in its replies.
+        h.state().OperationRunning = true;
+        QTest::keyClick(t.pop1, Qt::Key_D);
+        h.state().OperationRunning = false;
+        QTest::keyClick(t.pop1, Qt::Key_E);
+        QTRY_COMPARE(h.reader.received(), QByteArray("be"));
     }
 
     // A dropped link leaves the run waiting quietly: keys are drawn but not

@@ -177,8 +177,9 @@ bool termmode::keysIgnored() const
 {
     if (m_state.isTcp() && !m_state.TcpTerminalOpen)
         return true;
-    // Keys typed here while another reader operation runs would land in its replies.
-    return m_state.OperationRunning && !m_running;
+    // Keys typed here while another reader operation runs would land in its
+    // replies, also when that operation was started from inside a run.
+    return m_state.OperationRunning && !m_mark;
 }
 
 bool termmode::eventFilter(QObject* watched, QEvent* event)
