@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -257,6 +258,9 @@ struct EchoRun
 {
     double passSeconds = NAN;
     double pauseSeconds = NAN;
+    // CPU of the utility's process during the passes: the cost of a round
+    // trip on this side, much less disturbed by other load than wall time.
+    double passCpuSeconds = NAN;
     qint64 characters = 0;
     int faults = 0;
     bool complete = false;
@@ -271,11 +275,15 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
     window.setTiming(timing);
     QElapsedTimer clock;
     qint64 passStartNs = 0;
-    const auto connection = QObject::connect(&window, &loopback::passesStarted, &window,
-                                             [&] { passStartNs = clock.nsecsElapsed(); });
+    qint64 passStartCpu = 0;
+    const auto connection = QObject::connect(&window, &loopback::passesStarted, &window, [&] {
+        passStartNs = clock.nsecsElapsed();
+        passStartCpu = processCpuMicroseconds();
+    });
     clock.start();
     window.Command1_Click();
     const qint64 endNs = clock.nsecsElapsed();
+    run.passCpuSeconds = double(processCpuMicroseconds() - passStartCpu) / 1e6;
     QObject::disconnect(connection);
     run.pauseSeconds = double(passStartNs) / 1e9;
     run.passSeconds = double(endNs - passStartNs) / 1e9;
@@ -363,6 +371,7 @@ EchoRun bareEcho(bool tcp, const SimProcess& sim, const Plan& plan)
     link.discard();
     link.write(&echotest::kEchoCommand, 1);
     const qint64 passStartNs = clock.nsecsElapsed();
+    const qint64 passStartCpu = processCpuMicroseconds();
     for (int pass = 0; pass < plan.passes; ++pass) {
         for (int code = 0; code < echotest::kCodesPerPass; ++code) {
             const char sent = char(code);
@@ -377,6 +386,7 @@ EchoRun bareEcho(bool tcp, const SimProcess& sim, const Plan& plan)
         }
     }
     const qint64 endNs = clock.nsecsElapsed();
+    run.passCpuSeconds = double(processCpuMicroseconds() - passStartCpu) / 1e6;
     run.pauseSeconds = double(passStartNs) / 1e9;
     run.passSeconds = double(endNs - passStartNs) / 1e9;
     run.complete = run.characters == qint64(plan.passes) * echotest::kCodesPerPass;
@@ -446,6 +456,16 @@ QByteArray yesNo(bool ok)
     return ok ? "yes" : "NO";
 }
 
+// Other programs on the machine slow both sides of every round trip; the figures say how busy it
+// was.
+QByteArray loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return "n/a";
+    return file.readLine().trimmed();
+}
+
 void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty)
 {
     std::printf("Terminal and loopback test against karvel-reader-sim in its own process "
@@ -483,6 +503,9 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
     printRow("  window: round trip (us)", tcp, pty, [](const LinkFigures& f) {
         return cell(f.window.passSeconds * 1e6 / double(f.window.characters), 1);
     });
+    printRow("  window: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
+        return cell(f.window.passCpuSeconds * 1e6 / double(f.window.characters), 1);
+    });
     printRow("  window: fault lines, ended with full count", tcp, pty, [](const LinkFigures& f) {
         return QByteArray::number(f.window.faults) + ", " + yesNo(f.window.complete);
     });
@@ -493,12 +516,16 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
     printRow("  bare client: round trip (us)", tcp, pty, [](const LinkFigures& f) {
         return cell(f.bare.passSeconds * 1e6 / double(f.bare.characters), 1);
     });
+    printRow("  bare client: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
+        return cell(f.bare.passCpuSeconds * 1e6 / double(f.bare.characters), 1);
+    });
     printRow("  bare client: faults, complete", tcp, pty, [](const LinkFigures& f) {
         return QByteArray::number(f.bare.faults) + ", " + yesNo(f.bare.complete);
     });
     printRow("  passes, window / bare client", tcp, pty, [](const LinkFigures& f) {
         return cell(f.window.passSeconds / f.bare.passSeconds, 2);
     });
+    std::printf("Load average at the end: %s\n", loadAverage().constData());
 }
 
 void quietOffscreenWarnings()
