@@ -5,7 +5,6 @@
 namespace sim {
 
 namespace {
-const QByteArray kAttentionHalf("\x00\x1b", 2);
 constexpr int kTrailerAndDate = 44 + 8;
 constexpr int kGroupBytes = 52;
 constexpr char kFf = '\xff';
@@ -15,44 +14,43 @@ SimFirmware::SimFirmware(SimReader& reader, QObject* parent) : QObject(parent), 
 {
     // The attention sequence arrives as two short commands; the loader says nothing to them.
     reader.addCommand("\x1b", [](const QByteArray&) { return std::optional<QByteArray>(); });
-    connect(&reader, &SimReader::commandReceived, this,
-            [this](const QByteArray& command) { onCommand(command); });
+    connect(&reader, &SimReader::attentionSequence, this, [this] {
+        emit attentionReceived();
+        if (!m_faults.afterAttention.isEmpty())
+            m_reader->sendUnsolicited(m_faults.afterAttention);
+    });
+    connect(&reader, &SimReader::attentionByte, this, &SimFirmware::onAttentionByte);
     connect(&reader, &SimReader::linkWasReset, this, [this](const QObject* link) {
         if (m_active && (!m_link || link == m_link))
             leave();
     });
 }
 
-void SimFirmware::onCommand(const QByteArray& command)
+void SimFirmware::onAttentionByte(char byte, const QObject* link)
 {
-    if (command != kAttentionHalf) {
-        m_escapes = 0;
+    if ((byte != 'B' && byte != 'w') || !m_reader)
         return;
-    }
-    if (++m_escapes < 2)
-        return;
-    m_escapes = 0;
     m_active = true;
     m_phase = Phase::Start;
-    m_link = nullptr;
+    m_link = link;
     m_reader->setRawConsumer(
-        [this](const QByteArray& bytes, const QObject* link) { return consume(bytes, link); });
-    emit attentionReceived();
-    if (!m_faults.afterAttention.isEmpty())
-        m_reader->sendUnsolicited(m_faults.afterAttention);
+        [this](const QByteArray& bytes, const QObject* from) { consume(bytes, from); }, link);
+    take(byte);
 }
 
-qsizetype SimFirmware::consume(const QByteArray& bytes, const QObject* link)
+void SimFirmware::consume(const QByteArray& bytes, const QObject* link)
 {
-    if (!m_link)
-        m_link = link;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (!take(bytes.at(i)))
-            return i;
-        if (!m_active)
-            return i + 1;
+        // What the loader does not take goes back to the command parser.
+        if (!take(bytes.at(i))) {
+            m_reader->clearRawConsumer(bytes.mid(i), link);
+            return;
+        }
+        if (!m_active) {
+            m_reader->clearRawConsumer(bytes.mid(i + 1), link);
+            return;
+        }
     }
-    return bytes.size();
 }
 
 bool SimFirmware::take(char byte)
@@ -189,7 +187,7 @@ void SimFirmware::finish(int stage)
 void SimFirmware::leave()
 {
     if (m_active && m_reader)
-        m_reader->setRawConsumer(nullptr);
+        m_reader->clearRawConsumer();
     m_active = false;
     m_phase = Phase::Start;
     m_link = nullptr;

@@ -87,9 +87,9 @@ private:
         FfGroup,
     };
 
-    // Watches for the two halves of the attention sequence.
-    void onCommand(const QByteArray& command);
-    qsizetype consume(const QByteArray& bytes, const QObject* link);
+    // A "B" or "w" after the attention sequence starts a download.
+    void onAttentionByte(char byte, const QObject* link);
+    void consume(const QByteArray& bytes, const QObject* link);
     // Takes one byte; false hands it and the rest back to the command parser.
     bool take(char byte);
     bool start(char command);
@@ -104,7 +104,6 @@ private:
     bool m_keepData = true;
     QList<FirmwareImage> m_images;
 
-    int m_escapes = 0;
     bool m_active = false;
     const QObject* m_link = nullptr;
     Phase m_phase = Phase::Start;

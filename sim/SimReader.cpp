@@ -85,38 +85,66 @@ void SimReader::receive(const QByteArray& bytes, const QObject* link)
 {
     m_received += bytes;
     m_lastLink = link;
-    m_partial[link] += feedRawConsumer(bytes, link);
+    if (m_rawConsumer) {
+        // A copy: the consumer may end its own mode while it runs.
+        const RawConsumer consumer = m_rawConsumer;
+        consumer(bytes, link);
+        return;
+    }
+    parse(bytes, link);
+}
+
+void SimReader::parse(const QByteArray& bytes, const QObject* link)
+{
+    m_partial[link] += bytes;
+    offerAttentionByte(link);
     // Looked up on every pass: handling a command may drop the link and forget its bytes.
-    for (auto it = m_partial.find(link); it != m_partial.end(); it = m_partial.find(link)) {
+    for (auto it = m_partial.find(link); it != m_partial.end() && !m_rawConsumer;
+         it = m_partial.find(link)) {
         const qsizetype end = it->indexOf('\r');
         if (end < 0)
             break;
         const QByteArray command = it->left(end);
         it->remove(0, end + 1);
+        const bool attentionHalf = command == QByteArray("\0\x1b", 2);
+        const int halves = attentionHalf ? m_attentionHalves.value(link) + 1 : 0;
+        m_attentionHalves[link] = halves;
         if (!command.isEmpty())
             handleCommand(command, link);
-        // The command may have left command mode: what followed it is raw.
-        if (m_rawConsumer)
-            m_partial[link] = feedRawConsumer(m_partial.take(link), link);
+        if (halves == 2)
+            emit attentionSequence(link);
+        offerAttentionByte(link);
     }
 }
 
-QByteArray SimReader::feedRawConsumer(QByteArray bytes, const QObject* link)
+void SimReader::offerAttentionByte(const QObject* link)
 {
-    while (m_rawConsumer && !bytes.isEmpty()) {
-        // Held here: the consumer may clear or replace itself while it runs.
-        const RawConsumer consumer = m_rawConsumer;
-        const qsizetype taken = consumer(bytes, link);
-        if (taken <= 0 && m_rawConsumer)
-            return {};
-        bytes.remove(0, std::max<qsizetype>(taken, 0));
-    }
-    return bytes;
+    auto it = m_partial.find(link);
+    if (m_attentionHalves.value(link) < 2 || it == m_partial.end() || it->isEmpty())
+        return;
+    m_attentionHalves[link] = 0;
+    const char byte = it->at(0);
+    emit attentionByte(byte, link);
+    if (!m_rawConsumer)
+        return;
+    const QByteArray rest = m_partial.take(link).mid(1);
+    const RawConsumer consumer = m_rawConsumer;
+    if (!rest.isEmpty())
+        consumer(rest, link);
 }
 
-void SimReader::setRawConsumer(RawConsumer consumer)
+void SimReader::setRawConsumer(RawConsumer consumer, const QObject* link)
 {
     m_rawConsumer = std::move(consumer);
+    m_rawLink = link;
+}
+
+void SimReader::clearRawConsumer(const QByteArray& unused, const QObject* link)
+{
+    m_rawConsumer = nullptr;
+    m_rawLink = nullptr;
+    if (!unused.isEmpty())
+        parse(unused, link);
 }
 
 void SimReader::handleCommand(const QByteArray& command, const QObject* link)
@@ -179,6 +207,10 @@ void SimReader::sendDue()
 void SimReader::linkReset(const QObject* link)
 {
     m_partial.remove(link);
+    m_attentionHalves.remove(link);
+    // A mode lasts as long as the link it started on.
+    if (m_rawConsumer && m_rawLink == link)
+        clearRawConsumer();
     m_queue.removeIf([link](const Outgoing& item) { return item.link == link; });
     if (m_queue.isEmpty())
         m_delayTimer.stop();

@@ -58,18 +58,19 @@ public:
     // Sent at once, as given, with no line ending, on the link that spoke last.
     void sendUnsolicited(const QByteArray& bytes);
 
-    // While set, received bytes go to this consumer instead of the command parser: the
-    // reader has left command mode (a firmware download, an echo test). It returns how
-    // many of the bytes it took; once it has cleared itself, the rest go to the parser.
-    using RawConsumer = std::function<qsizetype(const QByteArray& bytes, const QObject* link)>;
-    void setRawConsumer(RawConsumer consumer);
-    bool inRawMode() const { return bool(m_rawConsumer); }
-
     // Every byte received since construction or clearRecord(), exactly.
     QByteArray received() const { return m_received; }
     // Each command as received (NULs kept, CR removed); empty commands are left out.
     QList<QByteArray> commands() const { return m_commands; }
     void clearRecord();
+
+    // While set, every byte received goes to the consumer instead of the command parser:
+    // modes such as the echo test or a block transfer have no command framing. The mode
+    // ends with clearRawConsumer(), which hands bytes it did not use back to the parser.
+    using RawConsumer = std::function<void(const QByteArray& bytes, const QObject* link)>;
+    void setRawConsumer(RawConsumer consumer, const QObject* link);
+    void clearRawConsumer(const QByteArray& unused = {}, const QObject* link = nullptr);
+    bool hasRawConsumer() const { return bool(m_rawConsumer); }
 
     // Lets a subject keep its own commands in its own file. The handler gets
     // what follows the letters and returns the reply line, or nothing.
@@ -91,7 +92,12 @@ signals:
     void send(QByteArray bytes, const QObject* link);
     void closeRequested(const QObject* link);
     void commandReceived(QByteArray command);
-    // linkReset() ran: a raw mode on that link is over.
+    // The attention sequence 00 1B 0D 00 1B 0D came in on a link.
+    void attentionSequence(const QObject* link);
+    // The attention sequence came in on a link, followed by this byte.
+    // A mode started by that byte calls setRawConsumer(); what follows the byte goes there.
+    void attentionByte(char byte, const QObject* link);
+    // linkReset() ran: a mode on that link is over.
     void linkWasReset(const QObject* link);
 
 private:
@@ -123,8 +129,9 @@ private:
     void handleCommand(const QByteArray& command, const QObject* link);
     void output(QByteArray bytes, bool close, const QObject* link);
     void sendDue();
-    // Gives bytes to the raw consumer while one is set; returns what it left.
-    QByteArray feedRawConsumer(QByteArray bytes, const QObject* link);
+    void parse(const QByteArray& bytes, const QObject* link);
+    // After the attention sequence, the next byte may start a mode.
+    void offerAttentionByte(const QObject* link);
 
     ReaderState m_state;
     QMap<QByteArray, Handler> m_handlers;
@@ -142,6 +149,9 @@ private:
 
     QList<Outgoing> m_queue;
     RawConsumer m_rawConsumer;
+    const QObject* m_rawLink = nullptr;
+    // Links whose last two commands were the halves of the attention sequence.
+    QHash<const QObject*, int> m_attentionHalves;
     QTimer m_delayTimer;
     QElapsedTimer m_clock;
 };

@@ -1,6 +1,8 @@
+#include "SimEcho.h"
 #include "SimFirmware.h"
 #include "SimPty.h"
 #include "SimReader.h"
+#include "SimStream.h"
 #include "SimTcpServer.h"
 #include "SimUtilities.h"
 
@@ -102,6 +104,17 @@ int main(int argc, char* argv[])
         QStringLiteral("K"));
     parser.addOptions({tcpPortOption, ptyOption, quietOption, readersOption, silentOnOption,
                        silentReadersOption, recordsOption});
+    const QCommandLineOption streamOption(
+        QStringLiteral("stream"),
+        QStringLiteral("Send the byte values 0 to 255 over and over at RATE bytes a second, "
+                       "to watch the terminal (0: the whole --stream-limit at once). Lines "
+                       "\"stream RATE [BYTES]\" and \"stop\" on standard input do the same "
+                       "while running."),
+        QStringLiteral("RATE"));
+    const QCommandLineOption streamLimitOption(QStringLiteral("stream-limit"),
+                                               QStringLiteral("Stop the stream after BYTES bytes."),
+                                               QStringLiteral("BYTES"), QStringLiteral("-1"));
+    parser.addOptions({streamOption, streamLimitOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -168,6 +181,34 @@ int main(int argc, char* argv[])
         }
         out << "pseudo-terminal: " << pty.slavePath() << Qt::endl;
     }
+
+    // Echo mode after the attention sequence and "*", for the loopback test.
+    sim::SimEcho echo(reader);
+    sim::SimStream stream(reader);
+    if (parser.isSet(streamOption)) {
+        if (!stream.start(parser.value(streamOption).toLongLong(),
+                          parser.value(streamLimitOption).toLongLong())) {
+            err << "invalid --stream: a rate of 0 needs --stream-limit" << Qt::endl;
+            return 2;
+        }
+    }
+    auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+    QObject::connect(input, &QSocketNotifier::activated, &app, [&] {
+        char buffer[256];
+        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
+        if (count <= 0) {
+            // End of input (or none at all): stop listening rather than wake for ever.
+            input->setEnabled(false);
+            return;
+        }
+        for (const QByteArray& line : QByteArray(buffer, count).split('\n')) {
+            const QList<QByteArray> words = line.simplified().split(' ');
+            if (words.value(0) == "stream")
+                stream.start(words.value(1).toLongLong(), words.value(2, "-1").toLongLong());
+            else if (words.value(0) == "stop")
+                stream.stop();
+        }
+    });
 
     if (!parser.isSet(quietOption)) {
         QObject::connect(

@@ -380,7 +380,7 @@ private slots:
         reader.receive(kAttention + "w" + block + "V\r");
         QCOMPARE(sent, answers);
         QCOMPARE(loader.images().first().data, kept);
-        QVERIFY(!reader.inRawMode());
+        QVERIFY(!reader.hasRawConsumer());
     }
 
     void menuBringsTheWindowForward()

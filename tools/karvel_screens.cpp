@@ -1,5 +1,6 @@
 // Drives the utility against an in-process simulated reader on 127.0.0.1
 // and saves what the main window shows at each step as a PNG file.
+#include "SimEcho.h"
 #include "SimFirmware.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
@@ -10,8 +11,11 @@
 #include "app/commandmenu.h"
 #include "app/stamain.h"
 #include "comm/commform.h"
-#include "utilities/utilities.h"
+#include "diag/TerminalScreen.h"
+#include "diag/loopback.h"
+#include "diag/termmode.h"
 #include "firmware/flashdl.h"
+#include "utilities/utilities.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -20,7 +24,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -114,6 +120,32 @@ int main(int argc, char* argv[])
     QFile::remove(image);
     menu.doboot2();
     save("boot2-download");
+    // The terminal with received bytes in red and typed ones in black; the
+    // run is ended by the next menu entry, as a user ends it.
+    sim::SimEcho echo(reader);
+    termmode& terminal = main.terminal();
+    QTimer::singleShot(0, &main, [&] {
+        reader.sendUnsolicited("OK\r\nKARVEL READER SIM V1.00\r\n{card 12345}~\x7f\x80");
+        QTimer::singleShot(100, &main, [&] {
+            for (const char* typed : {"hello", "~"})
+                QTest::keyClicks(terminal.pop1, QString::fromLatin1(typed));
+            QTest::keyClick(terminal.pop1, Qt::Key_F10);
+            QTest::keyClick(terminal.pop1, Qt::Key_Return);
+            QTimer::singleShot(100, &main, [&] {
+                save("terminal");
+                emit menu.Label3->clicked();
+            });
+        });
+    });
+    emit menu.Label1->clicked();
+
+    // A short echo test with one wrong byte, opened by Escape in the menu.
+    echo.setWrongAt(300, 'A');
+    QTest::keyClick(&menu, Qt::Key_Escape);
+    loopback& echoTest = main.loopbackTest();
+    echoTest.setTiming({4, 50, 50, 1000, 1000});
+    echoTest.Command1_Click();
+    save("loopback");
 
     about box(&main);
     box.show();

@@ -5,6 +5,8 @@
 #include "comm/commform.h"
 #include "config/general.h"
 #include "config/wiegand.h"
+#include "diag/loopback.h"
+#include "diag/termmode.h"
 #include "firmware/flashdl.h"
 #include "program/pgmform.h"
 #include "stamain.h"
@@ -135,7 +137,7 @@ void commandmenu::terminalClicked()
     if (!connected() || state.OperationRunning)
         return;
     highlight(Label1);
-    // The terminal window and its receive loop open here once they exist.
+    m_main.terminal().openRun();
 }
 
 void commandmenu::generalClicked()
@@ -178,6 +180,8 @@ void commandmenu::runConfirmed(ClickLabel* entry, const QString& question,
                                void (pgmform::*operation)())
 {
     AppState& state = m_main.state();
+    // A terminal run ends here, so the command runs in its place.
+    m_main.stopTerminalRun();
     // Inside a running reader operation a second one would steal its replies.
     if (state.OperationRunning)
         return;
@@ -224,9 +228,8 @@ void commandmenu::doboot2()
 void commandmenu::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
-        if (connected()) {
-            // The echo test window is shown here once it exists.
-        }
+        if (connected())
+            stamain::bringToFront(&m_main.loopbackTest());
         return;
     }
     QWidget::keyPressEvent(event);

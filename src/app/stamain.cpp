@@ -9,6 +9,8 @@
 #include "config/SettingsReaders.h"
 #include "config/general.h"
 #include "config/wiegand.h"
+#include "diag/loopback.h"
+#include "diag/termmode.h"
 #include "firmware/flashdl.h"
 #include "program/pgmform.h"
 #include "utilities/utilities.h"
@@ -120,6 +122,31 @@ flashboot2& stamain::bootExtension()
         PlaceWorkWindow(m_flashboot2);
     }
     return *m_flashboot2;
+}
+
+termmode& stamain::terminal()
+{
+    if (!m_term) {
+        m_term = new termmode(m_state, m_channel, m_workArea);
+        PlaceWorkWindow(m_term);
+    }
+    return *m_term;
+}
+
+loopback& stamain::loopbackTest()
+{
+    if (!m_loopback) {
+        m_loopback = new loopback(m_state, m_channel, m_workArea);
+        PlaceWorkWindow(m_loopback);
+    }
+    return *m_loopback;
+}
+
+void stamain::stopTerminalRun()
+{
+    m_state.StopMonitor = true;
+    if (m_term)
+        m_term->stopRun();
 }
 
 void stamain::PlaceWorkWindow(QWidget* window)

@@ -18,6 +18,8 @@ class pgmform;
 class utilities;
 class flashdl;
 class flashboot2;
+class termmode;
+class loopback;
 
 // The main window: holds the command menu and the working windows, the two
 // link objects and the two timers. Windows are created on first use and
@@ -45,6 +47,11 @@ public:
     utilities& readerUtilities();
     flashdl& flashDownload();
     flashboot2& bootExtension();
+    termmode& terminal();
+    loopback& loopbackTest();
+    // Sets StopMonitor; a terminal run that was active no longer holds the
+    // one-operation mark, so the command that stopped it may run its own.
+    void stopTerminalRun();
 
     // Working windows lie right of the command menu at the working area's full height.
     void PlaceWorkWindow(QWidget* window);
@@ -84,4 +91,6 @@ private:
     utilities* m_utilities = nullptr;
     flashdl* m_flashdl = nullptr;
     flashboot2* m_flashboot2 = nullptr;
+    termmode* m_term = nullptr;
+    loopback* m_loopback = nullptr;
 };

@@ -1,0 +1,103 @@
+#include "SimEcho.h"
+
+namespace sim {
+
+namespace {
+const QByteArray attentionSequence("\0\x1b\r\0\x1b\r", 6);
+constexpr char echoCommand = '*';
+} // namespace
+
+SimEcho::SimEcho(SimReader& reader, QObject* parent) : QObject(parent), m_reader(&reader)
+{
+    connect(&reader, &SimReader::attentionByte, this, &SimEcho::onAttentionByte);
+    m_lateTimer.setSingleShot(true);
+    m_lateTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_lateTimer, &QTimer::timeout, this, &SimEcho::sendHeld);
+}
+
+SimEcho::~SimEcho()
+{
+    if (m_active && m_reader)
+        m_reader->clearRawConsumer();
+}
+
+void SimEcho::setLateAt(qint64 n, int ms)
+{
+    m_lateAt = n;
+    m_lateMs = ms;
+}
+
+void SimEcho::setWrongAt(qint64 n, char byte)
+{
+    m_wrongAt = n;
+    m_wrongByte = byte;
+}
+
+void SimEcho::clearFaults()
+{
+    m_lateAt = m_wrongAt = 0;
+    m_silent = false;
+}
+
+void SimEcho::onAttentionByte(char byte, const QObject* link)
+{
+    if (byte != echoCommand || !m_reader)
+        return;
+    m_active = true;
+    m_count = 0;
+    m_recent.clear();
+    m_held.clear();
+    m_lateTimer.stop();
+    m_reader->setRawConsumer(
+        [this](const QByteArray& bytes, const QObject* from) { consume(bytes, from); }, link);
+    emit started();
+}
+
+void SimEcho::consume(const QByteArray& bytes, const QObject* link)
+{
+    if (!m_reader || !m_reader->hasRawConsumer()) {
+        m_active = false;
+        return;
+    }
+    QByteArray echo;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char byte = bytes.at(i);
+        m_recent = (m_recent + byte).right(attentionSequence.size());
+        if (m_recent == attentionSequence) {
+            // A new test begins: back to commands, which see the attention sequence.
+            m_active = false;
+            m_recent.clear();
+            m_held.clear();
+            m_lateTimer.stop();
+            if (!echo.isEmpty())
+                m_reader->sendUnsolicited(echo);
+            m_reader->clearRawConsumer(attentionSequence + bytes.mid(i + 1), link);
+            return;
+        }
+        ++m_count;
+        if (m_silent)
+            continue;
+        if (m_count == m_lateAt) {
+            if (!echo.isEmpty())
+                m_reader->sendUnsolicited(echo);
+            echo.clear();
+            m_lateTimer.start(m_lateMs);
+        }
+        echo += m_count == m_wrongAt ? m_wrongByte : byte;
+    }
+    if (m_lateTimer.isActive()) {
+        m_held += echo;
+        return;
+    }
+    if (!echo.isEmpty())
+        m_reader->sendUnsolicited(echo);
+}
+
+void SimEcho::sendHeld()
+{
+    if (m_reader && m_active && !m_held.isEmpty())
+        m_reader->sendUnsolicited(m_held);
+    m_held.clear();
+}
+
+} // namespace sim

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// The terminal's screen without a window: 39 columns by 22 rows, a cursor
+// that only moves forward, and a clear when the screen is full. The window
+// draws what this records.
+class TerminalGrid
+{
+public:
+    static constexpr int kColumns = 39;
+    static constexpr int kRows = 22;
+
+    enum class Ink : std::uint8_t
+    {
+        Received, // red
+        Typed     // black
+    };
+
+    struct Cell
+    {
+        int column = 0; // 1-based
+        int row = 0;    // 1-based
+        std::uint8_t code = 0;
+        bool hex = false;
+        Ink ink = Ink::Received;
+    };
+
+    // Cells written since the last takeDrawing(), in order; cleared says the
+    // screen was emptied before the first of them.
+    struct Drawing
+    {
+        bool cleared = false;
+        std::vector<Cell> cells;
+    };
+
+    // Codes 32 to 125 are drawn as themselves; the tilde and everything else as hex.
+    static bool isPrintable(int code) { return code >= 32 && code <= 125; }
+    // Two upper-case hex digits: 13 gives "0D".
+    static QString hexText(std::uint8_t code);
+
+    // Next cell to draw, both 1-based.
+    std::int16_t curpos = 1;
+    std::int16_t currentline = 1;
+
+    // Moves to the next row when the current one is full and clears the
+    // screen when every row is used. True when it cleared.
+    bool checkline();
+    // Records one cell at the given place.
+    void printchar(std::uint8_t code, int linepos, int charpos, bool makehex, Ink ink);
+    // One byte as the terminal handles it: checkline, the cell at the cursor, cursor on.
+    void put(std::uint8_t code, Ink ink);
+    // Empties the screen and puts the cursor at the top left.
+    void clear();
+
+    // What is on the screen now; an empty cell has row 0.
+    const Cell& cellAt(int column, int row) const;
+
+    Drawing takeDrawing();
+
+private:
+    void clearCells();
+
+    std::array<Cell, kColumns * kRows> m_cells{};
+    Drawing m_pending;
+};

@@ -1,0 +1,189 @@
+#include "loopback.h"
+
+#include "app/AppState.h"
+#include "comm/CommandChannel.h"
+#include "comm/EventWait.h"
+#include "comm/Link.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+loopback::loopback(AppState& state, CommandChannel& channel, QWidget* parent)
+    : QWidget(parent), m_state(state), m_channel(channel)
+{
+    setWindowTitle(QStringLiteral("Loopback Test"));
+    setAccessibleName(QStringLiteral("Loopback Test"));
+    setAutoFillBackground(true);
+
+    Label2 = new QLabel(QStringLiteral("R500 Series  Loopback Test"), this);
+    QFont heading = Label2->font();
+    heading.setPointSize(14);
+    heading.setBold(true);
+    Label2->setFont(heading);
+    Label2->setAlignment(Qt::AlignCenter);
+    Command1 = new QPushButton(QStringLiteral("Start Loopback Test from User Code"), this);
+    Command3 = new QPushButton(QStringLiteral("Stop Loopback Test"), this);
+    Command4 = new QPushButton(QStringLiteral("Clear List"), this);
+    List1 = new QListWidget(this);
+    List1->setAccessibleName(QStringLiteral("Loopback results"));
+    Label1 = new QLabel(this);
+    Label1->setAccessibleName(QStringLiteral("Characters sent"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command3);
+    buttons->addWidget(Command4);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label2);
+    layout->addLayout(buttons);
+    layout->addWidget(List1, 1);
+    layout->addWidget(Label1);
+
+    connect(Command1, &QPushButton::clicked, this, &loopback::Command1_Click);
+    connect(Command3, &QPushButton::clicked, this, &loopback::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &loopback::Command4_Click);
+
+    Timer1.setTimerType(Qt::PreciseTimer);
+    connect(&Timer1, &QTimer::timeout, this, [this] { TimerExpired = true; });
+}
+
+void loopback::Command3_Click()
+{
+    StopRequested = true;
+}
+
+void loopback::Command4_Click()
+{
+    List1->clear();
+}
+
+void loopback::appendLine(const QString& text)
+{
+    List1->addItem(text);
+    List1->scrollToBottom();
+}
+
+void loopback::armTimer(int ms)
+{
+    Timer1.stop();
+    TimerExpired = false;
+    Timer1.setInterval(ms);
+    Timer1.start();
+}
+
+bool loopback::pause(int ms)
+{
+    armTimer(ms);
+    while (!TimerExpired && !m_state.Closing)
+        eventwait::waitForNextEvent();
+    Timer1.stop();
+    return !m_state.Closing;
+}
+
+void loopback::discardPending(Link& link)
+{
+    // Bytes that came too late for their own character must not be taken
+    // for the next one's echo.
+    for (qint64 count = link.pending(); count > 0; count = link.pending())
+        link.read(count);
+}
+
+void loopback::Command1_Click()
+{
+    OperationMark mark(m_state);
+    if (!mark.acquired())
+        return;
+
+    List1->clear();
+    Label1->clear();
+    StopRequested = false;
+    const bool tcp = m_state.isTcp();
+    Link& link = m_channel.activeLink();
+    appendLine(echotest::firstLine(tcp));
+
+    std::int64_t charsSent = 0;
+    const bool started = link.write(QByteArray(echotest::kAttention, sizeof echotest::kAttention));
+    if (started && !pause(m_timing.pauseMs(tcp)))
+        return;
+    if (started) {
+        // The reader's answer to the attention sequence is not looked at.
+        discardPending(link);
+    }
+    if (started && link.write(QByteArray(1, echotest::kEchoCommand))) {
+        emit passesStarted();
+        charsSent = runPasses(link, tcp);
+    } else {
+        appendLine(echotest::linkClosedLine(charsSent));
+    }
+    Timer1.stop();
+    if (!m_state.Closing)
+        appendLine(echotest::endLine(charsSent));
+}
+
+std::int64_t loopback::runPasses(Link& link, bool tcp)
+{
+    std::int64_t charsSent = 0;
+    for (int pass = 0; pass < m_timing.passes; ++pass) {
+        for (int code = 0; code < echotest::kCodesPerPass; ++code) {
+            if (StopRequested || m_state.Closing)
+                return charsSent;
+            ++charsSent;
+            if (charsSent % echotest::kCounterStep == 0)
+                Label1->setText(echotest::counterText(charsSent));
+            const auto sent = std::uint8_t(code);
+            discardPending(link);
+            std::uint8_t received = 0;
+            const Echo echo = link.write(QByteArray(1, char(sent)))
+                                  ? awaitEcho(link, tcp, sent, received)
+                                  : Echo::LinkClosed;
+            switch (echo) {
+            case Echo::Good:
+                break;
+            case Echo::Bad:
+                appendLine(echotest::badEchoLine(charsSent, sent, received));
+                break;
+            case Echo::TimedOut:
+                appendLine(echotest::timeoutLine(charsSent));
+                break;
+            case Echo::LinkClosed:
+                appendLine(echotest::linkClosedLine(charsSent));
+                return charsSent;
+            }
+        }
+    }
+    return charsSent;
+}
+
+loopback::Echo loopback::awaitEcho(Link& link, bool tcp, std::uint8_t sent, std::uint8_t& received)
+{
+    armTimer(m_timing.echoMs(tcp));
+    for (;;) {
+        // Exactly one byte is the echo; with none or several the wait goes
+        // on, asleep until the next event.
+        eventwait::pass(link.pending() == 1);
+        if (TimerExpired) {
+            Timer1.stop();
+            return Echo::TimedOut;
+        }
+        if (m_state.Closing)
+            return Echo::TimedOut;
+        const qint64 count = link.pending();
+        if (count == 1)
+            break;
+        if (count == 0 && !link.isOpen()) {
+            Timer1.stop();
+            return Echo::LinkClosed;
+        }
+    }
+    const QByteArray echo = link.read(1);
+    if (echo.size() != 1)
+        return Echo::LinkClosed;
+    received = std::uint8_t(echo.at(0));
+    if (received == sent)
+        return Echo::Good;
+    Timer1.stop();
+    return Echo::Bad;
+}

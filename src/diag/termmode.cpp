@@ -1,0 +1,235 @@
+#include "termmode.h"
+
+#include "EchoTest.h"
+#include "TerminalScreen.h"
+#include "app/AppState.h"
+#include "comm/CommandChannel.h"
+#include "comm/EventWait.h"
+#include "comm/Link.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/Twips.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace {
+
+// Labels of the window that only show text.
+QLabel* makeLabel(const QString& text, const QRect& place, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(place);
+    return label;
+}
+
+} // namespace
+
+termmode::termmode(AppState& state, CommandChannel& channel, QWidget* parent)
+    : QWidget(parent), m_state(state), m_channel(channel)
+{
+    setAccessibleName(QStringLiteral("Terminal"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    setPalette(pal);
+
+    pop1 = new TerminalScreen(m_grid, this);
+    pop1->setGeometry(twipsRect(120, 120, 9855, 6285, this));
+
+    Label2[0] = makeLabel(QStringLiteral("STATUS"), twipsRect(540, 6600, 9015, 255, this), this);
+    Label2[0]->setAlignment(Qt::AlignCenter);
+    Label2[1] = makeLabel(QStringLiteral("To send a NULL character hit the F10 key"),
+                          twipsRect(840, 7140, 5715, 255, this), this);
+
+    Label17 = new ClickLabel(QStringLiteral("Clear Screen"), this);
+    Label17->setGeometry(twipsRect(8640, 7140, 1095, 255, this));
+    Label17->setAlignment(Qt::AlignCenter);
+    Label17->setAutoFillBackground(true);
+    QPalette buttonPalette = Label17->palette();
+    buttonPalette.setColor(QPalette::Window, QColor(0, 128, 128));
+    Label17->setPalette(buttonPalette);
+    Label17->setTextColor(Qt::white);
+    connect(Label17, &ClickLabel::clicked, this, &termmode::clearScreen);
+
+    // The window sees every key before its controls do.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+termmode::~termmode() = default;
+
+Link& termmode::link() const
+{
+    return m_channel.activeLink();
+}
+
+void termmode::openRun()
+{
+    auto mark = std::make_unique<OperationMark>(m_state);
+    if (!mark->acquired())
+        return;
+    m_mark = std::move(mark);
+
+    show();
+    raise();
+    pop1->setFocus();
+    m_grid.curpos = 1;
+    m_grid.currentline = 1;
+    m_state.StopMonitor = false;
+    m_received = 0;
+    if (!m_state.isTcp()) {
+        Label2[0]->setText(QStringLiteral("Connected to comm port") +
+                           echotest::signedNumberText(m_state.ComPortNumber));
+        m_grid.clear();
+    } else {
+        m_grid.clear();
+        Label2[0]->setText(QStringLiteral("Connected to ") + m_state.RemoteAddress.trimmed() +
+                           QStringLiteral(" Port ") + m_state.RemotePortText.trimmed());
+        m_state.TcpTerminalOpen = true;
+    }
+    pop1->drawPending();
+    m_running = true;
+    monitor();
+    m_running = false;
+    pop1->drawPending();
+    m_mark.reset();
+}
+
+void termmode::stopRun()
+{
+    m_state.StopMonitor = true;
+    // Once stopped, this run reads nothing more from the link.
+    if (m_running)
+        m_mark.reset();
+}
+
+void termmode::monitor()
+{
+    for (;;) {
+        // Sleeps until the next event when nothing is waiting, so a quiet line costs nothing.
+        eventwait::pass(link().pending() > 0);
+        if (m_state.StopMonitor || m_state.Closing)
+            return;
+        Link& from = link();
+        const qint64 count = from.pending();
+        // Over TCP, bytes that came before the connection dropped are still shown.
+        if (count <= 0)
+            continue;
+        m_ink = TerminalGrid::Ink::Received;
+        if (m_state.isTcp()) {
+            receive(from.read(count));
+        } else {
+            // The serial port is read one character per read; a pass takes
+            // the characters that were waiting when it began.
+            for (qint64 i = 0; i < count; ++i)
+                receive(from.read(1));
+        }
+        pop1->scheduleDrawing();
+    }
+}
+
+void termmode::receive(const QByteArray& bytes)
+{
+    for (const char byte : bytes) {
+        const auto code = static_cast<std::uint8_t>(byte);
+        checkline();
+        printchar(code, m_grid.currentline, m_grid.curpos, !TerminalGrid::isPrintable(code));
+        ++m_grid.curpos;
+        ++m_received;
+    }
+}
+
+void termmode::checkline()
+{
+    m_grid.checkline();
+}
+
+void termmode::printchar(std::uint8_t char1, int linepos, int charpos, bool makehex)
+{
+    m_grid.printchar(char1, linepos, charpos, makehex, m_ink);
+}
+
+void termmode::clearScreen()
+{
+    m_grid.clear();
+    pop1->drawPending();
+    pop1->setFocus();
+}
+
+void termmode::type(std::uint8_t byte)
+{
+    m_ink = TerminalGrid::Ink::Typed;
+    checkline();
+    printchar(byte, m_grid.currentline, m_grid.curpos, !TerminalGrid::isPrintable(byte));
+    ++m_grid.curpos;
+    m_ink = TerminalGrid::Ink::Received;
+    pop1->scheduleDrawing();
+
+    Link& to = link();
+    // A closed serial port gets nothing; over TCP a send on a dropped
+    // connection fails and nothing goes out.
+    if (m_state.isTcp() || to.isOpen())
+        to.write(QByteArray(1, char(byte)));
+}
+
+bool termmode::keysIgnored() const
+{
+    if (m_state.isTcp() && !m_state.TcpTerminalOpen)
+        return true;
+    // Keys typed here while another reader operation runs would land in its
+    // replies, also when that operation was started from inside a run.
+    return m_state.OperationRunning && !m_mark;
+}
+
+bool termmode::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // The terminal takes every key, shortcuts included.
+        event->accept();
+        return true;
+    case QEvent::KeyPress:
+        return handleKeyPress(static_cast<QKeyEvent*>(event));
+    case QEvent::KeyRelease:
+        return handleKeyRelease(static_cast<QKeyEvent*>(event));
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+bool termmode::handleKeyPress(QKeyEvent* event)
+{
+    if (keysIgnored())
+        return true;
+    // A held Alt repeats; the code typed so far must not be emptied by it.
+    if (event->key() == Qt::Key_Alt && event->isAutoRepeat())
+        return true;
+    // A character with no key behind it (one the system composed) is only a character.
+    const bool hasKey = event->key() != 0 && event->key() != Qt::Key_unknown;
+    if (hasKey) {
+        const TerminalKeys::Outcome down =
+            m_keys.keyDown(TerminalKeys::keyCodeFor(event->key(), event->modifiers()));
+        if (down.byte)
+            type(*down.byte);
+        if (down.swallowed)
+            return true;
+    }
+    for (const QChar ch : event->text()) {
+        const TerminalKeys::Outcome typed = m_keys.character(ch.unicode());
+        if (typed.byte)
+            type(*typed.byte);
+    }
+    return true;
+}
+
+bool termmode::handleKeyRelease(QKeyEvent* event)
+{
+    if (keysIgnored() || event->isAutoRepeat())
+        return true;
+    const TerminalKeys::Outcome up =
+        m_keys.keyUp(TerminalKeys::keyCodeFor(event->key(), event->modifiers()));
+    if (up.byte)
+        type(*up.byte);
+    return up.swallowed;
+}

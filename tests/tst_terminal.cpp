@@ -1,0 +1,337 @@
+// The terminal: its grid and key machine directly, then the window through
+// the menu against the simulated reader over TCP and a pseudo-terminal.
+#include "Harness.h"
+#include "StepScript.h"
+
+#include "app/commandmenu.h"
+#include "app/stamain.h"
+#include "diag/TerminalGrid.h"
+#include "diag/TerminalKeys.h"
+#include "diag/TerminalScreen.h"
+#include "diag/termmode.h"
+#include "program/pgmform.h"
+#include "widgets/ClickLabel.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScopeGuard>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+using Cell = std::tuple<int, int, int, bool>; // column, row, code, hex
+
+Cell cellOf(const TerminalGrid& grid, int column, int row)
+{
+    const TerminalGrid::Cell& c = grid.cellAt(column, row);
+    return {c.column, c.row, c.code, c.hex};
+}
+
+// Key events as the window gets them: press, release, or a character with no key.
+struct KeyStep
+{
+    enum Kind
+    {
+        Press,
+        Release,
+        Char
+    } kind;
+    int key = 0;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    int character = 0;
+};
+
+KeyStep press(int key, Qt::KeyboardModifiers m = Qt::NoModifier)
+{
+    return {KeyStep::Press, key, m};
+}
+KeyStep release(int key)
+{
+    return {KeyStep::Release, key};
+}
+KeyStep pad(int key)
+{
+    return press(key, Qt::KeypadModifier | Qt::AltModifier);
+}
+
+// A red pixel for received, a black one for typed, somewhere in the cell.
+bool cellHasInk(termmode& t, int column, int row, const QColor& ink)
+{
+    const QImage shown = t.pop1->grab().toImage();
+    const QRect area = t.pop1->cellRect(column, row).toRect() & shown.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor pixel = shown.pixelColor(x, y);
+            if (qAbs(pixel.red() - ink.red()) < 40 && qAbs(pixel.green() - ink.green()) < 40 &&
+                qAbs(pixel.blue() - ink.blue()) < 40)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Opens a terminal run from the menu, runs the steps, then ends the run with
+// the given entry (Communications unless told). True when every step ran.
+bool inTerminalRun(Harness& h, const QList<Step>& steps, ClickLabel* endWith = nullptr)
+{
+    return runSteps(
+        steps, [&] { Harness::click(h.menu().Label1); },
+        [&] { Harness::click(endWith ? endWith : h.menu().Label3); }, 5000);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<KeyStep>)
+
+class TerminalTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void gridPlacesEachByte_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<Cell>>("cells");
+        QTest::addColumn<int>("curpos");
+        QTest::addColumn<int>("currentline");
+        QTest::newRow("O K CR LF") << QByteArray("OK\r\n")
+                                   << QList<Cell>{{1, 1, 'O', false},
+                                                  {2, 1, 'K', false},
+                                                  {3, 1, 0x0D, true},
+                                                  {4, 1, 0x0A, true}}
+                                   << 5 << 1;
+        QTest::newRow("brace, tilde, 127, 128, space")
+            << QByteArray("}~\x7f\x80 ") + QByteArray(1, '\0')
+            << QList<Cell>{{1, 1, '}', false}, {2, 1, '~', true},  {3, 1, 0x7f, true},
+                           {4, 1, 0x80, true}, {5, 1, ' ', false}, {6, 1, 0, true}}
+            << 7 << 1;
+        QTest::newRow("40th character wraps")
+            << QByteArray(40, 'x') << QList<Cell>{{39, 1, 'x', false}, {1, 2, 'x', false}} << 2
+            << 2;
+        // 39 x 22 = 858 cells fill the screen; the next clears it and starts at the top.
+        QTest::newRow("full screen clears")
+            << QByteArray(858, 'a') + "b"
+            << QList<Cell>{{1, 1, 'b', false}, {2, 1, 0, false}, {39, 22, 0, false}} << 2 << 1;
+    }
+    void gridPlacesEachByte()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<Cell>, cells);
+        QFETCH(int, curpos);
+        QFETCH(int, currentline);
+        TerminalGrid grid;
+        for (const char byte : bytes)
+            grid.put(std::uint8_t(byte), TerminalGrid::Ink::Received);
+        for (const Cell& expected : cells) {
+            const auto [column, row, code, hex] = expected;
+            const TerminalGrid::Cell& actual = grid.cellAt(column, row);
+            if (code == 0 && !hex) {
+                QCOMPARE(actual.row, 0); // empty
+                continue;
+            }
+            QCOMPARE(cellOf(grid, column, row), expected);
+        }
+        QCOMPARE(int(grid.curpos), curpos);
+        QCOMPARE(int(grid.currentline), currentline);
+        QCOMPARE(TerminalGrid::hexText(0x0D), QStringLiteral("0D"));
+        QCOMPARE(TerminalGrid::hexText(0xAB), QStringLiteral("AB"));
+    }
+
+    void keysSendBytes_data()
+    {
+        QTest::addColumn<QList<KeyStep>>("steps");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("Alt keypad 2 7") << QList<KeyStep>{press(Qt::Key_Alt), pad(Qt::Key_2),
+                                                          pad(Qt::Key_7), release(Qt::Key_Alt)}
+                                        << QByteArray("\x1b");
+        QTest::newRow("Alt alone")
+            << QList<KeyStep>{press(Qt::Key_Alt), release(Qt::Key_Alt)} << QByteArray(1, '\0');
+        QTest::newRow("Alt 300") << QList<KeyStep>{press(Qt::Key_Alt), pad(Qt::Key_3),
+                                                   pad(Qt::Key_0), pad(Qt::Key_0),
+                                                   release(Qt::Key_Alt)}
+                                 << QByteArray();
+        QTest::newRow("Alt 0065, leading zeros")
+            << QList<KeyStep>{press(Qt::Key_Alt), pad(Qt::Key_0), pad(Qt::Key_0),
+                              pad(Qt::Key_6),     pad(Qt::Key_5), release(Qt::Key_Alt)}
+            << QByteArray("A");
+        QTest::newRow("Num Lock off: End Down Right = 126")
+            << QList<KeyStep>{press(Qt::Key_Alt), pad(Qt::Key_End), pad(Qt::Key_Down),
+                              pad(Qt::Key_Right), release(Qt::Key_Alt)}
+            << QByteArray("~");
+        QTest::newRow("Num Lock off: Clear Insert PageUp = 509, sends nothing")
+            << QList<KeyStep>{press(Qt::Key_Alt), pad(Qt::Key_Clear), pad(Qt::Key_Insert),
+                              pad(Qt::Key_PageUp), release(Qt::Key_Alt)}
+            << QByteArray();
+        QTest::newRow("main keyboard digits are not collected")
+            << QList<KeyStep>{press(Qt::Key_Alt), press(Qt::Key_6, Qt::AltModifier),
+                              release(Qt::Key_Alt)}
+            << QByteArray(1, '\0');
+        QTest::newRow("F10 F9") << QList<KeyStep>{press(Qt::Key_F10), press(Qt::Key_F9)}
+                                << QByteArray("\0\x80", 2);
+        QTest::newRow("character after an Alt code is dropped, the next key is not")
+            << QList<KeyStep>{press(Qt::Key_Alt),
+                              pad(Qt::Key_9),
+                              pad(Qt::Key_7),
+                              release(Qt::Key_Alt),
+                              {KeyStep::Char, 0, {}, 'a'},
+                              {KeyStep::Press, Qt::Key_A, {}, 'a'}}
+            << QByteArray("aa");
+        QTest::newRow("Enter Backspace Tab Escape")
+            << QList<KeyStep>{{KeyStep::Press, Qt::Key_Return, {}, 13},
+                              {KeyStep::Press, Qt::Key_Backspace, {}, 8},
+                              {KeyStep::Press, Qt::Key_Tab, {}, 9},
+                              {KeyStep::Press, Qt::Key_Escape, {}, 27}}
+            << QByteArray("\r\b\t\x1b");
+    }
+    void keysSendBytes()
+    {
+        QFETCH(QList<KeyStep>, steps);
+        QFETCH(QByteArray, sent);
+        TerminalKeys keys;
+        QByteArray out;
+        auto take = [&out](const TerminalKeys::Outcome& o) {
+            if (o.byte)
+                out += char(*o.byte);
+            return o.swallowed;
+        };
+        for (const KeyStep& step : steps) {
+            switch (step.kind) {
+            case KeyStep::Press:
+                if (!take(keys.keyDown(TerminalKeys::keyCodeFor(step.key, step.modifiers))) &&
+                    step.character)
+                    take(keys.character(step.character));
+                break;
+            case KeyStep::Release:
+                take(keys.keyUp(TerminalKeys::keyCodeFor(step.key, step.modifiers)));
+                break;
+            case KeyStep::Char:
+                take(keys.character(step.character));
+                break;
+            }
+        }
+        QCOMPARE(out, sent);
+    }
+
+    // Received bytes in red, typed ones sent at once and drawn in black,
+    // "Clear Screen", the status line of each link, and the run ended by
+    // another entry, which then runs in its place.
+    void runShowsAndSends_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<bool>("endByProgramming");
+        QTest::newRow("tcp, ended by Communications") << true << false;
+        QTest::newRow("serial, ended by Program Reader") << false << true;
+    }
+    void runShowsAndSends()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(bool, endByProgramming);
+        Harness h;
+        QVERIFY(connectByRow(h, tcp));
+        termmode& t = h.main().terminal();
+        const QList<Step> steps{
+            {nullptr,
+             [&] {
+                 QCOMPARE(
+                     t.Label2[0]->text(),
+                     tcp ? QStringLiteral("Connected to 127.0.0.1 Port %1").arg(h.server.port())
+                         : QStringLiteral("Connected to comm port 3"));
+                 QVERIFY(h.state().OperationRunning);
+                 h.reader.sendUnsolicited("OK\r\n~");
+             }},
+            {[&] { return t.receivedCount() == 5 && cellHasInk(t, 1, 1, Qt::red); },
+             [&] {
+                 QCOMPARE(cellOf(t.grid(), 5, 1), Cell(5, 1, '~', true));
+                 QVERIFY(cellHasInk(t, 3, 1, Qt::red));
+                 QVERIFY(!cellHasInk(t, 1, 1, Qt::black));
+                 QTest::keyClick(t.pop1, Qt::Key_A);
+                 QTest::keyClick(t.pop1, Qt::Key_AsciiTilde);
+                 QTest::keyClick(t.pop1, Qt::Key_F10);
+             }},
+            {[&] {
+                 return h.reader.received() == QByteArray("a~\0", 3) &&
+                        cellHasInk(t, 6, 1, Qt::black);
+             },
+             [&] {
+                 QCOMPARE(cellOf(t.grid(), 7, 1), Cell(7, 1, '~', true));
+                 QCOMPARE(cellOf(t.grid(), 8, 1), Cell(8, 1, 0, true));
+                 QVERIFY(cellHasInk(t, 7, 1, Qt::black));
+                 QVERIFY(!cellHasInk(t, 6, 1, Qt::red));
+                 Harness::click(t.Label17);
+                 QCOMPARE(t.grid().cellAt(1, 1).row, 0);
+                 QVERIFY(!cellHasInk(t, 1, 1, Qt::red));
+                 h.reader.sendUnsolicited("Z");
+             }},
+            {[&] { return t.receivedCount() == 6; },
+             [&] {
+                 QCOMPARE(cellOf(t.grid(), 1, 1), Cell(1, 1, 'Z', false));
+                 h.reader.clearRecord();
+                 h.dialogs.yesNoAnswers << true;
+             }}};
+        QVERIFY(inTerminalRun(h, steps, endByProgramming ? h.menu().Label10 : h.menu().Label3));
+        QVERIFY(!h.state().OperationRunning);
+        QVERIFY(h.state().StopMonitor);
+        if (endByProgramming) {
+            QCOMPARE(Harness::paneLines(h.programming().Picture1->toPlainText()).constLast(),
+                     QStringLiteral("Programming Complete"));
+            QCOMPARE(h.reader.commands().constLast(), QByteArray("h          "));
+        } else {
+            QCOMPARE(h.menu().Label3->textColor(), commandmenu::kYellow);
+        }
+        // The screen keeps its contents after the run; nothing more is read.
+        h.reader.sendUnsolicited("Q");
+        QTest::qWait(50);
+        QCOMPARE(cellOf(t.grid(), 1, 1), Cell(1, 1, 'Z', false));
+        QTRY_VERIFY(cellHasInk(t, 1, 1, Qt::red));
+    }
+
+    // Over TCP, keys do nothing until a terminal run has been opened over TCP.
+    void tcpKeysWaitForTheFirstRun()
+    {
+        Harness h;
+        QVERIFY(h.connectTcp());
+        termmode& t = h.main().terminal();
+        t.show();
+        QTest::keyClick(t.pop1, Qt::Key_B);
+        QTest::keyClick(t.pop1, Qt::Key_F10);
+        QTest::qWait(50);
+        QVERIFY(h.reader.received().isEmpty());
+        QCOMPARE(t.grid().cellAt(1, 1).row, 0);
+        QVERIFY(inTerminalRun(h, {}));
+        QVERIFY(h.state().TcpTerminalOpen);
+        QTest::keyClick(t.pop1, Qt::Key_B);
+        QTRY_COMPARE(h.reader.received(), QByteArray("b"));
+        // Nor while another reader operation runs: the bytes would land in its replies.
+        h.state().OperationRunning = true;
+        QTest::keyClick(t.pop1, Qt::Key_D);
+        h.state().OperationRunning = false;
+        QTest::keyClick(t.pop1, Qt::Key_E);
+        QTRY_COMPARE(h.reader.received(), QByteArray("be"));
+    }
+
+    // A dropped link leaves the run waiting quietly: keys are drawn but not
+    // sent, and the next menu entry still ends the run.
+    void linkDropsDuringRun_data() { addLinkRows(); }
+    void linkDropsDuringRun()
+    {
+        QFETCH(bool, tcp);
+        Harness h;
+        QVERIFY(connectByRow(h, tcp));
+        termmode& t = h.main().terminal();
+        const QList<Step> steps{{nullptr, [&] { tcp ? h.server.dropClient() : h.pty.close(); }},
+                                {[&] { return !h.main().channel().activeLink().isOpen(); },
+                                 [&] {
+                                     QTest::keyClick(t.pop1, Qt::Key_C);
+                                     QCOMPARE(cellOf(t.grid(), 1, 1), Cell(1, 1, 'c', false));
+                                 }}};
+        QVERIFY(inTerminalRun(h, steps));
+        QTest::qWait(50);
+        QVERIFY(h.reader.received().isEmpty());
+        QVERIFY(!h.state().OperationRunning);
+    }
+};
+
+QTEST_MAIN(TerminalTest)
+#include "tst_terminal.moc"
