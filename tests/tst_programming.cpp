@@ -341,7 +341,10 @@ private slots:
         QCOMPARE(pane.constLast(), QStringLiteral("Programming Complete"));
         QVERIFY(h.programming().Picture1->toPlainText().size() < 2000);
         const qint64 grownKiB = residentKiB() - before;
-        QVERIFY2(grownKiB < 48 * 1024, QByteArray::number(grownKiB));
+        // Shown whole, the flood took about 385 MB; a serial port's own
+        // buffer once kept 67 MB of it. What is left is the simulated
+        // reader's buffer for it.
+        QVERIFY2(grownKiB < 16 * 1024, QByteArray::number(grownKiB));
     }
 };
 

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 struct PortSettings
@@ -60,6 +62,7 @@ LinkFailure otherError(const QString& device, const QString& detail)
 SerialLink::SerialLink(const SerialPortNames& names, QObject* parent) : Link(parent), m_names(names)
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::takeFromPort);
 }
 
 bool SerialLink::setSettings(const QString& settings)
@@ -146,16 +149,42 @@ void SerialLink::close()
 {
     if (m_port.isOpen())
         m_port.close();
+    // Unread bytes go with the port, as they would in the port's own buffer.
+    m_received.clear();
+    m_readOffset = 0;
+}
+
+void SerialLink::takeFromPort()
+{
+    if (m_port.bytesAvailable() <= 0)
+        return;
+    if (m_readOffset > 0) {
+        m_received.remove(0, m_readOffset);
+        m_readOffset = 0;
+    }
+    m_received += m_port.readAll();
 }
 
 qint64 SerialLink::pending() const
 {
-    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+    if (!m_port.isOpen())
+        return 0;
+    return m_received.size() - m_readOffset + m_port.bytesAvailable();
 }
 
 QByteArray SerialLink::read(qint64 maxBytes)
 {
-    return m_port.read(maxBytes);
+    if (m_readOffset >= m_received.size())
+        takeFromPort();
+    const qsizetype count = qsizetype(std::min<qint64>(maxBytes, m_received.size() - m_readOffset));
+    QByteArray bytes = m_received.mid(m_readOffset, count);
+    m_readOffset += count;
+    if (m_readOffset == m_received.size()) {
+        // Drained: give the memory back.
+        m_received.clear();
+        m_readOffset = 0;
+    }
+    return bytes;
 }
 
 bool SerialLink::write(const QByteArray& bytes)

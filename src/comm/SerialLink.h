@@ -48,12 +48,18 @@ private:
     void onError(QSerialPort::SerialPortError error);
     bool failOpen(LinkFailure failure);
     LinkFailure noSuchDevice() const;
+    // Moves what the port received into m_received. The port's own buffer
+    // keeps a 32 KiB block for every read, however few bytes it brought, so
+    // a reader that talks while nobody reads would cost many times its bytes.
+    void takeFromPort();
 
     const SerialPortNames& m_names;
     QSerialPort m_port;
     int m_portNumber = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     QString m_openDevice;
+    QByteArray m_received;
+    qsizetype m_readOffset = 0;
     LinkFailure m_lastFailure;
     std::optional<std::pair<QSerialPort::SerialPortError, DeviceAccess>> m_injectedFailure;
 };
