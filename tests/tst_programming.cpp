@@ -340,11 +340,17 @@ private slots:
         QCOMPARE(pane.value(2), QString::fromLatin1(kVersion));
         QCOMPARE(pane.constLast(), QStringLiteral("Programming Complete"));
         QVERIFY(h.programming().Picture1->toPlainText().size() < 2000);
+        // The sanitizer's allocator holds freed memory back, so only a plain
+        // build can tell what the utility keeps.
+#ifndef __SANITIZE_ADDRESS__
         const qint64 grownKiB = residentKiB() - before;
         // Shown whole, the flood took about 385 MB; a serial port's own
         // buffer once kept 67 MB of it. What is left is the simulated
         // reader's buffer for it.
         QVERIFY2(grownKiB < 16 * 1024, QByteArray::number(grownKiB));
+#else
+        Q_UNUSED(before);
+#endif
     }
 };
 
