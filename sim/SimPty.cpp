@@ -18,6 +18,10 @@ SimPty::SimPty(SimReader& reader, QObject* parent) : QObject(parent), m_reader(&
     connect(&reader, &SimReader::send, this, [this](const QByteArray& bytes, const QObject* link) {
         if (!isOpen() || (link && link != this))
             return;
+        if (m_written > m_outgoing.size() / 2) {
+            m_outgoing.remove(0, m_written);
+            m_written = 0;
+        }
         m_outgoing += bytes;
         writePending();
     });
@@ -90,6 +94,7 @@ void SimPty::close()
     m_master = m_slave = -1;
     m_slavePath.clear();
     m_outgoing.clear();
+    m_written = 0;
     if (m_reader)
         m_reader->linkReset(this);
     emit closed();
@@ -118,10 +123,11 @@ void SimPty::readMaster()
 
 void SimPty::writePending()
 {
-    while (isOpen() && !m_outgoing.isEmpty()) {
-        const ssize_t count = ::write(m_master, m_outgoing.constData(), m_outgoing.size());
+    while (isOpen() && m_written < m_outgoing.size()) {
+        const ssize_t count = ::write(m_master, m_outgoing.constData() + m_written,
+                                      size_t(m_outgoing.size() - m_written));
         if (count > 0) {
-            m_outgoing.remove(0, count);
+            m_written += count;
             continue;
         }
         if (count < 0 && errno == EINTR)
@@ -132,8 +138,11 @@ void SimPty::writePending()
             return;
         }
         fail("write to pseudo-terminal");
-        m_outgoing.clear();
+        break;
     }
+    // All written: give the memory back, so a flood leaves nothing behind here.
+    m_outgoing = QByteArray();
+    m_written = 0;
     if (m_writeNotifier)
         m_writeNotifier->setEnabled(false);
 }

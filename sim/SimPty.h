@@ -45,6 +45,8 @@ private:
     QString m_slavePath;
     QString m_errorString;
     QByteArray m_outgoing;
+    // How much of m_outgoing has gone out; the pty takes a few KiB a write.
+    qsizetype m_written = 0;
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
 };
