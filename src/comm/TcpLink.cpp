@@ -4,6 +4,13 @@
 
 #include <QThread>
 
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <sys/socket.h>
+#endif
+
 TcpLink::TcpLink(QObject* parent) : Link(parent)
 {
     connect(&m_socket, &QTcpSocket::connected, this, [this] {
@@ -115,7 +122,23 @@ bool TcpLink::write(const QByteArray& bytes)
 {
     if (m_socket.state() != QAbstractSocket::ConnectedState)
         return false;
-    if (m_socket.write(bytes) != bytes.size())
+    qint64 sent = 0;
+#ifdef Q_OS_UNIX
+    // Straight to the socket while nothing waits in Qt's write buffer: each
+    // write through the buffer also wakes the event loop twice, which costs
+    // more than the write itself for the few bytes of a command or a block.
+    if (m_socket.bytesToWrite() == 0) {
+        const ssize_t count = ::send(int(m_socket.socketDescriptor()), bytes.constData(),
+                                     size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        sent = std::max<qint64>(count, 0);
+    }
+#endif
+    if (sent == bytes.size())
+        return true;
+    // The kernel's buffer is full: Qt sends the rest when it drains.
+    if (m_socket.write(bytes.constData() + sent, bytes.size() - sent) != bytes.size() - sent)
         return false;
     m_socket.flush();
     return true;
