@@ -1,6 +1,7 @@
 // Batch programming of many readers served by one karvel-reader-sim process:
 // the concurrent batch against the same readers done one after another, and
 // the utility's sequential path against a bare socket client.
+#include "BenchSupport.h"
 #include "app/UtilityApp.h"
 #include "app/stamain.h"
 #include "config/Profile.h"
@@ -25,14 +26,6 @@ namespace {
 constexpr int kReaders = 100;
 constexpr int kSilent = 10;
 constexpr int kJobs = 16;
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The same exchange as a programming run, with nothing but a socket: two
 // returns, then each command and a wait for its CR-ended reply.

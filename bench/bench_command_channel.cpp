@@ -4,6 +4,7 @@
 // It reports; it never judges a figure.
 //
 //   bench_command_channel [--quick]
+#include "BenchSupport.h"
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
@@ -59,18 +60,6 @@ Plan planFor(bool quick)
 }
 
 // Every prompt is answered Yes; nothing is shown.
-class YesDialogs : public Dialogs
-{
-public:
-    bool askYesNo(const QString&) override { return true; }
-    void inform(const QString&) override {}
-    std::optional<QString> chooseOpenFile(const QString&) override { return std::nullopt; }
-    std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
-    {
-        return std::nullopt;
-    }
-};
-
 // One started utility and a simulated reader it reaches over TCP or over a
 // pseudo-terminal standing in for a serial port, set up as the tests do.
 struct Rig
@@ -114,14 +103,6 @@ void runEventLoopFor(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-qint64 processCpuMicroseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto micros = [](const timeval& t) { return qint64(t.tv_sec) * 1000000 + t.tv_usec; };
-    return micros(usage.ru_utime) + micros(usage.ru_stime);
 }
 
 // Counts how often the event loop woke from sleep: a wait that sleeps wakes
@@ -381,18 +362,6 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
              [](const LinkFigures& f) { return cell(f.programming.max, 2); });
     printRow("  incomplete runs", tcp, pty,
              [](const LinkFigures& f) { return QByteArray::number(f.programming.failed); });
-}
-
-// The offscreen platform warns about window calls it cannot honour; that is
-// noise, not a finding.
-void quietOffscreenWarnings()
-{
-    static const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (text.startsWith(QLatin1String("This plugin does not support")))
-                return;
-            previous(type, context, text);
-        });
 }
 
 } // namespace

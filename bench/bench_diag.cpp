@@ -6,6 +6,7 @@
 // timed apart from the fixed pause. It reports; it never judges a figure.
 //
 //   bench_diag [--quick] [--sim PATH]
+#include "BenchSupport.h"
 #include "app/Dialogs.h"
 #include "app/UtilityApp.h"
 #include "app/commandmenu.h"
@@ -53,18 +54,6 @@ struct Plan
     qint64 floodBytes = 16 * 1024 * 1024;
     int idleMs = 5000;
     int passes = echotest::kPasses;
-};
-
-class YesDialogs : public Dialogs
-{
-public:
-    bool askYesNo(const QString&) override { return true; }
-    void inform(const QString&) override {}
-    std::optional<QString> chooseOpenFile(const QString&) override { return std::nullopt; }
-    std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
-    {
-        return std::nullopt;
-    }
 };
 
 // karvel-reader-sim as its own process, offering TCP and its pseudo-terminal.
@@ -145,14 +134,6 @@ void runEventLoopFor(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-qint64 processCpuMicroseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto micros = [](const timeval& t) { return qint64(t.tv_sec) * 1000000 + t.tv_usec; };
-    return micros(usage.ru_utime) + micros(usage.ru_stime);
 }
 
 struct Flood
@@ -526,16 +507,6 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
         return cell(f.window.passSeconds / f.bare.passSeconds, 2);
     });
     std::printf("Load average at the end: %s\n", loadAverage().constData());
-}
-
-void quietOffscreenWarnings()
-{
-    static const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (text.startsWith(QLatin1String("This plugin does not support")))
-                return;
-            previous(type, context, text);
-        });
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 // --short-pauses runs the fixed pause after the attention sequence at 1/100 of
 // its length, for the utility and the bare client alike; the block phase does
 // not contain it either way.
+#include "BenchSupport.h"
 #include "app/Dialogs.h"
 #include "app/UtilityApp.h"
 #include "app/commandmenu.h"
@@ -63,14 +64,6 @@ public:
         return std::nullopt;
     }
 };
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return s(usage.ru_utime) + s(usage.ru_stime);
-}
 
 double processCpuSeconds(qint64 pid)
 {
@@ -393,16 +386,6 @@ void printSeries(const char* link, const Series& utility, const Series& bare)
     if (utility.failed || bare.failed)
         std::printf("  FAILED runs: utility %d (%s), bare %d (%s)\n", utility.failed,
                     qPrintable(utility.note), bare.failed, qPrintable(bare.note));
-}
-
-void quietOffscreenWarnings()
-{
-    static const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (text.startsWith(QLatin1String("This plugin does not support")))
-                return;
-            previous(type, context, text);
-        });
 }
 
 } // namespace

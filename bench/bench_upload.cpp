@@ -6,6 +6,7 @@
 // the utility takes while a reply is awaited. It reports; it never judges.
 //
 //   bench_upload [--quick] [--records N] [--sim PATH]
+#include "BenchSupport.h"
 #include "app/Dialogs.h"
 #include "app/UtilityApp.h"
 #include "app/commandmenu.h"
@@ -56,14 +57,6 @@ struct Plan
     int waitMs = 5000;
     QString simPath;
 };
-
-qint64 processCpuMicroseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto micros = [](const timeval& t) { return qint64(t.tv_sec) * 1000000 + t.tv_usec; };
-    return micros(usage.ru_utime) + micros(usage.ru_stime);
-}
 
 struct Run
 {
@@ -363,16 +356,6 @@ struct LinkFigures
     bool sameFiles = true;
     Run wait;
 };
-
-void quietOffscreenWarnings()
-{
-    static const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (text.startsWith(QLatin1String("This plugin does not support")))
-                return;
-            previous(type, context, text);
-        });
-}
 
 QByteArray fileBytes(const QString& path)
 {
