@@ -243,10 +243,8 @@ flashdl::Outcome flashdl::sendImage(QFile& file, Link& link, const Parameters& p
     return {Outcome::Complete, {}, {}};
 }
 
-flashdl::Wait flashdl::awaitReady(Link& link, const Parameters& p, bool tcp)
+flashdl::Wait flashdl::awaitBytes(Link& link, bool tcp, QByteArray& got)
 {
-    armTimer(scaled(p.readyTimeoutMs, m_timeoutScale));
-    QByteArray reply;
     for (;;) {
         eventwait::pass(link.pending() > 0);
         if (m_state.Closing)
@@ -263,8 +261,21 @@ flashdl::Wait flashdl::awaitReady(Link& link, const Parameters& p, bool tcp)
             }
             continue;
         }
-        // Serial takes one character a pass, so what follows the reply stays pending.
-        const QByteArray got = link.read(tcp ? pending : 1);
+        // Serial takes one character a pass, so what follows stays pending.
+        got = link.read(tcp ? pending : 1);
+        if (!got.isEmpty())
+            return Wait::Done;
+    }
+}
+
+flashdl::Wait flashdl::awaitReady(Link& link, const Parameters& p, bool tcp)
+{
+    armTimer(scaled(p.readyTimeoutMs, m_timeoutScale));
+    QByteArray reply;
+    for (;;) {
+        QByteArray got;
+        if (const Wait wait = awaitBytes(link, tcp, got); wait != Wait::Done)
+            return wait;
         // Once longer than the reply it can never match; it need not grow further.
         if (reply.size() <= p.readyReply.size())
             reply += got;
@@ -278,28 +289,11 @@ flashdl::Wait flashdl::awaitReady(Link& link, const Parameters& p, bool tcp)
 flashdl::Wait flashdl::awaitAck(Link& link, bool tcp, char expected, int timeoutMs)
 {
     armTimer(timeoutMs);
-    for (;;) {
-        eventwait::pass(link.pending() > 0);
-        if (m_state.Closing)
-            return Wait::Closing;
-        if (TimerExpired) {
-            Timer1.stop();
-            return Wait::TimedOut;
-        }
-        const qint64 pending = link.pending();
-        if (pending <= 0) {
-            if (!link.isOpen()) {
-                Timer1.stop();
-                return Wait::LinkLost;
-            }
-            continue;
-        }
-        const QByteArray got = link.read(tcp ? pending : 1);
-        if (got.isEmpty())
-            continue;
-        Timer1.stop();
-        return got.at(0) == expected ? Wait::Done : Wait::Wrong;
-    }
+    QByteArray got;
+    if (const Wait wait = awaitBytes(link, tcp, got); wait != Wait::Done)
+        return wait;
+    Timer1.stop();
+    return got.at(0) == expected ? Wait::Done : Wait::Wrong;
 }
 
 bool flashdl::pause(int ms)

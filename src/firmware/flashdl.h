@@ -79,6 +79,9 @@ private:
     Outcome transfer(QFile& file, Link& link, const download::Parameters& p, bool tcp);
     Outcome sendImage(QFile& file, Link& link, const download::Parameters& p, bool tcp);
     // The exact ready reply after the start command.
+    // Waits for received bytes under the armed timer: serial one character,
+    // TCP everything pending.
+    Wait awaitBytes(Link& link, bool tcp, QByteArray& got);
     Wait awaitReady(Link& link, const download::Parameters& p, bool tcp);
     // wait_for_k / wait_for_b and their TCP forms: serial reads one character,
     // TCP reads all pending bytes and looks at the first.
