@@ -105,23 +105,6 @@ class FirmwareTest : public QObject
     Q_OBJECT
 
 private slots:
-    void framing_data()
-    {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("one byte") << QByteArray("\x5a") << QByteArray("\x01\x5a\x5a");
-        QTest::newRow("check excludes length")
-            << QByteArray("\x01\x02\x04", 3) << QByteArray("\x03\x01\x02\x04\x07", 5);
-        QTest::newRow("cancelling bytes")
-            << QByteArray("\xff\xff", 2) << QByteArray("\x02\xff\xff\x00", 4);
-    }
-    void framing()
-    {
-        QFETCH(QByteArray, data);
-        QFETCH(QByteArray, frame);
-        QCOMPARE(download::frameBlock(data), frame);
-    }
-
     void textsAndMessages()
     {
         QCOMPARE(download::dateStamp(QDate(2026, 1, 5)), QByteArray("01052026"));
