@@ -1,9 +1,11 @@
 // Standard card layouts chosen in Prox Setup, and the card check that reads
-// a card's raw bits against the three formats.
+// a card's raw bits against the three formats: decoding and parity directly,
+// the rest through the window.
 #include "Harness.h"
 
 #include "app/commandmenu.h"
 #include "app/stamain.h"
+#include "config/CardFormats.h"
 #include "config/wiegand.h"
 #include "program/BatchCommandLine.h"
 #include "program/pgmform.h"
@@ -190,12 +192,13 @@ private slots:
     // Known cards of each layout, put in format 1, given as bits and as hex.
     void knownCardsDecode_data()
     {
-        QTest::addColumn<QString>("layout");
+        // Total Bits, Site Start and Length, ID Start and Length.
+        QTest::addColumn<QList<int>>("layout");
         QTest::addColumn<QString>("bits");
         QTest::addColumn<QString>("hex");
         QTest::addColumn<QString>("line");
         QTest::newRow("26-bit 123:4567")
-            << "26-bit"
+            << QList<int>{26, 2, 8, 10, 16}
             << "1"
                "01111011"
                "0001000111010111"
@@ -203,7 +206,7 @@ private slots:
             << "2F623AE"
             << "Site 123, ID 4567, Issue not used; 26-bit parity holds.";
         QTest::newRow("26-bit, bit 5 flipped")
-            << "26-bit"
+            << QList<int>{26, 2, 8, 10, 16}
             << "1"
                "01101011"
                "0001000111010111"
@@ -211,7 +214,7 @@ private slots:
             << "2D623AE"
             << "Site 107, ID 4567, Issue not used; 26-bit parity fails at bit 1.";
         QTest::newRow("34-bit 1234:56789")
-            << "34-bit"
+            << QList<int>{34, 2, 16, 18, 16}
             << "1"
                "0000010011010010"
                "1101110111010101"
@@ -219,7 +222,7 @@ private slots:
             << "209A5BBAA"
             << "Site 1234, ID 56789, Issue not used; 34-bit parity holds.";
         QTest::newRow("35-bit corporate 1234:567890")
-            << "35-bit corporate"
+            << QList<int>{35, 3, 12, 15, 20}
             << "1"
                "1"
                "010011010010"
@@ -228,7 +231,7 @@ private slots:
             << "69A5154A4"
             << "Site 1234, ID 567890, Issue not used; 35-bit corporate parity holds.";
         QTest::newRow("35-bit corporate, bit 1 flipped")
-            << "35-bit corporate"
+            << QList<int>{35, 3, 12, 15, 20}
             << "0"
                "1"
                "010011010010"
@@ -238,7 +241,7 @@ private slots:
             << "Site 1234, ID 567890, Issue not used; 35-bit corporate parity fails at bit 1.";
         // Bit 3 is guarded by all three parity bits.
         QTest::newRow("35-bit corporate, bit 3 flipped")
-            << "35-bit corporate"
+            << QList<int>{35, 3, 12, 15, 20}
             << "1"
                "1"
                "110011010010"
@@ -248,7 +251,7 @@ private slots:
             << "Site 3282, ID 567890, Issue not used; 35-bit corporate parity fails at bits 1, "
                "2, 35.";
         QTest::newRow("37-bit with site code 4321:300000")
-            << "37-bit with site code"
+            << QList<int>{37, 2, 16, 18, 19}
             << "0"
                "0001000011100001"
                "1001001001111100000"
@@ -257,7 +260,7 @@ private slots:
             << "Site 4321, ID 300000, Issue not used; 37-bit with site code parity holds.";
         // Bit 19 is guarded by both parity bits.
         QTest::newRow("37-bit with site code, bit 19 flipped")
-            << "37-bit with site code"
+            << QList<int>{37, 2, 16, 18, 19}
             << "0"
                "0001000011100001"
                "1101001001111100000"
@@ -266,14 +269,14 @@ private slots:
             << "Site 4321, ID 431072, Issue not used; 37-bit with site code parity fails at bits "
                "1, 37.";
         QTest::newRow("37-bit ID only 12345678901")
-            << "37-bit ID only"
+            << QList<int>{37, 0, 0, 2, 35}
             << "1"
                "01011011111110111000001110000110101"
                "0"
             << "15BFB8386A"
             << "Site not used, ID 12345678901, Issue not used; 37-bit ID only parity holds.";
         QTest::newRow("48-bit corporate 3000000:7000000")
-            << "48-bit corporate"
+            << QList<int>{48, 3, 22, 25, 23}
             << "1"
                "1"
                "1011011100011011000000"
@@ -282,7 +285,7 @@ private slots:
             << "EDC6C0D59F81"
             << "Site 3000000, ID 7000000, Issue not used; 48-bit corporate parity holds.";
         QTest::newRow("48-bit corporate, bit 48 flipped")
-            << "48-bit corporate"
+            << QList<int>{48, 3, 22, 25, 23}
             << "1"
                "1"
                "1011011100011011000000"
@@ -294,29 +297,29 @@ private slots:
     }
     void knownCardsDecode()
     {
-        QFETCH(QString, layout);
+        QFETCH(QList<int>, layout);
         QFETCH(QString, bits);
         QFETCH(QString, hex);
         QFETCH(QString, line);
-        Harness h;
-        wiegand& prox = h.main().proxSetup();
-        chooseLayout(prox, 0, layout);
-        const QString count = QString::number(bits.size());
-        const QString otherFormats =
-            QStringLiteral("Total Bits 0 does not match the card's %1 bits.").arg(count);
+        using namespace cardformats;
+        const FormatLayout format{layout[0],
+                                  {{{layout[1], layout[2]}, {layout[3], layout[4]}, {}}}};
+        const int count = static_cast<int>(bits.size());
 
-        enterCard(prox, QStringLiteral("Bits"), bits, QString());
-        QCOMPARE(prox.cardSummary->text(), count + " bits, hex " + hex + ": " + bits);
-        QCOMPARE(prox.cardResults[0]->text(), line);
-        QCOMPARE(prox.cardResults[1]->text(), otherFormats);
-        QCOMPARE(prox.cardResults[2]->text(), otherFormats);
+        const Card fromBits = readCard(bits, CardDataKind::Bits, QString());
+        QCOMPARE(fromBits.bits, bits);
+        QCOMPARE(describeCard(fromBits),
+                 QStringLiteral("%1 bits, hex %2: %3").arg(count).arg(hex, bits));
+        const Card fromHex = readCard(hex.toLower(), CardDataKind::Hex, QString::number(count));
+        QCOMPARE(fromHex.bits, bits);
+        QCOMPARE(describeFormat(readFormat(bits, format), format, count), line);
 
-        enterCard(prox, QStringLiteral("Hex"), hex.toLower(), count);
-        QCOMPARE(prox.cardSummary->text(), count + " bits, hex " + hex + ": " + bits);
-        QCOMPARE(prox.cardResults[0]->text(), line);
+        const FormatLayout unused{};
+        QCOMPARE(describeFormat(readFormat(bits, unused), unused, count),
+                 QStringLiteral("Total Bits 0 does not match the card's %1 bits.").arg(count));
     }
 
-    // Format 1 holds its start-up 26-bit layout throughout.
+    // Read against the 26-bit layout.
     void cardInput_data()
     {
         QTest::addColumn<QString>("kind");
@@ -383,11 +386,14 @@ private slots:
         QFETCH(QString, count);
         QFETCH(QString, summary);
         QFETCH(QString, formatOne);
-        Harness h;
-        wiegand& prox = h.main().proxSetup();
-        enterCard(prox, kind, data, count);
-        QCOMPARE(prox.cardSummary->text(), summary);
-        QCOMPARE(prox.cardResults[0]->text(), formatOne);
+        using namespace cardformats;
+        const FormatLayout layout{26, {{{2, 8}, {10, 16}, {}}}};
+        const Card card = readCard(
+            data, kind == QLatin1String("Bits") ? CardDataKind::Bits : CardDataKind::Hex, count);
+        QCOMPARE(describeCard(card), summary);
+        QCOMPARE(describeFormat(readFormat(card.bits, layout), layout,
+                                static_cast<int>(card.bits.size())),
+                 formatOne);
     }
 
     // An Lsb flag reads its field least significant bit first; a standard

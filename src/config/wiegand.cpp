@@ -190,12 +190,14 @@ void wiegand::makeCardCheck(QGridLayout* groups)
 
     cardData = new QLineEdit(frame);
     cardData->setMaxLength(1024);
+    cardData->setAccessibleName(QStringLiteral("Card Data"));
     cardData->setToolTip(
         QStringLiteral("The card's raw data, as the reader's bit stream gives it"));
     cardDataKind = new QComboBox(frame);
     cardDataKind->addItems({QStringLiteral("Hex"), QStringLiteral("Bits")});
     cardDataKind->setAccessibleName(QStringLiteral("Card Data written as"));
     cardBitCount = new DigitBox(kTotalBitsDigits, frame);
+    cardBitCount->setAccessibleName(QStringLiteral("Bit Count"));
     const int digits = cardBitCount->fontMetrics().horizontalAdvance(QStringLiteral("000"));
     cardBitCount->setFixedWidth(digits + 12);
 
