@@ -11,6 +11,7 @@
 #include "app/commandmenu.h"
 #include "app/stamain.h"
 #include "comm/commform.h"
+#include "config/wiegand.h"
 #include "diag/TerminalScreen.h"
 #include "diag/loopback.h"
 #include "diag/termmode.h"
@@ -20,6 +21,7 @@
 #include "widgets/DigitBox.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -146,6 +148,19 @@ int main(int argc, char* argv[])
     echoTest.setTiming({4, 50, 50, 1000, 1000});
     echoTest.Command1_Click();
     save("loopback");
+
+    // Prox Setup with standard layouts chosen and a 26-bit card checked.
+    emit menu.Label9->clicked();
+    wiegand& prox = main.proxSetup();
+    for (const auto& [format, layout] :
+         {std::pair{1, "35-bit corporate"}, {2, "37-bit with site code"}}) {
+        QComboBox* choice = prox.layoutChoice[format];
+        choice->setCurrentIndex(choice->findText(QLatin1String(layout)));
+        emit choice->activated(choice->currentIndex());
+    }
+    prox.cardData->setText(QStringLiteral("2F623AE"));
+    prox.cardBitCount->setText(QStringLiteral("26"));
+    save("card-formats");
 
     about box(&main);
     box.show();

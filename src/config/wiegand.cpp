@@ -1,15 +1,24 @@
 #include "wiegand.h"
 
+#include "CardFormats.h"
 #include "ConfigLayout.h"
 #include "SettingsLimits.h"
+#include "SettingsReaders.h"
 #include "program/ProgrammingCommands.h"
 #include "widgets/DigitBox.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 
+#include <algorithm>
+
+using namespace cardformats;
 using namespace configlayout;
 using namespace settingslimits;
 
@@ -62,10 +71,35 @@ wiegand::wiegand(QWidget* parent) : QWidget(parent)
     groups->setVerticalSpacing(2);
     for (int format = 1; format <= 3; ++format)
         makeFormatGroup(groups, format);
-    groups->setRowMinimumHeight(2, 20);
+    groups->setRowMinimumHeight(2, 12);
     for (int mask = 1; mask <= 3; ++mask)
         makeMaskGroup(groups, mask);
-    groups->setRowStretch(5, 1);
+    groups->setRowMinimumHeight(5, 12);
+    makeCardCheck(groups);
+    groups->setRowStretch(8, 1);
+
+    // Wired last, once every box exists: any change of a format or of the
+    // card shows at once what the card reads as.
+    for (DigitBox* box : Text1)
+        connect(box, &QLineEdit::textChanged, this, &wiegand::refreshFormats);
+    for (const ProxFormatControls& format : kProxFormats) {
+        for (const ProxFieldControls& field : format.fields)
+            connect(check(field.lsbCheck), &QCheckBox::stateChanged, this,
+                    &wiegand::refreshFormats);
+    }
+    connect(cardData, &QLineEdit::textChanged, this, &wiegand::refreshFormats);
+    connect(cardBitCount, &QLineEdit::textChanged, this, &wiegand::refreshFormats);
+    connect(cardDataKind, &QComboBox::currentIndexChanged, this, &wiegand::refreshFormats);
+    refreshFormats();
+}
+
+bool wiegand::eventFilter(QObject* watched, QEvent* event)
+{
+    // A wheel turned over a closed layout list would overwrite a format.
+    if (event->type() == QEvent::Wheel &&
+        std::find(layoutChoice.begin(), layoutChoice.end(), watched) != layoutChoice.end())
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 QCheckBox* wiegand::check(int number) const
@@ -102,6 +136,117 @@ void wiegand::makeFormatGroup(QGridLayout* groups, int format)
     Text1[controls.totalBits] = total;
     grid->addWidget(captionFor(QStringLiteral("Total Bits"), total, frame), 4, 0);
     grid->addWidget(total, 4, 1);
+
+    auto* choice = new QComboBox(frame);
+    for (const CardPreset& preset : cardPresets())
+        choice->addItem(preset.name);
+    choice->setPlaceholderText(QStringLiteral("Custom"));
+    choice->setCurrentIndex(-1);
+    choice->setAccessibleName(caption + QStringLiteral(" Layout"));
+    choice->setToolTip(QStringLiteral("Fill this format from a standard card layout"));
+    choice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    choice->setMinimumContentsLength(6);
+    choice->setFocusPolicy(Qt::StrongFocus);
+    choice->installEventFilter(this);
+    connect(choice, &QComboBox::activated, this,
+            [this, format](int preset) { applyLayout(format - 1, preset); });
+    layoutChoice[format - 1] = choice;
+    grid->addWidget(captionFor(QStringLiteral("Layout"), choice, frame), 5, 0);
+    grid->addWidget(choice, 5, 1, 1, 4);
+}
+
+void wiegand::applyLayout(int format, int preset)
+{
+    if (preset < 0 || preset >= cardPresets().size())
+        return;
+    // The boxes are set as a user would type them, so validation and the
+    // programming commands see nothing but box values.
+    const FormatBoxes boxes = presetBoxes(cardPresets()[preset]);
+    const ProxFormatControls& controls = kProxFormats[format];
+    Text1[controls.totalBits]->setText(boxes.totalBits);
+    for (std::size_t f = 0; f < 3; ++f) {
+        const ProxFieldControls& field = controls.fields[f];
+        Text1[field.start]->setText(boxes.fields[f].start);
+        Text1[field.length]->setText(boxes.fields[f].length);
+        Text1[field.chars]->setText(boxes.fields[f].chars);
+        check(field.lsbCheck)->setChecked(false);
+    }
+}
+
+void wiegand::makeCardCheck(QGridLayout* groups)
+{
+    // A plain container spanning the three columns holds the captioned frame.
+    auto* area = new QWidget(this);
+    auto* areaGrid = new QGridLayout(area);
+    areaGrid->setContentsMargins(0, 0, 0, 0);
+    areaGrid->setVerticalSpacing(2);
+    groups->addWidget(area, 6, 0, 1, 3);
+    QFrame* frame = addCaptionedFrame(areaGrid, 0, 0, QStringLiteral("Check a Card"));
+
+    auto* grid = new QGridLayout(frame);
+    grid->setContentsMargins(6, 4, 6, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+
+    cardData = new QLineEdit(frame);
+    cardData->setMaxLength(1024);
+    cardData->setAccessibleName(QStringLiteral("Card Data"));
+    cardData->setToolTip(
+        QStringLiteral("The card's raw data, as the reader's bit stream gives it"));
+    cardDataKind = new QComboBox(frame);
+    cardDataKind->addItems({QStringLiteral("Hex"), QStringLiteral("Bits")});
+    cardDataKind->setAccessibleName(QStringLiteral("Card Data written as"));
+    cardBitCount = new DigitBox(kTotalBitsDigits, frame);
+    cardBitCount->setAccessibleName(QStringLiteral("Bit Count"));
+    const int digits = cardBitCount->fontMetrics().horizontalAdvance(QStringLiteral("000"));
+    cardBitCount->setFixedWidth(digits + 12);
+
+    auto* dataRow = new QHBoxLayout;
+    dataRow->setSpacing(6);
+    dataRow->addWidget(cardData, 1);
+    dataRow->addWidget(cardDataKind);
+    QLabel* countCaption = captionFor(QStringLiteral("Bit Count"), cardBitCount, frame);
+    dataRow->addSpacing(8);
+    dataRow->addWidget(countCaption);
+    dataRow->addWidget(cardBitCount);
+    grid->addWidget(captionFor(QStringLiteral("Card Data"), cardData, frame), 0, 0);
+    grid->addLayout(dataRow, 0, 1);
+
+    // Values change with every keystroke: their text is what assistive
+    // technology reads, and each caption names its value as buddy.
+    auto valueLabel = [frame]() {
+        auto* label = new QLabel(frame);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // Long bit strings are cut at the frame instead of widening the window.
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        return label;
+    };
+    cardSummary = valueLabel();
+    grid->addWidget(captionFor(QStringLiteral("Card"), cardSummary, frame), 1, 0);
+    grid->addWidget(cardSummary, 1, 1);
+    for (int format = 0; format < 3; ++format) {
+        cardResults[format] = valueLabel();
+        const QString caption = QStringLiteral("Prox Format # %1").arg(format + 1);
+        grid->addWidget(captionFor(caption, cardResults[format], frame), format + 2, 0);
+        grid->addWidget(cardResults[format], format + 2, 1);
+    }
+    grid->setColumnStretch(1, 1);
+}
+
+void wiegand::refreshFormats()
+{
+    const ProxValues values = readProxValues(*this);
+    const CardDataKind kind =
+        cardDataKind->currentIndex() == 1 ? CardDataKind::Bits : CardDataKind::Hex;
+    const Card card = readCard(cardData->text(), kind, cardBitCount->text());
+    cardSummary->setText(describeCard(card));
+    for (int format = 0; format < 3; ++format) {
+        const FormatLayout layout = formatLayout(values, format);
+        layoutChoice[format]->setCurrentIndex(matchingPreset(layout));
+        const FormatReading reading = readFormat(card.bits, layout);
+        cardResults[format]->setText(
+            describeFormat(reading, layout, static_cast<int>(card.bits.size())));
+    }
 }
 
 void wiegand::makeMaskGroup(QGridLayout* groups, int mask)

@@ -6,7 +6,10 @@
 
 class DigitBox;
 class QCheckBox;
+class QComboBox;
 class QGridLayout;
+class QLabel;
+class QLineEdit;
 
 // Prox setup: three card formats and three masks. The controls are the only
 // store of these values; the start-up code fills them, validation and the
@@ -55,7 +58,25 @@ public:
     // CheckN for N = 1..24, for code that walks all of them.
     QCheckBox* check(int number) const;
 
+    // Per format: choosing a standard layout fills the format's boxes; the
+    // choice shown is the layout the boxes hold now, or none ("Custom").
+    std::array<QComboBox*, 3> layoutChoice{};
+
+    // The card check: a card's raw data, read against every format.
+    QLineEdit* cardData = nullptr;
+    QComboBox* cardDataKind = nullptr; // "Hex" or "Bits"
+    DigitBox* cardBitCount = nullptr;
+    QLabel* cardSummary = nullptr;
+    std::array<QLabel*, 3> cardResults{};
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void makeFormatGroup(QGridLayout* groups, int format);
     void makeMaskGroup(QGridLayout* groups, int mask);
+    void makeCardCheck(QGridLayout* groups);
+    void applyLayout(int format, int preset);
+    // Shows which layout each format holds and what the card decodes to.
+    void refreshFormats();
 };
