@@ -111,12 +111,9 @@ class UtilitiesTest : public QObject
 private slots:
     void textsAndReplySlicing()
     {
-        QCOMPARE(signedNumberText(0), QStringLiteral(" 0"));
-        QCOMPARE(signedNumberText(-3), QStringLiteral("-3"));
-        QCOMPARE(uploadProgressText(3), QStringLiteral("Transactions uploaded:  3"));
+        // Past a 16-bit counter; the window's texts are checked through the window.
         QCOMPARE(uploadCompleteText(40000),
                  QStringLiteral("Upload complete,  40000 transactions received "));
-        // The full reply, the memory fields and the clock are checked through the window.
         QCOMPARE(readerTimeText("24031"), QStringLiteral("2024-03-1 ::"));
         QCOMPARE(hoursToShift(QStringLiteral("24")), std::optional<int>(24));
         for (const char* refused : {"", "25", "99999", "123456"})
