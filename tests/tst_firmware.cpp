@@ -433,6 +433,7 @@ private slots:
         Harness::click(comm.Label7);
         comm.Option10->setChecked(true);
         Harness::click(comm.Label10);
+        comm.Option11->setChecked(true);
         rig.h.dialogs.messages.clear();
         rig.run();
         QCOMPARE(rig.h.dialogs.messages, QStringList{kNeeds9600});
