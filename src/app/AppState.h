@@ -16,6 +16,9 @@ struct AppState
     // (0 while none is open), so options changed while connected wait for
     // the next connect instead of sending to a link that was never opened.
     std::int16_t ConnectedLinkMode = 0;
+    // The speed of the open serial port, fixed by OpenLink like the link kind
+    // (0 while none is open): a baud option ticked since does not change it.
+    std::int32_t ConnectedBaudRate = 0;
     std::int16_t ComPortNumber = 0;
     std::int32_t BaudRate = 0;
     QString RemoteAddress;
@@ -44,8 +47,12 @@ struct AppState
     bool isTcp() const { return (ConnectedLinkMode != 0 ? ConnectedLinkMode : LinkMode) == 1; }
 };
 
+// What a window shows in its usual place when the one-operation mark refuses a click.
+inline const QString kOperationRunningText = QStringLiteral("Another reader operation is running");
+
 // Holds the one-operation mark for the lifetime of a reader operation.
-// Check acquired() before doing anything: a refused operation does nothing.
+// Check acquired() before doing anything: a refused operation sends nothing
+// and says so with kOperationRunningText.
 class OperationMark
 {
 public:

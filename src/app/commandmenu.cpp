@@ -199,7 +199,8 @@ void commandmenu::runConfirmed(ClickLabel* entry, const QString& question,
 bool commandmenu::downloadRefused()
 {
     const AppState& state = m_main.state();
-    if (!state.isTcp() && state.BaudRate != 9600) {
+    // The open port's speed: a baud option ticked since takes effect only at the next connect.
+    if (!state.isTcp() && state.ConnectedBaudRate != 9600) {
         m_main.dialogs().inform(
             QStringLiteral("Controller must be programmed to 9600 baud before reflashing"));
         return true;

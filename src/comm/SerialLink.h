@@ -28,6 +28,8 @@ public:
     bool open();
     void close();
     LinkFailure lastFailure() const { return m_lastFailure; }
+    // The speed the open port runs at; 0 while it is closed.
+    qint32 openBaudRate() const { return m_port.isOpen() ? m_port.baudRate() : 0; }
     // Makes the next open() fail as if the system had refused the device
     // with this error and access, for what a test machine cannot produce.
     void failNextOpen(QSerialPort::SerialPortError error, const DeviceAccess& access);

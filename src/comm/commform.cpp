@@ -95,7 +95,8 @@ commform::commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& d
     LinkReason->setWordWrap(true);
     LinkReason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LinkReason->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    LinkReason->setAccessibleName(QStringLiteral("Connection problem"));
+    // Named by its text, so a screen reader hears why; the description says what it is.
+    LinkReason->setAccessibleDescription(QStringLiteral("Connection problem"));
     QPalette reasonPalette = LinkReason->palette();
     reasonPalette.setColor(QPalette::WindowText, QColor(128, 0, 0));
     LinkReason->setPalette(reasonPalette);
@@ -191,15 +192,18 @@ void commform::OpenLink()
         return;
     }
     m_state.ConnectedLinkMode = 0;
+    m_state.ConnectedBaudRate = 0;
     showReason({});
     if (m_state.LinkMode != 1) {
         m_serial.close();
         ApplySerialSettings();
         const bool opened = m_serial.open();
-        if (opened)
+        if (opened) {
             m_state.ConnectedLinkMode = 2;
-        else
+            m_state.ConnectedBaudRate = m_serial.openBaudRate();
+        } else {
             showReason(m_serial.lastFailure());
+        }
         setConnectionState(opened ? kConnected : kDisconnected);
         return;
     }
@@ -247,6 +251,7 @@ void commform::CloseLink()
     else
         m_serial.close();
     m_state.ConnectedLinkMode = 0;
+    m_state.ConnectedBaudRate = 0;
     setConnectionState(kDisconnected);
 }
 

@@ -18,6 +18,8 @@ using namespace download;
 
 namespace {
 
+constexpr qint32 kSerialBaud = 9600;
+
 QFrame* frameAround(const QRect& button, QWidget* parent)
 {
     auto* frame = new QFrame(parent);
@@ -68,12 +70,13 @@ flashdl::flashdl(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWi
     Shape1[0]->lower();
     Shape1[1]->lower();
 
+    // Both lines are read out by their text, which changes; the description says what they are.
     Label1 = new QLabel(this);
-    Label1->setAccessibleName(QStringLiteral("File to download"));
+    Label1->setAccessibleDescription(QStringLiteral("File to download"));
     Label1->setGeometry(twipsRect(480, 2760, 9600, 330, this));
     Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label3 = new QLabel(this);
-    Label3->setAccessibleName(QStringLiteral("Download status"));
+    Label3->setAccessibleDescription(QStringLiteral("Download status"));
     Label3->setGeometry(twipsRect(480, 3480, 9600, 330, this));
 
     Timer1.setTimerType(Qt::PreciseTimer);
@@ -127,10 +130,18 @@ void flashdl::getdownloadfile()
 void flashdl::doflashdl()
 {
     OperationMark mark(m_state);
-    if (!mark.acquired())
+    if (!mark.acquired()) {
+        setStatus(kOperationRunningText);
         return;
-
+    }
     const bool tcp = m_state.isTcp();
+    // The port may have been opened again at another speed since the menu let this window forward.
+    if (!tcp && m_state.ConnectedBaudRate != kSerialBaud) {
+        m_dialogs.inform(
+            QStringLiteral("Controller must be programmed to 9600 baud before reflashing"));
+        return;
+    }
+
     const Parameters p = parametersFor(m_variant, tcp);
     Link& link = m_channel.activeLink();
     m_stage = Stage::Handshake;
@@ -164,6 +175,9 @@ flashdl::Outcome flashdl::transfer(QFile& file, Link& link, const Parameters& p,
     if (!file.open(QIODevice::ReadOnly))
         return failed(Failure::FileUnreadable, fileProblem(file));
 
+    // Leftovers of an earlier run (a late acknowledgement) would spoil the ready reply.
+    while (link.pending() > 0)
+        link.read(link.pending());
     if (!link.write(AttentionSequence))
         return failed(Failure::LinkLost);
     if (!pause(scaled(p.pauseMs, m_pauseScale)))

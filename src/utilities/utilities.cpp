@@ -70,10 +70,11 @@ utilities::utilities(AppState& state, CommandChannel& channel, Dialogs& dialogs,
     Label1[kClockDisplay]->setCursor(Qt::ArrowCursor);
     Label1[kStatusLine]->setAlignment(Qt::AlignCenter);
     Label1[kStatusLine]->setTextColor(kStatusRed);
-    Label1[kStatusLine]->setAccessibleName(QStringLiteral("Status"));
-    // Value fields are read out under their captions, not their changing values.
+    // Labels whose text changes are read out by that text; the status line says
+    // what it is in its description, a value field through its caption.
+    Label1[kStatusLine]->setAccessibleDescription(QStringLiteral("Status"));
     for (const auto& [field, caption] : {std::pair{15, 10}, {17, 11}, {8, 1}})
-        Label1[field]->setAccessibleName(Label1[caption]->text());
+        Label1[caption]->setBuddy(Label1[field]);
 
     const QString text1Names[] = {QStringLiteral("Firmware identification"),
                                   QStringLiteral("Reader time"), QStringLiteral("Spare field")};
@@ -160,8 +161,10 @@ void utilities::Label1_Click(int index)
 {
     // A click while another reader operation waits would steal its replies.
     OperationMark mark(m_state);
-    if (!mark.acquired())
+    if (!mark.acquired()) {
+        setStatus(kOperationRunningText);
         return;
+    }
     if (!m_connected()) {
         setStatus(kNotConnected);
         return;

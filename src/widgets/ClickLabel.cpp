@@ -3,10 +3,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <utility>
+
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
 {
     setCursor(Qt::PointingHandCursor);
-    setAccessibleName(text);
+    // No accessible name of its own: Qt reads out the label's current text, so
+    // a status line, a value field or the connection state is heard as it changes.
 }
 
 void ClickLabel::setButtonLook()
@@ -32,9 +35,20 @@ QColor ClickLabel::textColor() const
     return palette().color(QPalette::WindowText);
 }
 
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double-click; its release is no click of its own.
+    if (event->button() == Qt::LeftButton)
+        m_releaseEndsDoubleClick = true;
+    QLabel::mouseDoubleClickEvent(event);
+}
+
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    const bool secondOfDouble =
+        event->button() == Qt::LeftButton && std::exchange(m_releaseEndsDoubleClick, false);
+    if (event->button() == Qt::LeftButton && !secondOfDouble &&
+        rect().contains(event->position().toPoint()))
         emit clicked();
     QLabel::mouseReleaseEvent(event);
 }

@@ -21,6 +21,12 @@ signals:
     void clicked();
 
 protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // A double-click acts once, as a button does: a label gets a release for
+    // each of its two clicks.
+    bool m_releaseEndsDoubleClick = false;
 };
