@@ -306,10 +306,10 @@ private slots:
         QVERIFY(QDir(base).mkpath(QStringLiteral("by-id")));
         for (const char* name : {"ttyS0", "ttyUSB0", "ttyUSB1", "ttyACM0"})
             QVERIFY(touch(base + "/dev/" + name));
-        const QString ftdi = base + "/by-id/usb-FTDI_FT232R_USB_UART_A10K1XYZ-if00-port0";
+        const QString adapter = base + "/by-id/usb-Acme_USB_UART_A10K1XYZ-if00-port0";
         const QString acm = base + "/by-id/usb-KARVEL_Reader_0042-if00";
         // Relative links, as the system makes them, and one whose adapter is gone.
-        QVERIFY(QFile::link(QStringLiteral("../dev/ttyUSB1"), ftdi));
+        QVERIFY(QFile::link(QStringLiteral("../dev/ttyUSB1"), adapter));
         QVERIFY(QFile::link(QStringLiteral("../dev/ttyACM0"), acm));
         QVERIFY(QFile::link(QStringLiteral("../dev/ttyUSB7"), base + "/by-id/usb-gone-if00"));
 
@@ -319,14 +319,14 @@ private slots:
                                base + "/dev/ttyS0"};
         });
         h.app.portNames().setStableNameFolder(base + "/by-id");
-        QVERIFY(pin(h, {"6=" + ftdi, "7=" + base + "/by-id/usb-gone-if00"}));
+        QVERIFY(pin(h, {"6=" + adapter, "7=" + base + "/by-id/usb-gone-if00"}));
 
         QCOMPARE(tipOf(h, 1), base + "/dev/ttyS0");
         QCOMPARE(tipOf(h, 2), base + "/dev/ttyUSB0");
-        QCOMPARE(tipOf(h, 3), base + "/dev/ttyUSB1\nStable name: " + ftdi);
+        QCOMPARE(tipOf(h, 3), base + "/dev/ttyUSB1\nStable name: " + adapter);
         QCOMPARE(tipOf(h, 4), base + "/dev/ttyACM0\nStable name: " + acm);
         QCOMPARE(tipOf(h, 5), kNoSuchPort);
-        QCOMPARE(tipOf(h, 6), ftdi + "\nDevice: " + base + "/dev/ttyUSB1");
+        QCOMPARE(tipOf(h, 6), adapter + "\nDevice: " + base + "/dev/ttyUSB1");
         QCOMPARE(tipOf(h, 7), base + "/by-id/usb-gone-if00");
     }
 };
