@@ -1,4 +1,5 @@
 #include "app/UtilityApp.h"
+#include "comm/SerialPortNames.h"
 #include "program/BatchCommandLine.h"
 
 #include <QApplication>
@@ -6,6 +7,13 @@
 #include <QTextStream>
 
 namespace {
+
+const QCommandLineOption kPortOption(
+    QStringLiteral("port"),
+    QStringLiteral("Pin port option N (1 to 8) of the Communications window to DEVICE: any "
+                   "serial device path, such as /dev/serial/by-id/usb-... or a pseudo-terminal. "
+                   "Repeat it for more ports."),
+    QStringLiteral("N=DEVICE"));
 
 void describe(QCommandLineParser& parser)
 {
@@ -15,6 +23,7 @@ void describe(QCommandLineParser& parser)
                        "readers over TCP/IP without windows."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(kPortOption);
     batch::addCommandLineOptions(parser);
 }
 
@@ -32,16 +41,28 @@ void processCommandLine(QCoreApplication& application, QCommandLineParser& parse
 
 int main(int argc, char* argv[])
 {
-    // Batch programming, --help and --version need no display, so the choice
-    // is made before any application object exists.
+    // Batch programming, --help, --version and a command line that cannot be
+    // read need no display, so the choice is made before any application
+    // object exists.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser probe;
     describe(probe);
     const bool parsed = probe.parse(arguments);
-    if (parsed && (batch::requested(probe) || probe.isSet(QStringLiteral("help")) ||
-                   probe.isSet(QStringLiteral("version")))) {
+    // Bad port pins are refused before any window appears.
+    QString pinError;
+    const auto pins = parsed ? SerialPortNames::parsePins(probe.values(kPortOption), pinError)
+                             : SerialPortNames::Pins{};
+    if (parsed && pins && batch::requested(probe) && probe.isSet(kPortOption))
+        pinError = QStringLiteral("--port pins a port of the window; --program works over "
+                                  "TCP/IP only.");
+    if (!pinError.isEmpty()) {
+        QTextStream(stderr) << pinError << Qt::endl;
+        return batch::kUsageError;
+    }
+    if (!parsed || batch::requested(probe) || probe.isSet(QStringLiteral("help")) ||
+        probe.isSet(QStringLiteral("version"))) {
         QCoreApplication application(argc, argv);
         QCommandLineParser parser;
         processCommandLine(application, parser);
@@ -56,6 +77,7 @@ int main(int argc, char* argv[])
     // Ties the windows to the installed desktop entry, so the desktop shows its name and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("karvel-utility"));
     UtilityApp utility;
+    utility.portNames().pin(*pins);
     utility.start();
     return QApplication::exec();
 }

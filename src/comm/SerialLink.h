@@ -36,6 +36,7 @@ public:
     // Device the chosen port number stands for right now.
     QString deviceName() const;
     QString deviceFor(int portNumber) const;
+    const SerialPortNames& portNames() const { return m_names; }
 
     bool isOpen() const override { return m_port.isOpen(); }
     qint64 pending() const override;

@@ -2,6 +2,7 @@
 
 #include "LinkFailure.h"
 #include "SerialLink.h"
+#include "SerialPortNames.h"
 #include "TcpLink.h"
 #include "app/AppState.h"
 #include "app/Dialogs.h"
@@ -262,9 +263,9 @@ void commform::showReason(const LinkFailure& failure)
 
 void commform::refreshPortToolTip(int portNumber)
 {
-    const QString device = m_serial.deviceFor(portNumber);
+    const QString description = m_serial.portNames().describe(portNumber);
     portOptions()[portNumber - 1]->setToolTip(
-        device.isEmpty() ? QStringLiteral("No such port on this computer") : device);
+        description.isEmpty() ? QStringLiteral("No such port on this computer") : description);
 }
 
 bool commform::eventFilter(QObject* watched, QEvent* event)

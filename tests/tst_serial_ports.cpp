@@ -1,0 +1,335 @@
+// Which device each port option of the communications window stands for:
+// the system's ports in their documented order, ports pinned on the command
+// line, and the tips that name them.
+#include "Harness.h"
+
+#include "app/commandmenu.h"
+#include "app/stamain.h"
+#include "comm/SerialPortNames.h"
+#include "comm/commform.h"
+#include "program/pgmform.h"
+#include "widgets/ClickLabel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kNoSuchPort = QStringLiteral("No such port on this computer");
+
+// The tip a person sees on hovering over port option n.
+QString tipOf(Harness& h, int port)
+{
+    QRadioButton* option = h.comm().portOptions()[port - 1];
+    QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), option->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(option, &tip);
+    return option->toolTip();
+}
+
+// Pins ports as "--port" values would, failing the test on a refused value.
+bool pin(Harness& h, const QStringList& values)
+{
+    QString error;
+    const auto pins = SerialPortNames::parsePins(values, error);
+    if (!pins)
+        qWarning("%s", qPrintable(error));
+    else
+        h.app.portNames().pin(*pins);
+    return pins.has_value();
+}
+
+void connectPort(Harness& h, int port)
+{
+    h.comm().Option2->setChecked(true);
+    h.comm().portOptions()[port - 1]->setChecked(true);
+    Harness::click(h.comm().Label10);
+}
+
+bool touch(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly);
+}
+
+} // namespace
+
+class SerialPortsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The pseudo-terminal itself, or a link that leads to it as a stable
+    // name leads to an adapter, programs the reader as a listed port would.
+    void pinnedDeviceProgramsTheReader_data()
+    {
+        QTest::addColumn<bool>("throughLink");
+        QTest::addColumn<int>("port");
+        QTest::newRow("pseudo-terminal on port 3") << false << 3;
+        QTest::newRow("link to it on port 7") << true << 7;
+    }
+    void pinnedDeviceProgramsTheReader()
+    {
+        QFETCH(bool, throughLink);
+        QFETCH(int, port);
+        QTemporaryDir folder;
+        Harness h;
+        QVERIFY(h.pty.open());
+        QString device = h.pty.slavePath();
+        if (throughLink) {
+            device = folder.filePath(QStringLiteral("usb-KARVEL_Reader_0042-if00-port0"));
+            QVERIFY(QFile::link(h.pty.slavePath(), device));
+        }
+        QVERIFY(pin(h, {QStringLiteral("%1=%2").arg(port).arg(device)}));
+        QCOMPARE(tipOf(h, port), throughLink ? device + "\nDevice: " + h.pty.slavePath() : device);
+
+        connectPort(h, port);
+        QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
+        QCOMPARE(h.comm().LinkReason->text(), QString());
+        h.dialogs.yesNoAnswers << true;
+        Harness::click(h.menu().Label10);
+
+        // Two returns to wake the reader, then each command with its return.
+        const QByteArray expected = "\r\r"
+                                    "V\r"
+                                    "X07310100\r"
+                                    "X121110\r"
+                                    "X122015000\r"
+                                    "X074026002080010160\r"
+                                    "X075000000030500\r"
+                                    "X076000000000000000\r"
+                                    "X077000000000000\r"
+                                    "X078000000000000000\r"
+                                    "X079000000000000\r"
+                                    "X0800000000000\r"
+                                    "X081000000000000000\r"
+                                    "X0820000000000\r"
+                                    "X083000000000000000\r"
+                                    "X0840000000000\r"
+                                    "X085000000000000000\r"
+                                    "\\20100\r"
+                                    "g     \r"
+                                    "h          \r";
+        QCOMPARE(h.reader.received(), expected);
+        QCOMPARE(Harness::paneLines(h.programming().Picture1->toPlainText()).constLast(),
+                 QStringLiteral("Programming Complete"));
+    }
+
+    // A pinned device that is not there fails like any port: the state stays
+    // "Disconnected", no box appears, and the reason line names the device.
+    void pinnedDeviceThatIsNotThere_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("path") << "5=/dev/serial/by-id/usb-KARVEL_gone-if00-port0"
+                              << "/dev/serial/by-id/usb-KARVEL_gone-if00-port0 could not be "
+                                 "opened: the device does not exist.";
+        QTest::newRow("name in /dev")
+            << "5=ttyKARVEL9"
+            << "/dev/ttyKARVEL9 could not be opened: the device does not exist.";
+    }
+    void pinnedDeviceThatIsNotThere()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, reason);
+        Harness h;
+        QVERIFY(pin(h, {value}));
+        connectPort(h, 5);
+        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(h.comm().LinkReason->text(), reason);
+    }
+
+    void goodPortValuesPinPorts_data()
+    {
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QStringList>("devices"); // ports 1 to 8, empty for not pinned
+        const QString here = QDir::currentPath();
+        QTest::newRow("one") << QStringList{"3=/dev/pts/7"}
+                             << QStringList{"", "", "/dev/pts/7", "", "", "", "", ""};
+        QTest::newRow("first and last, in any order")
+            << QStringList{"8=/dev/ttyUSB1", "1=/dev/serial/by-id/usb-A-if00-port0"}
+            << QStringList{
+                   "/dev/serial/by-id/usb-A-if00-port0", "", "", "", "", "", "", "/dev/ttyUSB1"};
+        QTest::newRow("name in /dev")
+            << QStringList{"2=ttyACM0"} << QStringList{"", "/dev/ttyACM0", "", "", "", "", "", ""};
+        QTest::newRow("relative path") << QStringList{"4=lab/../reader"}
+                                       << QStringList{"", "", "", here + "/reader", "", "", "", ""};
+        QTest::newRow("equals sign in the path")
+            << QStringList{"6=/tmp/a=b"} << QStringList{"", "", "", "", "", "/tmp/a=b", "", ""};
+        QTest::newRow("leading zero") << QStringList{"03=/dev/ttyS4"}
+                                      << QStringList{"", "", "/dev/ttyS4", "", "", "", "", ""};
+    }
+    void goodPortValuesPinPorts()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QStringList, devices);
+        SerialPortNames names;
+        names.setSystemPorts([] { return QStringList(); });
+        QString error;
+        const auto pins = SerialPortNames::parsePins(values, error);
+        QVERIFY2(pins, qPrintable(error));
+        names.pin(*pins);
+        for (int port = 1; port <= 8; ++port)
+            QCOMPARE(names.deviceFor(port), devices[port - 1]);
+    }
+
+    // The program itself refuses a bad value before any window opens.
+    void badPortValuesAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("port 9") << QStringList{"--port", "9=/dev/ttyUSB0"}
+                                << "--port \"9=/dev/ttyUSB0\": the port number must be 1 to 8.";
+        QTest::newRow("port 0") << QStringList{"--port=0=/dev/ttyUSB0"}
+                                << "--port \"0=/dev/ttyUSB0\": the port number must be 1 to 8.";
+        QTest::newRow("no device")
+            << QStringList{"--port", "3="} << "--port \"3=\": no device after \"=\".";
+        QTest::newRow("no number") << QStringList{"--port", "/dev/ttyUSB0"}
+                                   << "--port \"/dev/ttyUSB0\": give a port number and a device, "
+                                      "as in --port 3=/dev/ttyUSB0.";
+        QTest::newRow("negative") << QStringList{"--port", "-1=/dev/ttyUSB0"}
+                                  << "--port \"-1=/dev/ttyUSB0\": give a port number and a "
+                                     "device, as in --port 3=/dev/ttyUSB0.";
+        QTest::newRow("twice")
+            << QStringList{"--port", "2=/dev/ttyUSB0", "--port", "2=/dev/ttyUSB1"}
+            << "--port \"2=/dev/ttyUSB1\": port 2 is already pinned to /dev/ttyUSB0.";
+        QTest::newRow("with batch")
+            << QStringList{"--port", "2=/dev/ttyUSB0", "--program", "site.json"}
+            << "--port pins a port of the window; --program works over TCP/IP only.";
+    }
+    void badPortValuesAreRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QProcess utility;
+        utility.start(QStringLiteral(KARVEL_UTILITY), arguments);
+        QVERIFY(utility.waitForFinished(60000));
+        QCOMPARE(utility.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(utility.exitCode(), 2);
+        QCOMPARE(QString::fromLocal8Bit(utility.readAllStandardError()), message + "\n");
+        QCOMPARE(utility.readAllStandardOutput(), QByteArray());
+    }
+
+    void helpTellsHowToPinAPort()
+    {
+        QProcess utility;
+        utility.start(QStringLiteral(KARVEL_UTILITY), {QStringLiteral("--help")});
+        QVERIFY(utility.waitForFinished(60000));
+        QCOMPARE(utility.exitCode(), 0);
+        const QString help = QString::fromLocal8Bit(utility.readAllStandardOutput()).simplified();
+        QVERIFY2(help.contains(QStringLiteral(
+                     "--port <N=DEVICE> Pin port option N (1 to 8) of the Communications window "
+                     "to DEVICE: any serial device path, such as /dev/serial/by-id/usb-... or a "
+                     "pseudo-terminal. Repeat it for more ports.")),
+                 qPrintable(help));
+    }
+
+    // Port n is the n-th port in this order: ttyS by number, ttyUSB by
+    // number, ttyACM by number, then any other by name. Sorting the names as
+    // text would put ttyS10 before ttyS2 and ttyUSB10 before ttyUSB9.
+    void portOptionsStandForPortsInTheDocumentedOrder_data()
+    {
+        QTest::addColumn<QStringList>("reported");
+        QTest::addColumn<QStringList>("expected"); // ports 1 to 8
+        QTest::addColumn<QString>("reasonForPort8");
+        QTest::newRow("every family")
+            << QStringList{"/dev/ttyUSB10", "/dev/ttyS10",  "/dev/ttyACM0",
+                           "/dev/ttyS2",    "/dev/rfcomm0", "/dev/ttyUSB9",
+                           "/dev/ttyAMA0",  "/dev/ttyS0",   "/dev/ttyUSB0"}
+            << QStringList{"/dev/ttyS0",   "/dev/ttyS2",    "/dev/ttyS10",  "/dev/ttyUSB0",
+                           "/dev/ttyUSB9", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/rfcomm0"}
+            << QString();
+        QTest::newRow("adapters only, fewer than eight")
+            << QStringList{"/dev/ttyACM10", "/dev/ttyUSB1", "/dev/ttyACM2", "/dev/ttyUSB0"}
+            << QStringList{"/dev/ttyUSB0",
+                           "/dev/ttyUSB1",
+                           "/dev/ttyACM2",
+                           "/dev/ttyACM10",
+                           "",
+                           "",
+                           "",
+                           ""}
+            << "Port 8 has no serial device on this computer. Ports with a device: "
+               "1 (/dev/ttyUSB0), 2 (/dev/ttyUSB1), 3 (/dev/ttyACM2), 4 (/dev/ttyACM10).";
+        QTest::newRow("others by name")
+            << QStringList{"/dev/ttyXRUSB0", "/dev/ttyAMA1", "/dev/ttyS1", "/dev/rfcomm1",
+                           "/dev/ttyAMA0"}
+            << QStringList{"/dev/ttyS1",
+                           "/dev/rfcomm1",
+                           "/dev/ttyAMA0",
+                           "/dev/ttyAMA1",
+                           "/dev/ttyXRUSB0",
+                           "",
+                           "",
+                           ""}
+            << "Port 8 has no serial device on this computer. Ports with a device: "
+               "1 (/dev/ttyS1), 2 (/dev/rfcomm1), 3 (/dev/ttyAMA0), 4 (/dev/ttyAMA1), "
+               "5 (/dev/ttyXRUSB0).";
+    }
+    void portOptionsStandForPortsInTheDocumentedOrder()
+    {
+        QFETCH(QStringList, reported);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, reasonForPort8);
+        QTemporaryDir noStableNames;
+        Harness h;
+        h.app.portNames().setSystemPorts([reported] { return reported; });
+        h.app.portNames().setStableNameFolder(noStableNames.path());
+        for (int port = 1; port <= 8; ++port) {
+            QCOMPARE(h.main().MSComm1.deviceFor(port), expected[port - 1]);
+            QCOMPARE(tipOf(h, port),
+                     expected[port - 1].isEmpty() ? kNoSuchPort : expected[port - 1]);
+        }
+        // A port with no device says which options have one, in the same order.
+        if (!reasonForPort8.isEmpty()) {
+            connectPort(h, 8);
+            QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+            QCOMPARE(h.comm().LinkReason->text(), reasonForPort8);
+        }
+    }
+
+    // A USB adapter's link in the stable-name folder is shown beside its
+    // device; a port pinned to that link shows the device it leads to now.
+    void tipsShowStableNames()
+    {
+        QTemporaryDir folder;
+        const QString base = QDir(folder.path()).canonicalPath();
+        QVERIFY(QDir(base).mkpath(QStringLiteral("dev")));
+        QVERIFY(QDir(base).mkpath(QStringLiteral("by-id")));
+        for (const char* name : {"ttyS0", "ttyUSB0", "ttyUSB1", "ttyACM0"})
+            QVERIFY(touch(base + "/dev/" + name));
+        const QString adapter = base + "/by-id/usb-Acme_USB_UART_A10K1XYZ-if00-port0";
+        const QString acm = base + "/by-id/usb-KARVEL_Reader_0042-if00";
+        // Relative links, as the system makes them, and one whose adapter is gone.
+        QVERIFY(QFile::link(QStringLiteral("../dev/ttyUSB1"), adapter));
+        QVERIFY(QFile::link(QStringLiteral("../dev/ttyACM0"), acm));
+        QVERIFY(QFile::link(QStringLiteral("../dev/ttyUSB7"), base + "/by-id/usb-gone-if00"));
+
+        Harness h;
+        h.app.portNames().setSystemPorts([base] {
+            return QStringList{base + "/dev/ttyACM0", base + "/dev/ttyUSB1", base + "/dev/ttyUSB0",
+                               base + "/dev/ttyS0"};
+        });
+        h.app.portNames().setStableNameFolder(base + "/by-id");
+        QVERIFY(pin(h, {"6=" + adapter, "7=" + base + "/by-id/usb-gone-if00"}));
+
+        QCOMPARE(tipOf(h, 1), base + "/dev/ttyS0");
+        QCOMPARE(tipOf(h, 2), base + "/dev/ttyUSB0");
+        QCOMPARE(tipOf(h, 3), base + "/dev/ttyUSB1\nStable name: " + adapter);
+        QCOMPARE(tipOf(h, 4), base + "/dev/ttyACM0\nStable name: " + acm);
+        QCOMPARE(tipOf(h, 5), kNoSuchPort);
+        QCOMPARE(tipOf(h, 6), adapter + "\nDevice: " + base + "/dev/ttyUSB1");
+        QCOMPARE(tipOf(h, 7), base + "/by-id/usb-gone-if00");
+    }
+};
+
+QTEST_MAIN(SerialPortsTest)
+#include "tst_serial_ports.moc"
