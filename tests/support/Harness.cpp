@@ -140,6 +140,12 @@ void Harness::replyNeverComes(const QByteArray& commandPrefix)
                      });
 }
 
+bool Harness::sendEndMark()
+{
+    app.main().channel().SendReaderCommand("END");
+    return QTest::qWaitFor([this] { return reader.commands().endsWith("END"); }, 10000);
+}
+
 void addLinkRows()
 {
     QTest::addColumn<bool>("tcp");

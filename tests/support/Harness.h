@@ -56,6 +56,10 @@ public:
     // rather than after the real 5 s.
     void replyNeverComes(const QByteArray& commandPrefix);
 
+    // Sends the command "END" and waits until the reader has it: what came
+    // before it is then all that will come. False if it never arrived.
+    bool sendEndMark();
+
     // Every sleep the TCP connect wait asked for, in milliseconds. The
     // harness's sleep ends as soon as the connection is made or refused, so
     // a connect costs no more than the handshake.
