@@ -143,18 +143,6 @@ private slots:
         QVERIFY(!timer.isActive());
     }
 
-    void lateReplyWithinTheTimeLimit_data() { addLinkRows(); }
-    void lateReplyWithinTheTimeLimit()
-    {
-        QFETCH(bool, tcp);
-        Harness h;
-        QVERIFY(connectByRow(h, tcp));
-        h.reader.setReplyDelay(100);
-        const Exchange e = exchange(h, "V");
-        QVERIFY(!e.timedOut);
-        QCOMPARE(e.reply, QByteArray("KARVEL READER SIM V1.00"));
-    }
-
     // A peer that floods without CR must not grow the reply without bound.
     void floodWithoutCarriageReturnEndsAsATimeOut_data() { addLinkRows(); }
     void floodWithoutCarriageReturnEndsAsATimeOut()
