@@ -3,7 +3,6 @@
 #include "Harness.h"
 
 #include "app/stamain.h"
-#include "config/SettingsReaders.h"
 #include "config/general.h"
 #include "config/wiegand.h"
 #include "widgets/DigitBox.h"
@@ -12,6 +11,7 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QList>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -34,49 +34,85 @@ void trigger(Harness& h, const QString& text)
     QFAIL(qPrintable(QStringLiteral("no menu entry ") + text));
 }
 
-// Everything the two windows hold, for comparing one state with another.
-QByteArray snapshot(Harness& h)
+// A value for every control, each unlike its start value: the general check
+// boxes flipped or grey, every text changed (the widest at full length), the
+// Lsb boxes checked or grey, and the Const boxes grey, which leaves their
+// Start boxes free.
+struct Control
 {
-    const GeneralValues g = readGeneralValues(h.main().generalSetup());
-    const ProxValues x = readProxValues(h.main().proxSetup());
-    QStringList parts{g.lowPowerSetting, g.sleepTime, g.idLength, g.readerId, g.readerDescription};
-    for (Qt::CheckState state : {g.beepOnGoodRead, g.maskingOn, g.hid, g.farpointe, g.awid,
-                                 g.includeDateTime, g.includeReaderId, g.includeReaderDescription})
-        parts << QString::number(state);
-    for (const QString& text : x.Text1)
-        parts << text;
-    for (std::size_t i = 0; i < x.Text2.size(); ++i)
-        parts << x.Text2[i] << x.Text3[i];
+    QString name;
+    std::function<QString(Harness&)> read;
+    std::function<void(Harness&)> write;
+    QString value;
+};
+
+QList<Control> everyControl()
+{
+    QList<Control> list;
+    const auto checkBox = [&](const QString& name, auto box, Qt::CheckState state) {
+        list.append({name, [box](Harness& h) { return QString::number(box(h)->checkState()); },
+                     [box, state](Harness& h) { box(h)->setCheckState(state); },
+                     QString::number(state)});
+    };
+    const auto textBox = [&](const QString& name, auto box, const QString& text) {
+        list.append({name, [box](Harness& h) { return box(h)->text(); },
+                     [box, text](Harness& h) { box(h)->setText(text); }, text});
+    };
+    const std::pair<QCheckBox * general::*, Qt::CheckState> generalChecks[] = {
+        {&general::Check5, Qt::Unchecked},         {&general::Check8, Qt::Checked},
+        {&general::Check6, Qt::PartiallyChecked},  {&general::Check15, Qt::Unchecked},
+        {&general::Check16, Qt::PartiallyChecked}, {&general::Check1, Qt::Unchecked},
+        {&general::Check7, Qt::Checked},           {&general::Check18, Qt::PartiallyChecked}};
+    int n = 0;
+    for (const auto& [member, state] : generalChecks)
+        checkBox(
+            QStringLiteral("general check %1").arg(n++),
+            [member](Harness& h) { return h.main().generalSetup().*member; }, state);
+    const std::pair<int, const char*> generalTexts[] = {
+        {3, "07"}, {2, "9"}, {0, "12"}, {7, "54321"}, {8, "0123456789"}};
+    for (const auto& [index, text] : generalTexts)
+        textBox(
+            QStringLiteral("Text5(%1)").arg(index),
+            [index](Harness& h) { return h.main().generalSetup().Text5[index]; },
+            QString::fromLatin1(text));
+    // Start and Total Bits boxes take three digits, the others two.
+    const QList<int> threeDigits{0, 1, 2, 3, 10, 11, 14, 16, 20, 21, 24, 26};
+    for (int i = 0; i < 30; ++i)
+        textBox(
+            QStringLiteral("Text1(%1)").arg(i),
+            [i](Harness& h) { return h.main().proxSetup().Text1[i]; },
+            QString::number(threeDigits.contains(i) ? 100 + i : i + 1));
+    for (int i = 0; i < 15; ++i) {
+        textBox(
+            QStringLiteral("Text2(%1)").arg(i),
+            [i](Harness& h) { return h.main().proxSetup().Text2[i]; }, QString::number(40 + i));
+        textBox(
+            QStringLiteral("Text3(%1)").arg(i),
+            [i](Harness& h) { return h.main().proxSetup().Text3[i]; }, QString::number(200 + i));
+    }
+    const QList<int> lsb{1, 2, 3, 14, 15, 16, 22, 23, 24};
     for (int number = 1; number <= 24; ++number)
-        parts << QString::number(x.Check[number]);
-    return parts.join(QLatin1Char('|')).toUtf8();
+        checkBox(
+            QStringLiteral("Check%1").arg(number),
+            [number](Harness& h) { return h.main().proxSetup().check(number); },
+            lsb.contains(number) && number % 2 ? Qt::Checked : Qt::PartiallyChecked);
+    return list;
 }
 
-// Sets every control away from its start value, each to something of its own.
 void fillEveryControl(Harness& h)
 {
-    general& gen = h.main().generalSetup();
-    const Qt::CheckState cycle[] = {Qt::Checked, Qt::PartiallyChecked, Qt::Unchecked};
-    int n = 0;
-    for (QCheckBox* box : {gen.Check1, gen.Check5, gen.Check6, gen.Check7, gen.Check8, gen.Check15,
-                           gen.Check16, gen.Check18})
-        box->setCheckState(cycle[n++ % 3]);
-    gen.Text5[3]->setText(QStringLiteral("07"));
-    gen.Text5[2]->setText(QStringLiteral("9"));
-    gen.Text5[0]->setText(QStringLiteral("12"));
-    gen.Text5[7]->setText(QStringLiteral("54321"));
-    gen.Text5[8]->setText(QStringLiteral("0123456789"));
-    wiegand& prox = h.main().proxSetup();
-    for (int i = 0; i < 30; ++i)
-        prox.Text1[i]->setText(QString::number(i + 1));
-    for (int i = 0; i < 15; ++i) {
-        prox.Text2[i]->setText(QString::number(i + 40));
-        prox.Text3[i]->setText(QString::number(i + 200));
-    }
-    for (int number : {1, 2, 14, 22, 24})
-        prox.check(number)->setChecked(true);
-    prox.check(3)->setCheckState(Qt::PartiallyChecked);
-    prox.check(13)->setChecked(true); // Const of mask 2, row 1: pins its Start
+    for (const Control& control : everyControl())
+        control.write(h);
+}
+
+// Controls whose value is (or, with equal false, is not) the one above.
+QStringList controlsAt(Harness& h, bool equal)
+{
+    QStringList found;
+    for (const Control& control : everyControl())
+        if ((control.read(h) == control.value) == equal)
+            found << control.name + "=" + control.read(h);
+    return found;
 }
 
 } // namespace
@@ -86,37 +122,62 @@ class ProfileTest : public QObject
     Q_OBJECT
 
 private slots:
-    void everyValueTravelsThroughAFile()
+    // Every field, saved: byte for byte the checked-in file.
+    void savedProfileIsTheKnownFile()
     {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("site.json"));
-        QByteArray saved;
-        {
-            Harness h;
-            fillEveryControl(h);
-            saved = snapshot(h);
-            h.dialogs.saveFileAnswers << path;
-            trigger(h, QStringLiteral("Save Settings As..."));
-            QVERIFY(h.dialogs.messages.isEmpty());
-        }
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-        QCOMPARE(root.value("version").toInt(), 1);
-        QCOMPARE(root.value("General Setup").toObject().value("Reader ID").toString(),
-                 QStringLiteral("54321"));
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"site.json"});
-
         Harness h;
-        const QByteArray startValues = snapshot(h);
-        QVERIFY(startValues != saved);
-        h.dialogs.openFileAnswers << path;
+        fillEveryControl(h);
+        h.dialogs.saveFileAnswers << path;
+        trigger(h, QStringLiteral("Save Settings As..."));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(h.dialogs.saveFileRequests,
+                 (QList<QStringList>{{"settings.json", "Settings Profiles (*.json)", "json"}}));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"site.json"});
+        QFile saved(path);
+        QFile known(QFINDTESTDATA("data/every-field.json"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(known.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), known.readAll());
+    }
+
+    // The checked-in file, opened at start-up values, reaches every box.
+    void knownFileFillsEveryControl()
+    {
+        Harness h;
+        QCOMPARE(controlsAt(h, true), QStringList());
+        h.dialogs.openFileAnswers << QFINDTESTDATA("data/every-field.json");
         trigger(h, QStringLiteral("Open Settings..."));
         QVERIFY2(h.dialogs.messages.isEmpty(), qPrintable(h.dialogs.messages.join('\n')));
-        QCOMPARE(snapshot(h), saved);
-        // The Const box's handler ran: its Start box is pinned.
-        QVERIFY(!h.main().proxSetup().Text2[5]->isEnabled());
-        QCOMPARE(h.main().proxSetup().Text2[5]->text(), QStringLiteral("00"));
+        QCOMPARE(controlsAt(h, false), QStringList());
+        QVERIFY(h.main().proxSetup().Text2[5]->isEnabled());
+    }
+
+    // Checked Const boxes read from a file pin and lock their own Start boxes.
+    void openedConstBoxesPinTheirStarts()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("const.json"));
+        Harness h;
+        // Mask 1 row 1, mask 2 row 5 and mask 3 row 3: entries 0, 9 and 12.
+        for (int number : {4, 9, 19})
+            h.main().proxSetup().check(number)->setChecked(true);
+        h.dialogs.saveFileAnswers << path;
+        trigger(h, QStringLiteral("Save Settings As..."));
+        Harness other;
+        for (DigitBox* start : other.main().proxSetup().Text2)
+            start->setText(QStringLiteral("7"));
+        other.dialogs.openFileAnswers << path;
+        trigger(other, QStringLiteral("Open Settings..."));
+        QVERIFY(other.dialogs.messages.isEmpty());
+        QList<int> locked;
+        for (int entry = 0; entry < 15; ++entry)
+            if (!other.main().proxSetup().Text2[entry]->isEnabled())
+                locked << entry;
+        QCOMPARE(locked, (QList<int>{0, 9, 12}));
+        for (int entry : locked)
+            QCOMPARE(other.main().proxSetup().Text2[entry]->text(), QStringLiteral("00"));
     }
 
     // A bad profile changes nothing and says which entry is wrong and why.
@@ -182,10 +243,9 @@ private slots:
         json.close();
 
         fillEveryControl(h);
-        const QByteArray before = snapshot(h);
         h.dialogs.openFileAnswers << file;
         trigger(h, QStringLiteral("Open Settings..."));
-        QCOMPARE(snapshot(h), before);
+        QCOMPARE(controlsAt(h, false), QStringList());
         QCOMPARE(h.dialogs.messages.size(), 1);
         QVERIFY2(h.dialogs.messages.first().split('\n').contains(error),
                  qPrintable(h.dialogs.messages.first()));

@@ -63,7 +63,7 @@ void CommandChannel::armReplyTimer()
 {
     m_replyTimer.stop();
     m_state.ReplyTimedOut = false;
-    m_replyTimer.setInterval(kReplyTimeoutMs);
+    m_replyTimer.setInterval(m_replyTimeoutMs);
     m_replyTimer.start();
 }
 

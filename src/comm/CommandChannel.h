@@ -31,6 +31,11 @@ public:
     // Sends two CRs. Sets no flag; the result tells whether they went out.
     bool SendTwoReturns();
 
+    // The reply time-out armed by the next ReadReaderLine; kReplyTimeoutMs
+    // unless a test shortens it to stand in for a reader that never answers.
+    void setReplyTimeout(int ms) { m_replyTimeoutMs = ms; }
+    int replyTimeout() const { return m_replyTimeoutMs; }
+
     Link& activeLink() const;
 
 private:
@@ -41,4 +46,5 @@ private:
     Link& m_serial;
     Link& m_tcp;
     QTimer& m_replyTimer;
+    int m_replyTimeoutMs = kReplyTimeoutMs;
 };

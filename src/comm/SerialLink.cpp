@@ -1,6 +1,10 @@
 #include "SerialLink.h"
 
+#include "EventWait.h"
 #include "SerialPortNames.h"
+
+#include <QDeadlineTimer>
+#include <QTimer>
 
 #include <QStringList>
 
@@ -152,6 +156,22 @@ void SerialLink::close()
     // Unread bytes go with the port, as they would in the port's own buffer.
     m_received.clear();
     m_readOffset = 0;
+}
+
+void SerialLink::closeAfterSending()
+{
+    if (m_port.isOpen() && m_port.bytesToWrite() > 0) {
+        // Ten bit times a byte, and a second for the driver's own buffer.
+        const qint64 needMs =
+            m_port.bytesToWrite() * 10 * 1000 / std::max<qint32>(1, m_port.baudRate()) + 1000;
+        const QDeadlineTimer deadline(needMs);
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.start(std::chrono::milliseconds(needMs));
+        while (m_port.isOpen() && m_port.bytesToWrite() > 0 && !deadline.hasExpired())
+            eventwait::waitForNextEvent();
+    }
+    close();
 }
 
 void SerialLink::takeFromPort()

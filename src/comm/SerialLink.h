@@ -26,7 +26,12 @@ public:
 
     // On failure, lastFailure() says why.
     bool open();
+    // Drops whatever the port has not sent yet.
     void close();
+    // Closes once what the port still holds has gone out to the device, with
+    // the event loop served meanwhile, and no later than the device needs
+    // for those bytes at its speed.
+    void closeAfterSending();
     LinkFailure lastFailure() const { return m_lastFailure; }
     // The speed the open port runs at; 0 while it is closed.
     qint32 openBaudRate() const { return m_port.isOpen() ? m_port.baudRate() : 0; }

@@ -60,7 +60,10 @@ bool TcpLink::waitForConnect(const bool& connectSeen, const bool& giveUp)
 {
     int sleeps = 0;
     do {
-        QThread::msleep(kConnectSleepMs);
+        if (m_sleep)
+            m_sleep(kConnectSleepMs);
+        else
+            QThread::msleep(kConnectSleepMs);
         if (++sleeps == kConnectSleeps || giveUp)
             return false;
         eventwait::yieldToEventLoop();
@@ -70,9 +73,17 @@ bool TcpLink::waitForConnect(const bool& connectSeen, const bool& giveUp)
 
 void TcpLink::close()
 {
-    // Whatever was handed to the socket goes out before the connection drops.
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
+    // Whatever a write handed over goes out before the connection drops,
+    // also the part the kernel had no room for yet: the socket closes once
+    // it has sent that.
+    if (m_socket.state() == QAbstractSocket::ConnectedState) {
         m_socket.flush();
+        if (m_socket.bytesToWrite() > 0) {
+            m_wasConnected = false;
+            m_socket.disconnectFromHost();
+            return;
+        }
+    }
     dropConnection();
 }
 

@@ -5,6 +5,8 @@
 
 #include <QTcpSocket>
 
+#include <functional>
+
 // The TCP client link to a reader.
 class TcpLink : public Link
 {
@@ -22,6 +24,10 @@ public:
     // soon as giveUp is set. connectSeen is set by the connectCompleted
     // handler of the caller.
     bool waitForConnect(const bool& connectSeen, const bool& giveUp);
+    // What one sleep of the connect wait does; a plain sleep of that many
+    // milliseconds unless a test puts a shorter wait in its place.
+    using Sleep = std::function<void(int ms)>;
+    void setConnectSleep(Sleep sleep) { m_sleep = std::move(sleep); }
     void close();
     // Why the last connectTo() has not completed, from what the socket said.
     LinkFailure connectFailure() const;
@@ -46,4 +52,5 @@ private:
     QString m_errorText;
     bool m_sawError = false;
     bool m_wasConnected = false;
+    Sleep m_sleep;
 };

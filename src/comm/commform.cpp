@@ -250,7 +250,7 @@ void commform::CloseLink()
     if (m_state.isTcp())
         m_tcp.close();
     else
-        m_serial.close();
+        m_serial.closeAfterSending();
     m_state.ConnectedLinkMode = 0;
     m_state.ConnectedBaudRate = 0;
     setConnectionState(kDisconnected);

@@ -2,11 +2,13 @@
 
 #include "app/commandmenu.h"
 #include "app/stamain.h"
+#include "comm/EventWait.h"
 #include "comm/commform.h"
 #include "program/pgmform.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
@@ -31,6 +33,29 @@ Harness::Harness()
 {
     quietOffscreenWarnings();
     app.start();
+
+    TcpLink& tcp = app.main().tcpclient;
+    tcp.setConnectSleep([this, &tcp](int ms) {
+        connectSleeps << ms;
+        const auto settled = [&tcp] {
+            return tcp.isOpen() || tcp.connectFailure().kind != LinkFailure::Kind::NoAnswer;
+        };
+        QDeadlineTimer deadline(ms);
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.start(ms);
+        while (!settled() && !deadline.hasExpired())
+            eventwait::waitForNextEvent();
+    });
+
+    m_replyExpiry.setInterval(1);
+    QObject::connect(&m_replyExpiry, &QTimer::timeout, &m_replyExpiry, [this] {
+        // The wait has begun once the reply timer is armed.
+        if (!app.main().Timer1.isActive())
+            return;
+        app.main().Timer1.start(0);
+        m_replyExpiry.stop();
+    });
 }
 
 Harness::~Harness() = default;
@@ -96,6 +121,29 @@ QStringList Harness::paneLines(const QString& text)
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+void Harness::setReplyTimeout(int ms)
+{
+    app.main().channel().setReplyTimeout(ms);
+}
+
+void Harness::replyNeverComes(const QByteArray& commandPrefix)
+{
+    reader.setSilentOn(commandPrefix);
+    QObject::connect(&reader, &sim::SimReader::commandReceived, &m_replyExpiry,
+                     [this, commandPrefix](QByteArray command) {
+                         while (command.startsWith('\0'))
+                             command.remove(0, 1);
+                         if (command.startsWith(commandPrefix))
+                             m_replyExpiry.start();
+                     });
+}
+
+bool Harness::sendEndMark()
+{
+    app.main().channel().SendReaderCommand("END");
+    return QTest::qWaitFor([this] { return reader.commands().endsWith("END"); }, 10000);
 }
 
 void addLinkRows()

@@ -7,6 +7,7 @@
 #include "app/UtilityApp.h"
 
 #include <QStringList>
+#include <QTimer>
 
 class commandmenu;
 class commform;
@@ -47,6 +48,25 @@ public:
 
     // Lines of a pane, without the empty text after the last line end.
     static QStringList paneLines(const QString& text);
+
+    // The reply time-out the command channel arms (5000 ms unless set).
+    void setReplyTimeout(int ms);
+    // The reader never answers commands starting with the prefix, and the
+    // utility's wait for such a reply times out as soon as it has begun
+    // rather than after the real 5 s.
+    void replyNeverComes(const QByteArray& commandPrefix);
+
+    // Sends the command "END" and waits until the reader has it: what came
+    // before it is then all that will come. False if it never arrived.
+    bool sendEndMark();
+
+    // Every sleep the TCP connect wait asked for, in milliseconds. The
+    // harness's sleep ends as soon as the connection is made or refused, so
+    // a connect costs no more than the handshake.
+    QList<int> connectSleeps;
+
+private:
+    QTimer m_replyExpiry;
 };
 
 // Both links, for data-driven tests: a "tcp" column of type bool.
