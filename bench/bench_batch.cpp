@@ -6,7 +6,7 @@
 // over lists with the silent readers spread among the good ones. It reports;
 // it never judges.
 //
-//   bench_batch [--rounds N]
+//   bench_batch [--quick | --rounds N]   (--quick: one round; three by default)
 #include "BenchSupport.h"
 #include "app/UtilityApp.h"
 #include "app/stamain.h"
@@ -190,8 +190,12 @@ int main(int argc, char* argv[])
     quietOffscreenWarnings();
     int rounds = 3;
     const QStringList arguments = application.arguments();
-    if (arguments.size() == 3 && arguments[1] == QLatin1String("--rounds"))
-        rounds = std::max(1, arguments[2].toInt());
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--quick"))
+            rounds = 1;
+        else if (arguments[i] == QLatin1String("--rounds") && i + 1 < arguments.size())
+            rounds = std::max(1, arguments[++i].toInt());
+    }
     const QString bin = QCoreApplication::applicationDirPath();
     const QString utilityPath = bin + QStringLiteral("/../src/karvel-utility");
     const QByteArray loadBefore = machineLoadAverage();
