@@ -168,11 +168,6 @@ std::array<std::int16_t, 66> digitsForBits()
 
 } // namespace
 
-Outcome programReader(const Reader& reader, const Profile& profile, const Timing& timing)
-{
-    return programWith(reader, profile.prox, digitsForBits(), stepCommands(profile), timing);
-}
-
 int programReaders(const QList<Reader>& readers, const Profile& profile, int jobs,
                    const std::function<void(const Outcome&, int done)>& onFinished,
                    const Timing& timing)

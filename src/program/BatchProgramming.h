@@ -56,15 +56,12 @@ struct Timing
     int connectLimitMs = kConnectLimitMs;
 };
 
-// Connects and runs the programming sequence on one reader, on the calling
-// thread, with a link and a reply timer of its own.
-Outcome programReader(const Reader& reader, const Profile& profile, const Timing& timing = {});
-
-// Works through the readers with up to `jobs` of them at a time, each job on
-// a thread of its own, so that a silent reader holds up nobody else. Serves
-// the calling thread's event loop meanwhile. onFinished is called on the
-// calling thread as each reader ends, with the count done so far; outcomes
-// are handed over there and not kept. Returns how many were programmed.
+// Works through the readers with up to `jobs` of them at a time, each job
+// on a thread of its own with its own link and reply timer, so that a silent
+// reader holds up nobody else. Serves the calling thread's event loop
+// meanwhile. onFinished is called on the calling thread as each reader ends,
+// with the count done so far; outcomes are handed over there and not kept.
+// Returns how many were programmed.
 int programReaders(const QList<Reader>& readers, const Profile& profile, int jobs,
                    const std::function<void(const Outcome&, int done)>& onFinished,
                    const Timing& timing = {});
