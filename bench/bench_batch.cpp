@@ -1,37 +1,77 @@
-// Batch programming of many readers served by one karvel-reader-sim process:
-// the concurrent batch against the same readers done one after another, and
-// the utility's sequential path against a bare socket client.
+// Batch programming against karvel-reader-sim serving 1,000 readers in a
+// process of its own, 50 of them silent on one command. The utility runs as
+// `karvel-utility --program` in its own process too (its peak memory is the
+// child's own), and a bare socket client does the same exchanges against the
+// same readers: one after another over good readers only, and 16 at a time
+// over lists with the silent readers spread among the good ones. It reports;
+// it never judges.
+//
+//   bench_batch [--quick | --rounds N]   (--quick: one round; three by default)
 #include "BenchSupport.h"
 #include "app/UtilityApp.h"
 #include "app/stamain.h"
 #include "config/Profile.h"
 #include "config/SettingsReaders.h"
-#include "program/BatchProgramming.h"
+#include "program/ProgrammingCommands.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTextStream>
+#include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/resource.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
 namespace {
 
-constexpr int kReaders = 100;
-constexpr int kSilent = 10;
+constexpr int kReaders = 1000;
+constexpr int kSilent = 50;
 constexpr int kJobs = 16;
+constexpr int kReplyTimeoutMs = 5000;
+// Every twentieth reader of a concurrent list is a silent one.
+constexpr int kSilentEvery = kReaders / kSilent;
+
+using Clock = std::chrono::steady_clock;
+
+// One reply line within the reply time-out; the reader's side is one command at a time.
+bool awaitReply(int fd)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
+    char chunk[256];
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd ready{fd, POLLIN, 0};
+        if (left <= 0 || ::poll(&ready, 1, int(left)) != 1)
+            return false;
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0)
+            return false;
+        if (chunk[n - 1] == '\r')
+            return true;
+    }
+}
 
 // The same exchange as a programming run, with nothing but a socket: two
 // returns, then each command and a wait for its CR-ended reply.
 bool bareProgram(quint16 port, const QList<QByteArray>& commands)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -44,97 +84,227 @@ bool bareProgram(quint16 port, const QList<QByteArray>& commands)
         if (!ok)
             break;
         const QByteArray framed = command + '\r';
-        ok = ::write(fd, framed.constData(), framed.size()) == framed.size();
-        char c = 0;
-        while (ok && c != '\r')
-            ok = ::read(fd, &c, 1) == 1;
+        ok = ::write(fd, framed.constData(), size_t(framed.size())) == framed.size() &&
+             awaitReply(fd);
     }
     ::close(fd);
     return ok;
+}
+
+struct Figures
+{
+    std::vector<double> seconds;
+    std::vector<long> peakKiB;
+    int programmed = -1;
+    bool progressSeen = true;
+};
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return NAN;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+void bareRun(const QList<quint16>& ports, int jobs, const QList<QByteArray>& commands,
+             Figures& figures)
+{
+    std::atomic<qsizetype> next{0};
+    std::atomic<int> programmed{0};
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::thread> workers;
+    for (int i = 0; i < jobs; ++i)
+        workers.emplace_back([&] {
+            for (qsizetype index = next++; index < ports.size(); index = next++)
+                programmed += bareProgram(ports.at(index), commands) ? 1 : 0;
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    figures.seconds.push_back(double(clock.nsecsElapsed()) / 1e9);
+    figures.programmed = programmed;
+}
+
+void utilityRun(const QString& utility, const QString& profile, const QDir& dir,
+                const QList<quint16>& ports, int jobs, Figures& figures)
+{
+    const QString list = dir.filePath(QStringLiteral("readers.txt"));
+    QFile file(list);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    for (quint16 port : ports)
+        file.write("127.0.0.1:" + QByteArray::number(port) + '\n');
+    file.close();
+    const ChildRun run =
+        runChild(utility, {"--program", profile, "--readers", list, "--jobs", QString::number(jobs),
+                           "--report", dir.filePath("report.csv")});
+    if (!run.ran)
+        return;
+    figures.seconds.push_back(run.seconds);
+    figures.peakKiB.push_back(run.peakKiB);
+    // Every reader has its progress line, counted up to the total.
+    const QList<QByteArray> lines = run.output.split('\n');
+    const QByteArray total = '/' + QByteArray::number(ports.size()) + "] ";
+    int progress = 0;
+    for (const QByteArray& line : lines)
+        if (line.startsWith('[' + QByteArray::number(progress + 1) + total))
+            ++progress;
+    figures.progressSeen = figures.progressSeen && progress == ports.size();
+    static const QRegularExpression summary(
+        QStringLiteral("^(\\d+) of \\d+ reader\\(s\\) programmed$"));
+    for (const QByteArray& line : lines)
+        if (const auto match = summary.match(QString::fromLatin1(line)); match.hasMatch())
+            figures.programmed = match.captured(1).toInt();
+}
+
+void printPair(const char* title, const Figures& utility, const Figures& bare, int readers)
+{
+    const double u = median(utility.seconds);
+    const double b = median(bare.seconds);
+    std::printf("%s\n", title);
+    std::printf("  utility --program  %8.2f s  %7.2f ms a reader  programmed %d, progress "
+                "lines %s\n",
+                u, 1000.0 * u / readers, utility.programmed,
+                utility.progressSeen ? "all" : "MISSING");
+    std::printf("  bare client        %8.2f s  %7.2f ms a reader  programmed %d\n", b,
+                1000.0 * b / readers, bare.programmed);
+    std::printf("  ratio utility / bare %6.2f   (rounds:", u / b);
+    for (size_t i = 0; i < std::min(utility.seconds.size(), bare.seconds.size()); ++i)
+        std::printf(" %.2f", utility.seconds[i] / bare.seconds[i]);
+    std::printf(")\n");
+    if (!utility.peakKiB.empty())
+        std::printf("  utility peak memory %6.1f MiB\n",
+                    double(*std::max_element(utility.peakKiB.begin(), utility.peakKiB.end())) /
+                        1024.0);
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QTextStream out(stdout);
+    quietOffscreenWarnings();
+    int rounds = 3;
+    const QStringList arguments = application.arguments();
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--quick"))
+            rounds = 1;
+        else if (arguments[i] == QLatin1String("--rounds") && i + 1 < arguments.size())
+            rounds = std::max(1, arguments[++i].toInt());
+    }
+    const QString bin = QCoreApplication::applicationDirPath();
+    const QString utilityPath = bin + QStringLiteral("/../src/karvel-utility");
+    const QByteArray loadBefore = machineLoadAverage();
 
+    // The last kSilent readers of the simulator are the silent ones.
     QProcess sim;
-    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../sim/karvel-reader-sim"),
+    sim.start(bin + QStringLiteral("/../sim/karvel-reader-sim"),
               {"--quiet", "--tcp-port", "0", "--readers", QString::number(kReaders), "--silent-on",
                "X080", "--silent-readers", QString::number(kSilent)});
-    QList<batch::Reader> readers;
+    QList<quint16> ports;
     static const QRegularExpression listening(QStringLiteral("^listening on 127.0.0.1:(\\d+)$"));
-    while (readers.size() < kReaders && sim.waitForReadyRead(5000)) {
+    while (ports.size() < kReaders && (sim.canReadLine() || sim.waitForReadyRead(10000))) {
         while (sim.canReadLine()) {
             const auto match = listening.match(QString::fromLatin1(sim.readLine()).trimmed());
             if (match.hasMatch())
-                readers << batch::Reader{QStringLiteral("127.0.0.1"),
-                                         quint16(match.captured(1).toUInt())};
+                ports << quint16(match.captured(1).toUInt());
         }
     }
-    if (readers.size() != kReaders) {
-        out << "karvel-reader-sim did not start its readers" << Qt::endl;
+    if (ports.size() != kReaders) {
+        std::printf("karvel-reader-sim did not start its %d readers\n", kReaders);
         return 1;
     }
-
-    // The start values of the windows, as "Program Reader" would send them.
-    UtilityApp utility;
-    utility.start();
-    Profile profile;
-    profile.general = readGeneralValues(utility.main().generalSetup());
-    profile.prox = readProxValues(utility.main().proxSetup());
-    QList<QByteArray> commands;
-    for (int step = 1; step <= kProgrammingSteps; ++step)
-        commands << buildStepCommand(step, profile.general, profile.prox);
-    const QList<batch::Reader> good = readers.mid(0, kReaders - kSilent);
-
-    auto timed = [&](const QList<batch::Reader>& list, int jobs, int* programmed) {
-        const double cpu = cpuSeconds();
-        QElapsedTimer clock;
-        clock.start();
-        const QList<batch::Outcome> outcomes = batch::programReaders(list, profile, jobs, {});
-        *programmed = int(std::count_if(outcomes.cbegin(), outcomes.cend(),
-                                        [](const batch::Outcome& o) { return o.programmed(); }));
-        return std::make_pair(clock.elapsed() / 1000.0, cpuSeconds() - cpu);
+    const QList<quint16> good = ports.mid(0, kReaders - kSilent);
+    const QList<quint16> silent = ports.mid(kReaders - kSilent);
+    // Silent readers spread through the list, as they would be on a site.
+    auto mixed = [&](int size) {
+        QList<quint16> list;
+        int g = 0;
+        int s = 0;
+        for (int i = 0; i < size; ++i)
+            list << (i % kSilentEvery == kSilentEvery / 2 ? silent.at(s++) : good.at(g++));
+        return list;
     };
 
-    int programmed = 0;
-    const auto [batchWall, batchCpu] = timed(readers, kJobs, &programmed);
-    out << "Batch of " << kReaders << " readers (" << kSilent << " silent on one step), " << kJobs
-        << " at a time" << Qt::endl;
-    out << "  wall " << QString::number(batchWall, 'f', 2) << " s, CPU "
-        << QString::number(batchCpu, 'f', 2) << " s, programmed " << programmed << Qt::endl;
+    // The start values of the windows, as "Program Reader" would send them.
+    QTemporaryDir dir;
+    const QString profilePath = dir.filePath(QStringLiteral("site.json"));
+    QList<QByteArray> commands;
+    {
+        UtilityApp utility;
+        utility.start();
+        Profile profile;
+        profile.general = readGeneralValues(utility.main().generalSetup());
+        profile.prox = readProxValues(utility.main().proxSetup());
+        if (!saveProfile(profilePath, profile, nullptr)) {
+            std::printf("could not write the profile\n");
+            return 1;
+        }
+        for (int step = 1; step <= kProgrammingSteps; ++step)
+            commands << buildStepCommand(step, profile.general, profile.prox);
+    }
 
-    int sequentialProgrammed = 0;
-    const auto [sequentialWall, sequentialCpu] = timed(good, 1, &sequentialProgrammed);
-    out << "The " << good.size() << " good readers one after another (utility path)" << Qt::endl;
-    out << "  wall " << QString::number(sequentialWall, 'f', 2) << " s, CPU "
-        << QString::number(sequentialCpu, 'f', 2) << " s, programmed " << sequentialProgrammed
-        << Qt::endl;
+    struct Case
+    {
+        const char* title;
+        QList<quint16> ports;
+        int jobs;
+        int silent;
+        Figures utility;
+        Figures bare;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"100 good readers, one after another", good.mid(0, 100), 1, 0, {}, {}});
+    cases.push_back({"950 good readers, one after another", good, 1, 0, {}, {}});
+    cases.push_back({"100 readers, 5 silent, 16 at a time", mixed(100), kJobs, 5, {}, {}});
+    cases.push_back(
+        {"1000 readers, 50 silent, 16 at a time", mixed(kReaders), kJobs, kSilent, {}, {}});
+    // Alternated, so that a busy spell on the machine lands on both sides.
+    for (int round = 0; round < rounds; ++round) {
+        for (Case& c : cases) {
+            utilityRun(utilityPath, profilePath, QDir(dir.path()), c.ports, c.jobs, c.utility);
+            bareRun(c.ports, c.jobs, commands, c.bare);
+        }
+    }
 
-    QElapsedTimer clock;
-    clock.start();
-    int bareOk = 0;
-    for (const batch::Reader& reader : good)
-        bareOk += bareProgram(reader.port, commands) ? 1 : 0;
-    const double bareWall = clock.elapsed() / 1000.0;
-    out << "The same " << good.size() << " readers one after another (bare socket client)"
-        << Qt::endl;
-    out << "  wall " << QString::number(bareWall, 'f', 2) << " s, programmed " << bareOk
-        << Qt::endl;
-    // The window's connect wait sleeps 100 ms before it first looks, and the
-    // batch keeps that rule; the bare client connects at once.
-    const double connectWaits = good.size() * 0.1;
-    out << "Utility / bare, sequential: " << QString::number(sequentialWall / bareWall, 'f', 2)
-        << " (without the 100 ms connect sleep per reader: "
-        << QString::number((sequentialWall - connectWaits) / bareWall, 'f', 2) << ")" << Qt::endl;
-    out << "Batch wall against one 5 s reply time-out plus the good readers' work: "
-        << QString::number(batchWall, 'f', 2) << " s vs "
-        << QString::number(5.0 + sequentialWall, 'f', 2)
-        << " s (ten time-outs in a row: " << QString::number(10 * 5.0 + sequentialWall, 'f', 2)
-        << " s)" << Qt::endl;
+    std::printf("Batch programming against karvel-reader-sim (own process, %d readers on "
+                "127.0.0.1, %d silent on X080); medians of %d rounds\n",
+                kReaders, kSilent, rounds);
+    std::printf("Load average before: %s, after: %s (2 cores)\n\n", loadBefore.constData(),
+                machineLoadAverage().constData());
+    for (const Case& c : cases)
+        printPair(c.title, c.utility, c.bare, int(c.ports.size()));
+
+    // What the good readers cost one after another, shared among the jobs,
+    // plus the silent readers' reply time-outs shared among the jobs.
+    const double perGood = median(cases[1].utility.seconds) / good.size();
+    const double perGoodBare = median(cases[1].bare.seconds) / good.size();
+    const double marginal =
+        (median(cases[1].utility.seconds) - median(cases[0].utility.seconds)) / (good.size() - 100);
+    const double marginalBare =
+        (median(cases[1].bare.seconds) - median(cases[0].bare.seconds)) / (good.size() - 100);
+    std::printf("\nSequential, a reader's own cost (950 minus 100 readers, over 850): utility "
+                "%.2f ms, bare %.2f ms, ratio %.2f\n",
+                1000.0 * marginal, 1000.0 * marginalBare, marginal / marginalBare);
+    for (int i : {2, 3}) {
+        const Case& c = cases[size_t(i)];
+        const double goods = double(c.ports.size() - c.silent);
+        const double expected = (c.silent * kReplyTimeoutMs / 1000.0 + goods * perGood) / c.jobs;
+        const double expectedBare =
+            (c.silent * kReplyTimeoutMs / 1000.0 + goods * perGoodBare) / c.jobs;
+        // A time-out is not divisible: each job waits out whole ones.
+        const double wholeTimeouts =
+            std::ceil(double(c.silent) / c.jobs) * kReplyTimeoutMs / 1000.0;
+        std::printf("%zu readers: silent time-outs / jobs + good work / jobs = %.2f s (bare "
+                    "client's work: %.2f s); whole time-outs a job waits at least: %.2f s\n"
+                    "  utility took %.2f s, bare client %.2f s\n",
+                    size_t(c.ports.size()), expected, expectedBare, wholeTimeouts,
+                    median(c.utility.seconds), median(c.bare.seconds));
+    }
 
     sim.terminate();
     sim.waitForFinished(3000);

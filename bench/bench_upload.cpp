@@ -5,7 +5,7 @@
 // descriptors does the same exchange against the same process. Also the CPU
 // the utility takes while a reply is awaited. It reports; it never judges.
 //
-//   bench_upload [--quick] [--records N] [--sim PATH]
+//   bench_upload [--quick] [--records N] [--rounds N] [--sim PATH]
 #include "BenchSupport.h"
 #include "app/Dialogs.h"
 #include "app/UtilityApp.h"
@@ -433,6 +433,9 @@ int main(int argc, char** argv)
         } else if (argument == QLatin1String("--records") && i + 1 < arguments.size()) {
             plan.records = arguments.at(++i).toInt(&ok);
             ok = ok && plan.records >= 0 && plan.records <= 99999;
+        } else if (argument == QLatin1String("--rounds") && i + 1 < arguments.size()) {
+            plan.rounds = arguments.at(++i).toInt(&ok);
+            ok = ok && plan.rounds >= 1;
         } else if (argument == QLatin1String("--sim") && i + 1 < arguments.size()) {
             plan.simPath = arguments.at(++i);
         } else {
@@ -440,9 +443,10 @@ int main(int argc, char** argv)
         }
         if (!ok) {
             std::fprintf(stderr,
-                         "usage: %s [--quick] [--records N] [--sim PATH]\n"
+                         "usage: %s [--quick] [--records N] [--rounds N] [--sim PATH]\n"
                          "  --quick    1000 records, one round, 1 s wait\n"
                          "  --records  records in the reader's log (default 10000)\n"
+                         "  --rounds   rounds on each link (default 5)\n"
                          "  --sim      the karvel-reader-sim program\n",
                          argv[0]);
             return argument == QLatin1String("--help") ? 0 : 2;
@@ -454,6 +458,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "could not start %s\n", qPrintable(plan.simPath));
         return 1;
     }
+    const QByteArray loadBefore = machineLoadAverage();
     QTemporaryDir dir;
     LinkFigures tcp;
     LinkFigures pty;
@@ -469,7 +474,9 @@ int main(int argc, char** argv)
     std::printf("Transaction upload of %d records from karvel-reader-sim (own process), "
                 "platform %s\n",
                 plan.records, qPrintable(QGuiApplication::platformName()));
-    std::printf("CPU is user+sys of this process, as %% of one core.\n\n");
+    std::printf("CPU is user+sys of this process, as %% of one core.\n");
+    std::printf("Load average before: %s, after: %s (2 cores)\n\n", loadBefore.constData(),
+                machineLoadAverage().constData());
     printLink("TCP 127.0.0.1", tcp, plan);
     printLink("pseudo-terminal", pty, plan);
     return tcp.failed + pty.failed == 0 ? 0 : 1;

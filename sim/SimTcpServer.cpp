@@ -34,6 +34,14 @@ bool SimTcpServer::listen(quint16 port)
     return m_server.listen(QHostAddress::LocalHost, port);
 }
 
+void SimTcpServer::setAccepting(bool accepting)
+{
+    if (accepting)
+        m_server.resumeAccepting();
+    else
+        m_server.pauseAccepting();
+}
+
 void SimTcpServer::acceptClient()
 {
     while (QTcpSocket* next = m_server.nextPendingConnection()) {

@@ -23,6 +23,11 @@ public:
     quint16 port() const { return m_server.serverPort(); }
     QString errorString() const { return m_server.errorString(); }
 
+    // The listening socket, for a pool that watches many listeners at once.
+    qintptr listeningDescriptor() const { return m_server.socketDescriptor(); }
+    // A listener that does not accept leaves new clients waiting in the system's queue.
+    void setAccepting(bool accepting);
+
     bool hasClient() const { return m_client != nullptr; }
     // Ends the current client's connection after what was already written goes out.
     void dropClient();

@@ -1,5 +1,6 @@
 #include "SimEcho.h"
 #include "SimFirmware.h"
+#include "SimListenerPool.h"
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimStream.h"
@@ -152,6 +153,7 @@ int main(int argc, char* argv[])
     std::vector<std::unique_ptr<sim::SimReader>> readers;
     std::vector<std::unique_ptr<sim::SimUtilities>> utilities;
     std::vector<std::unique_ptr<sim::SimTcpServer>> servers;
+    sim::SimListenerPool listeners;
     for (int i = 0; i < readerCount; ++i) {
         readers.push_back(std::make_unique<sim::SimReader>());
         utilities.push_back(std::make_unique<sim::SimUtilities>(*readers.back()));
@@ -165,6 +167,8 @@ int main(int argc, char* argv[])
                 << Qt::endl;
             return 1;
         }
+        if (readerCount > 1)
+            listeners.add(*servers.back());
         out << "listening on 127.0.0.1:" << servers.back()->port() << Qt::endl;
     }
     sim::SimReader& reader = *readers.front();

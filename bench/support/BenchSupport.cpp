@@ -1,8 +1,18 @@
 #include "BenchSupport.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QString>
+#include <QTemporaryFile>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <vector>
+
+extern char** environ;
 
 qint64 processCpuMicroseconds()
 {
@@ -20,4 +30,52 @@ void quietOffscreenWarnings()
                 return;
             previous(type, context, text);
         });
+}
+
+QByteArray machineLoadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return "unknown";
+    const QList<QByteArray> fields = file.readAll().split(' ');
+    return fields.mid(0, 3).join(' ');
+}
+
+ChildRun runChild(const QString& program, const QStringList& arguments)
+{
+    ChildRun run;
+    QTemporaryFile output;
+    if (!output.open())
+        return run;
+    QList<QByteArray> words{QFile::encodeName(program)};
+    for (const QString& argument : arguments)
+        words << argument.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output.handle(), 1);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return run;
+    // wait4 gives this child's own figures, not those of every child so far.
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid)
+        return run;
+    run.seconds = double(clock.nsecsElapsed()) / 1e9;
+    run.ran = WIFEXITED(status);
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakKiB = usage.ru_maxrss;
+    output.seek(0);
+    run.output = output.readAll();
+    return run;
 }

@@ -2,6 +2,8 @@
 
 #include "app/Dialogs.h"
 
+#include <QByteArray>
+#include <QStringList>
 #include <QtGlobal>
 
 // What the benchmark programs share.
@@ -29,3 +31,18 @@ public:
         return std::nullopt;
     }
 };
+
+// The machine's load averages over 1, 5 and 15 minutes, as /proc/loadavg gives them.
+QByteArray machineLoadAverage();
+
+// A program run to its end in a process of its own, its standard output kept.
+struct ChildRun
+{
+    bool ran = false;
+    int exitStatus = -1;
+    double seconds = 0;
+    // The child's peak resident memory.
+    long peakKiB = 0;
+    QByteArray output;
+};
+ChildRun runChild(const QString& program, const QStringList& arguments);

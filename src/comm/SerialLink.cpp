@@ -10,6 +10,11 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 namespace {
 
 struct PortSettings
@@ -211,9 +216,30 @@ bool SerialLink::write(const QByteArray& bytes)
 {
     if (!m_port.isOpen())
         return false;
-    if (m_port.write(bytes) != bytes.size())
+    qint64 sent = 0;
+    bool deviceFull = false;
+#ifdef Q_OS_UNIX
+    // Straight to the device while nothing waits in Qt's write buffer: each
+    // write through the buffer switches its write notifier on and off, and
+    // each switch wakes the event loop, which costs more than the write
+    // itself for the few bytes of a command.
+    if (m_port.bytesToWrite() == 0 && m_port.handle() >= 0) {
+        const ssize_t count = ::write(m_port.handle(), bytes.constData(), size_t(bytes.size()));
+        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        sent = std::max<qint64>(count, 0);
+        deviceFull = sent < bytes.size();
+    }
+#endif
+    if (sent == bytes.size())
+        return true;
+    // The driver's buffer is full: Qt writes the rest as it drains. No flush
+    // then: writing to a full device at once fails with EAGAIN, which Qt
+    // reports as a write error that closes the port.
+    if (m_port.write(bytes.constData() + sent, bytes.size() - sent) != bytes.size() - sent)
         return false;
-    m_port.flush();
+    if (!deviceFull)
+        m_port.flush();
     return true;
 }
 

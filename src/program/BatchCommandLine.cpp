@@ -49,7 +49,8 @@ bool requested(const QCommandLineParser& parser)
     return parser.isSet(kProgram);
 }
 
-int runFromCommandLine(const QCommandLineParser& parser, QTextStream& out, QTextStream& err)
+int runFromCommandLine(const QCommandLineParser& parser, QTextStream& out, QTextStream& err,
+                       const Timing& timing)
 {
     const ProfileReadResult read = loadProfile(parser.value(kProgram));
     if (!read.profile) {
@@ -98,6 +99,14 @@ int runFromCommandLine(const QCommandLineParser& parser, QTextStream& out, QText
     if (!checked.mayProgram)
         problems << QStringLiteral("the profile's prox settings do not pass the checks above");
 
+    // Opened before any reader is contacted, so that a report that cannot be
+    // written stops the run instead of being found out at its end.
+    QSaveFile report(parser.value(kReport));
+    if (parser.isSet(kReport) &&
+        (!report.open(QIODevice::WriteOnly) || report.write(csvHeader()) < 0))
+        problems << QStringLiteral("the report cannot be written to %1: %2")
+                        .arg(report.fileName(), report.errorString());
+
     if (!problems.isEmpty()) {
         for (const QString& problem : problems)
             err << "Nothing was sent: " << problem << '\n';
@@ -105,30 +114,29 @@ int runFromCommandLine(const QCommandLineParser& parser, QTextStream& out, QText
         return kUsageError;
     }
 
-    out << "Programming " << readers.size() << " reader(s), " << std::min<int>(jobs, readers.size())
+    const qsizetype total = readers.size();
+    out << "Programming " << total << " reader(s), " << std::min<qsizetype>(jobs, total)
         << " at a time" << Qt::endl;
-    const QList<Outcome> outcomes =
-        programReaders(readers, profile, jobs, [&](const Outcome& outcome, int done) {
-            out << '[' << done << '/' << readers.size() << "] " << outcome.reader.host << ':'
+    bool reportWritten = true;
+    const int programmed = programReaders(
+        readers, profile, jobs,
+        [&](const Outcome& outcome, int done) {
+            out << '[' << done << '/' << total << "] " << outcome.reader.host << ':'
                 << outcome.reader.port << ' ' << outcome.resultText() << " ("
                 << QString::number(outcome.seconds, 'f', 2) << " s)" << Qt::endl;
-        });
+            if (report.isOpen()) {
+                const QByteArray row = csvRow(outcome);
+                reportWritten = reportWritten && report.write(row) == row.size();
+            }
+        },
+        timing);
+    out << programmed << " of " << total << " reader(s) programmed" << Qt::endl;
 
-    const auto programmed =
-        std::count_if(outcomes.cbegin(), outcomes.cend(),
-                      [](const Outcome& outcome) { return outcome.programmed(); });
-    out << programmed << " of " << outcomes.size() << " reader(s) programmed" << Qt::endl;
-
-    int status = programmed == outcomes.size() ? kAllProgrammed : kSomeFailed;
-    if (parser.isSet(kReport)) {
-        QSaveFile report(parser.value(kReport));
-        const QByteArray csv = csvReport(outcomes);
-        if (!report.open(QIODevice::WriteOnly) || report.write(csv) != csv.size() ||
-            !report.commit()) {
-            err << "The report was not written to " << report.fileName() << ": "
-                << report.errorString() << Qt::endl;
-            status = kSomeFailed;
-        }
+    int status = programmed == total ? kAllProgrammed : kSomeFailed;
+    if (report.isOpen() && !(reportWritten && report.commit())) {
+        err << "The report was not written to " << report.fileName() << ": " << report.errorString()
+            << Qt::endl;
+        status = kSomeFailed;
     }
     return status;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BatchProgramming.h"
+
 class QCommandLineParser;
 class QTextStream;
 
@@ -16,7 +18,9 @@ inline constexpr int kUsageError = 2;
 
 void addCommandLineOptions(QCommandLineParser& parser);
 bool requested(const QCommandLineParser& parser);
-// Runs the batch the options describe, reporting on out and err.
-int runFromCommandLine(const QCommandLineParser& parser, QTextStream& out, QTextStream& err);
+// Runs the batch the options describe, reporting on out and err; the
+// report file gets each reader's row as the reader ends.
+int runFromCommandLine(const QCommandLineParser& parser, QTextStream& out, QTextStream& err,
+                       const Timing& timing = {});
 
 } // namespace batch

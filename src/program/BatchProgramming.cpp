@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/DigitsForBits.h"
 #include "comm/CommandChannel.h"
+#include "comm/EventWait.h"
 #include "comm/TcpLink.h"
 
 #include <QElapsedTimer>
@@ -11,7 +12,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
+#include <vector>
 
 namespace batch {
 
@@ -81,23 +84,48 @@ QByteArray csvField(const QByteArray& field)
 
 } // namespace
 
-QByteArray csvReport(const QList<Outcome>& outcomes)
+QByteArray csvHeader()
 {
-    QByteArray csv = "address,port,version,result,seconds\n";
-    for (const Outcome& outcome : outcomes) {
-        const QList<QByteArray> fields{outcome.reader.host.toUtf8(),
-                                       QByteArray::number(outcome.reader.port),
-                                       outcome.result.version, outcome.resultText().toUtf8(),
-                                       QByteArray::number(outcome.seconds, 'f', 3)};
-        QByteArray row;
-        for (const QByteArray& field : fields)
-            row += (row.isEmpty() ? QByteArray() : QByteArray(",")) + csvField(field);
-        csv += row + '\n';
-    }
-    return csv;
+    return "address,port,version,result,seconds\n";
 }
 
-Outcome programReader(const Reader& reader, const Profile& profile)
+QByteArray csvRow(const Outcome& outcome)
+{
+    const QList<QByteArray> fields{outcome.reader.host.toUtf8(),
+                                   QByteArray::number(outcome.reader.port), outcome.result.version,
+                                   outcome.resultText().toUtf8(),
+                                   QByteArray::number(outcome.seconds, 'f', 3)};
+    QByteArray row;
+    for (const QByteArray& field : fields)
+        row += (row.isEmpty() ? QByteArray() : QByteArray(",")) + csvField(field);
+    return row + '\n';
+}
+
+namespace {
+
+// Unlike the window, which sleeps 100 ms before each look, the batch looks
+// whenever the socket reports: the connection, a refusal or an unknown host
+// end the wait at once, silence ends it at the limit.
+bool connectReader(TcpLink& tcp, const Reader& reader, int limitMs)
+{
+    bool connected = false;
+    bool limitReached = false;
+    QObject::connect(&tcp, &TcpLink::connectCompleted, &tcp, [&connected] { connected = true; });
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&limit, &QTimer::timeout, &limit, [&limitReached] { limitReached = true; });
+    limit.start(limitMs);
+    tcp.connectTo(reader.host, reader.port);
+    // Each of the three outcomes arrives as an event, so the wait never spins.
+    while (!connected && !limitReached && tcp.connectFailure().kind == LinkFailure::Kind::NoAnswer)
+        eventwait::waitForNextEvent();
+    return connected;
+}
+
+Outcome programWith(const Reader& reader, const ProxValues& prox,
+                    const std::array<std::int16_t, 66>& digitsForBits,
+                    const QList<QByteArray>& commands, const Timing& timing)
 {
     QElapsedTimer clock;
     clock.start();
@@ -106,20 +134,15 @@ Outcome programReader(const Reader& reader, const Profile& profile)
 
     AppState state;
     state.LinkMode = 1;
-    fillDigitsForBits(state.DigitsForBits);
     TcpLink tcp;
     QTimer replyTimer;
-    QObject::connect(&tcp, &TcpLink::connectCompleted, &tcp,
-                     [&state] { state.TcpConnectSeen = true; });
-    tcp.connectTo(reader.host, reader.port);
-    outcome.connected = tcp.waitForConnect(state.TcpConnectSeen, state.Closing);
+    outcome.connected = connectReader(tcp, reader, timing.connectLimitMs);
     if (outcome.connected) {
         state.ConnectedLinkMode = 1;
         CommandChannel channel(state, tcp, tcp, replyTimer);
         ProgrammingProgress quiet;
         outcome.result = runProgramming(
-            channel, profile.prox, state.DigitsForBits,
-            [&profile](int step) { return buildStepCommand(step, profile.general, profile.prox); },
+            channel, prox, digitsForBits, [&commands](int step) { return commands.at(step - 1); },
             quiet);
     }
     tcp.close();
@@ -127,42 +150,66 @@ Outcome programReader(const Reader& reader, const Profile& profile)
     return outcome;
 }
 
-QList<Outcome> programReaders(const QList<Reader>& readers, const Profile& profile, int jobs,
-                              const std::function<void(const Outcome&, int done)>& onFinished)
+// The commands depend on the profile alone: built once for every reader.
+QList<QByteArray> stepCommands(const Profile& profile)
 {
-    QList<Outcome> outcomes(readers.size());
-    if (readers.isEmpty())
-        return outcomes;
-    jobs = std::max(1, std::min<int>(jobs, readers.size()));
+    QList<QByteArray> commands;
+    for (int step = 1; step <= kProgrammingSteps; ++step)
+        commands << buildStepCommand(step, profile.general, profile.prox);
+    return commands;
+}
 
-    // Each worker writes its own slot only; the list is not touched meanwhile.
-    Outcome* const results = outcomes.data();
+std::array<std::int16_t, 66> digitsForBits()
+{
+    std::array<std::int16_t, 66> digits{};
+    fillDigitsForBits(digits);
+    return digits;
+}
+
+} // namespace
+
+int programReaders(const QList<Reader>& readers, const Profile& profile, int jobs,
+                   const std::function<void(const Outcome&, int done)>& onFinished,
+                   const Timing& timing)
+{
+    if (readers.isEmpty())
+        return 0;
+    jobs = std::max(1, std::min<int>(jobs, readers.size()));
+    const QList<QByteArray> commands = stepCommands(profile);
+    const std::array<std::int16_t, 66> digits = digitsForBits();
+
+    // Each job takes the next reader as soon as it is free; outcomes come back
+    // to this thread one by one and are not kept.
+    std::atomic<qsizetype> next{0};
     QEventLoop loop;
-    int started = 0;
+    QObject here;
     int done = 0;
-    std::function<void()> startNext = [&] {
-        const int index = started++;
-        QThread* worker = QThread::create([results, &readers, &profile, index] {
-            results[index] = programReader(readers.at(index), profile);
-        });
-        // Queued to this thread: the worker's outcome is complete once it has finished.
-        QObject::connect(worker, &QThread::finished, &loop, [&, worker, index] {
-            worker->wait();
-            delete worker;
-            ++done;
-            if (onFinished)
-                onFinished(results[index], done);
-            if (started < readers.size())
-                startNext();
-            else if (done == readers.size())
-                loop.quit();
-        });
-        worker->start();
+    int programmed = 0;
+    auto finished = [&](const Outcome& outcome) {
+        ++done;
+        if (outcome.programmed())
+            ++programmed;
+        if (onFinished)
+            onFinished(outcome, done);
+        if (done == readers.size())
+            loop.quit();
     };
-    for (int i = 0; i < jobs; ++i)
-        startNext();
+    std::vector<std::unique_ptr<QThread>> workers;
+    for (int i = 0; i < jobs; ++i) {
+        workers.emplace_back(QThread::create([&] {
+            for (qsizetype index = next++; index < readers.size(); index = next++) {
+                const Outcome outcome =
+                    programWith(readers.at(index), profile.prox, digits, commands, timing);
+                QMetaObject::invokeMethod(
+                    &here, [&finished, outcome] { finished(outcome); }, Qt::QueuedConnection);
+            }
+        }));
+        workers.back()->start();
+    }
     loop.exec();
-    return outcomes;
+    for (const auto& worker : workers)
+        worker->wait();
+    return programmed;
 }
 
 } // namespace batch

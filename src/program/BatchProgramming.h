@@ -42,18 +42,28 @@ std::optional<Reader> parseReader(const QString& text);
 // Bad lines are reported in errors, with their line numbers.
 QList<Reader> parseReaderList(const QString& text, QStringList* errors);
 
-// One row a reader: address, port, the "V" reply, result, seconds taken.
-QByteArray csvReport(const QList<Outcome>& outcomes);
+// The report's first line, and one row a reader: address, port, the "V"
+// reply, result, seconds taken. Each ends with a line end.
+QByteArray csvHeader();
+QByteArray csvRow(const Outcome& outcome);
 
-// Connects and runs the programming sequence on one reader, on the calling
-// thread, with a link and a reply timer of its own.
-Outcome programReader(const Reader& reader, const Profile& profile);
+// The batch's time limit for a connection: the communications window's
+// thirty 100 ms sleeps, with the socket's own signal ending the wait at once.
+inline constexpr int kConnectLimitMs = 3000;
 
-// Works through the readers with up to `jobs` of them at a time, each on a
-// thread of its own, so that a silent reader holds up nobody else. Serves
-// the calling thread's event loop meanwhile. onFinished is called on the
-// calling thread as each reader ends, with the count done so far.
-QList<Outcome> programReaders(const QList<Reader>& readers, const Profile& profile, int jobs,
-                              const std::function<void(const Outcome&, int done)>& onFinished);
+struct Timing
+{
+    int connectLimitMs = kConnectLimitMs;
+};
+
+// Works through the readers with up to `jobs` of them at a time, each job
+// on a thread of its own with its own link and reply timer, so that a silent
+// reader holds up nobody else. Serves the calling thread's event loop
+// meanwhile. onFinished is called on the calling thread as each reader ends,
+// with the count done so far; outcomes are handed over there and not kept.
+// Returns how many were programmed.
+int programReaders(const QList<Reader>& readers, const Profile& profile, int jobs,
+                   const std::function<void(const Outcome&, int done)>& onFinished,
+                   const Timing& timing = {});
 
 } // namespace batch

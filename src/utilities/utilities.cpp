@@ -322,7 +322,25 @@ void utilities::upload_log()
 
 void utilities::uploadRecords(QFile& file)
 {
+    // Nobody reads thousands of counts a second, and each new text costs a
+    // repaint and a wake of the event loop: the count is shown at once, then
+    // at most once a frame while records keep coming, always the newest.
+    // Every text the upload ends with replaces it exactly.
+    constexpr int kStatusPaceMs = 40;
     qint64 records = 0;
+    qint64 shown = 0;
+    QTimer statusPace;
+    statusPace.setInterval(kStatusPaceMs);
+    const auto showCount = [&] {
+        shown = records;
+        setStatus(uploadProgressText(records));
+    };
+    connect(&statusPace, &QTimer::timeout, &statusPace, [&] {
+        if (shown == records)
+            statusPace.stop();
+        else
+            showCount();
+    });
     for (;;) {
         // A link that went away ends the upload as a silent reader would.
         const std::optional<QByteArray> reply = exchange("l");
@@ -336,8 +354,10 @@ void utilities::uploadRecords(QFile& file)
             return;
         }
         ++records;
-        setStatus(uploadProgressText(records));
-        Label1[kStatusLine]->repaint();
+        if (!statusPace.isActive()) {
+            showCount();
+            statusPace.start();
+        }
     }
     file.close();
     setStatus(file.error() == QFileDevice::NoError ? uploadCompleteText(records)
