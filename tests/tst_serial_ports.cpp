@@ -25,15 +25,6 @@ namespace {
 
 const QString kNoSuchPort = QStringLiteral("No such port on this computer");
 
-// The tip a person sees on hovering over port option n.
-QString tipOf(Harness& h, int port)
-{
-    QRadioButton* option = h.comm().portOptions()[port - 1];
-    QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), option->mapToGlobal(QPoint(2, 2)));
-    QApplication::sendEvent(option, &tip);
-    return option->toolTip();
-}
-
 // Pins ports as "--port" values would, failing the test on a refused value.
 bool pin(Harness& h, const QStringList& values)
 {
@@ -88,38 +79,15 @@ private slots:
             QVERIFY(QFile::link(h.pty.slavePath(), device));
         }
         QVERIFY(pin(h, {QStringLiteral("%1=%2").arg(port).arg(device)}));
-        QCOMPARE(tipOf(h, port), throughLink ? device + "\nDevice: " + h.pty.slavePath() : device);
+        QCOMPARE(h.portTip(port), throughLink ? device + "\nDevice: " + h.pty.slavePath() : device);
 
         connectPort(h, port);
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
         QCOMPARE(h.comm().LinkReason->text(), QString());
-        h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().Label10);
+        h.programReader();
 
-        // Two returns to wake the reader, then each command with its return.
-        const QByteArray expected = "\r\r"
-                                    "V\r"
-                                    "X07310100\r"
-                                    "X121110\r"
-                                    "X122015000\r"
-                                    "X074026002080010160\r"
-                                    "X075000000030500\r"
-                                    "X076000000000000000\r"
-                                    "X077000000000000\r"
-                                    "X078000000000000000\r"
-                                    "X079000000000000\r"
-                                    "X0800000000000\r"
-                                    "X081000000000000000\r"
-                                    "X0820000000000\r"
-                                    "X083000000000000000\r"
-                                    "X0840000000000\r"
-                                    "X085000000000000000\r"
-                                    "\\20100\r"
-                                    "g     \r"
-                                    "h          \r";
-        QCOMPARE(h.reader.received(), expected);
-        QCOMPARE(Harness::paneLines(h.programming().Picture1->toPlainText()).constLast(),
-                 QStringLiteral("Programming Complete"));
+        QCOMPARE(h.reader.received(), wire(startUpCommands()));
+        QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
     }
 
     // A pinned device that is not there fails like any port: the state stays
@@ -283,11 +251,9 @@ private slots:
         Harness h;
         h.app.portNames().setSystemPorts([reported] { return reported; });
         h.app.portNames().setStableNameFolder(noStableNames.path());
-        for (int port = 1; port <= 8; ++port) {
-            QCOMPARE(h.main().MSComm1.deviceFor(port), expected[port - 1]);
-            QCOMPARE(tipOf(h, port),
+        for (int port = 1; port <= 8; ++port)
+            QCOMPARE(h.portTip(port),
                      expected[port - 1].isEmpty() ? kNoSuchPort : expected[port - 1]);
-        }
         // A port with no device says which options have one, in the same order.
         if (!reasonForPort8.isEmpty()) {
             connectPort(h, 8);
@@ -321,13 +287,13 @@ private slots:
         h.app.portNames().setStableNameFolder(base + "/by-id");
         QVERIFY(pin(h, {"6=" + adapter, "7=" + base + "/by-id/usb-gone-if00"}));
 
-        QCOMPARE(tipOf(h, 1), base + "/dev/ttyS0");
-        QCOMPARE(tipOf(h, 2), base + "/dev/ttyUSB0");
-        QCOMPARE(tipOf(h, 3), base + "/dev/ttyUSB1\nStable name: " + adapter);
-        QCOMPARE(tipOf(h, 4), base + "/dev/ttyACM0\nStable name: " + acm);
-        QCOMPARE(tipOf(h, 5), kNoSuchPort);
-        QCOMPARE(tipOf(h, 6), adapter + "\nDevice: " + base + "/dev/ttyUSB1");
-        QCOMPARE(tipOf(h, 7), base + "/by-id/usb-gone-if00");
+        QCOMPARE(h.portTip(1), base + "/dev/ttyS0");
+        QCOMPARE(h.portTip(2), base + "/dev/ttyUSB0");
+        QCOMPARE(h.portTip(3), base + "/dev/ttyUSB1\nStable name: " + adapter);
+        QCOMPARE(h.portTip(4), base + "/dev/ttyACM0\nStable name: " + acm);
+        QCOMPARE(h.portTip(5), kNoSuchPort);
+        QCOMPARE(h.portTip(6), adapter + "\nDevice: " + base + "/dev/ttyUSB1");
+        QCOMPARE(h.portTip(7), base + "/by-id/usb-gone-if00");
     }
 };
 
