@@ -242,24 +242,26 @@ private slots:
     }
 
     // A failed send before the run must not stop a later run on a working link.
+    void runAfterAFailedSendProgramsNormally_data() { addLinkRows(); }
     void runAfterAFailedSendProgramsNormally()
     {
+        QFETCH(bool, tcp);
         Harness h;
-        QVERIFY(h.connectTcp());
-        h.server.dropClient();
-        QTRY_VERIFY(!h.main().tcpclient.isOpen());
+        QVERIFY(connectByRow(h, tcp));
+        tcp ? h.server.dropClient() : h.pty.close();
+        QTRY_VERIFY(!h.main().channel().activeLink().isOpen());
         h.dialogs.yesNoAnswers << true;
         Harness::click(h.menu().Label7);
-        QVERIFY(h.state().SendFailed);
         h.programReader();
         QCOMPARE(h.pane(),
                  (QStringList{"Checking Parameters", "Reader could not be reached over the link"}));
 
         Harness::click(h.comm().Label7);
-        QVERIFY(h.connectTcp(h.server.port()));
+        QVERIFY(tcp ? h.connectTcp(h.server.port()) : h.connectSerial());
+        h.reader.clearRecord();
         h.programReader();
         QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
-        QCOMPARE(h.reader.commands().mid(h.reader.commands().size() - 19), startUpCommands());
+        QCOMPARE(h.reader.received(), wire(startUpCommands()));
     }
 
     // The reply a reset was not waiting for must not be taken for "V", which
