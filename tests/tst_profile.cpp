@@ -169,27 +169,25 @@ private slots:
         QTest::addColumn<QStringList>("path");
         QTest::addColumn<QJsonValue>("value");
         QTest::addColumn<QString>("error");
-        QTest::newRow("letter") << QStringList{"General Setup", "Reader ID"} << QJsonValue("12a")
-                                << "General Setup / Reader ID: \"12a\" holds a character other "
-                                   "than a digit";
-        QTest::newRow("too long")
-            << QStringList{"Prox Setup", "Prox Format # 2", "Total Bits"} << QJsonValue("1234")
-            << "Prox Setup / Prox Format # 2 / Total Bits: \"1234\" is longer than 3 digits";
-        QTest::newRow("check") << QStringList{"Prox Setup", "Prox Format # 1", "ID", "Lsb"}
-                               << QJsonValue("maybe")
-                               << "Prox Setup / Prox Format # 1 / ID / Lsb: \"maybe\" is not "
-                                  "checked, unchecked or grey";
-        QTest::newRow("missing") << QStringList{"General Setup", "HID"} << QJsonValue()
-                                 << "General Setup / HID: missing";
-        QTest::newRow("const start")
-            << QStringList{"Prox Setup", "Prox Mask 3", "Mask 2", "Const"} << QJsonValue("checked")
-            << "Prox Setup / Prox Mask 3 / Mask 2: Const is checked, so Start must be \"00\", "
-               "not \"05\"";
-        QTest::newRow("newer") << QStringList{"version"} << QJsonValue(2)
-                               << "This profile is format version 2, written by a newer utility; "
-                                  "this one reads version 1.";
-        QTest::newRow("not a profile")
-            << QStringList{"kind"} << QJsonValue("notes") << "This file is not a settings profile.";
+        const auto row = [](const char* name, const char* path, const QJsonValue& value,
+                            const char* error) {
+            QTest::newRow(name) << QString::fromLatin1(path).split('/') << value << error;
+        };
+        row("letter", "General Setup/Reader ID", "12a",
+            "General Setup / Reader ID: \"12a\" holds a character other than a digit");
+        row("too long", "Prox Setup/Prox Format # 2/Total Bits", "1234",
+            "Prox Setup / Prox Format # 2 / Total Bits: \"1234\" is longer than 3 digits");
+        row("check", "Prox Setup/Prox Format # 1/ID/Lsb", "maybe",
+            "Prox Setup / Prox Format # 1 / ID / Lsb: \"maybe\" is not checked, unchecked or "
+            "grey");
+        row("missing", "General Setup/HID", QJsonValue(), "General Setup / HID: missing");
+        row("const start", "Prox Setup/Prox Mask 3/Mask 2/Const", "checked",
+            "Prox Setup / Prox Mask 3 / Mask 2: Const is checked, so Start must be \"00\", not "
+            "\"05\"");
+        row("newer", "version", 2,
+            "This profile is format version 2, written by a newer utility; this one reads "
+            "version 1.");
+        row("not a profile", "kind", "notes", "This file is not a settings profile.");
     }
     void badProfileChangesNothing()
     {

@@ -322,20 +322,21 @@ private slots:
         QTest::addColumn<int>("requests"); // "l" commands sent
         QTest::addColumn<QString>("status");
         QTest::addColumn<QByteArray>("file");
+        const auto row = [](const char* name, bool tcp, const char* fault, int requests,
+                            const char* status, const QByteArray& file) {
+            QTest::newRow(name) << tcp << fault << requests << status << file;
+        };
         const QByteArray none("<no file>");
         const QByteArray two = lines({"r1", "r2"});
-        QTest::newRow("lr refused")
-            << true << "lr NO" << 0 << "invalid response from reader" << none;
-        QTest::newRow("cancelled") << false << "cancel" << 0 << "earlier" << none;
-        QTest::newRow("no folder")
-            << true << "no folder" << 0 << "Upload file could not be created" << none;
-        QTest::newRow("disk full")
-            << false << "disk full" << 1 << "Upload file could not be written" << none;
-        QTest::newRow("silent") << true << "silent" << 3 << "No response from reader" << two;
-        QTest::newRow("drop serial") << false << "drop" << 3 << "No response from reader" << two;
-        QTest::newRow("drop tcp") << true << "drop" << 3 << "No response from reader" << two;
-        QTest::newRow("gone before a send")
-            << false << "closed" << 2 << "No response from reader" << two;
+        const char* noResponse = "No response from reader";
+        row("lr refused", true, "lr NO", 0, "invalid response from reader", none);
+        row("cancelled", false, "cancel", 0, "earlier", none);
+        row("no folder", true, "no folder", 0, "Upload file could not be created", none);
+        row("disk full", false, "disk full", 1, "Upload file could not be written", none);
+        row("silent", true, "silent", 3, noResponse, two);
+        row("drop serial", false, "drop", 3, noResponse, two);
+        row("drop tcp", true, "drop", 3, noResponse, two);
+        row("gone before a send", false, "closed", 2, noResponse, two);
     }
     void uploadEndsCleanly()
     {
