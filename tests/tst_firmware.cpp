@@ -1,4 +1,4 @@
-// Firmware and bootloader extension downloads: the framing logic directly, and
+// Firmware and bootloader extension downloads: the progress text directly, and
 // whole downloads through the window against the simulated reader's loader,
 // checked by the bytes it received, the image it kept, the status line and
 // the one message shown.

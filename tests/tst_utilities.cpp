@@ -1,5 +1,5 @@
 // The utilities window and the transaction upload against the simulated
-// reader over both links, and the window's texts and reply slicing directly.
+// reader over both links: what reaches the reader, the window and the file.
 #include "Harness.h"
 #include "SimUtilities.h"
 
