@@ -380,7 +380,7 @@ private slots:
             otherStatus = Harness::spoken(other.Label3);
             rig.h.dialogs.yesNoAnswers << true;
             Harness::click(rig.h.menu().Label10);
-            QTimer::singleShot(100, &rig.h.main(), [&rig] { rig.h.main().close(); });
+            QTimer::singleShot(0, &rig.h.main(), [&rig] { rig.h.main().close(); });
         });
         rig.run();
         QCOMPARE(otherStatus, kOperationRunning);
