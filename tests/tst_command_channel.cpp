@@ -3,8 +3,6 @@
 #include "Harness.h"
 
 #include "app/stamain.h"
-#include "comm/commform.h"
-#include "widgets/ClickLabel.h"
 
 #include <QTest>
 #include <QTimer>
@@ -29,21 +27,6 @@ private:
     }
 
 private slots:
-    void framingIsByteExact_data() { addLinkRows(); }
-    void framingIsByteExact()
-    {
-        QFETCH(bool, tcp);
-        Harness h;
-        QVERIFY(connectByRow(h, tcp));
-        h.main().channel().SendTwoReturns();
-        const Exchange version = exchange(h, "V");
-        QVERIFY(!version.timedOut);
-        QCOMPARE(version.reply, QByteArray("KARVEL READER SIM V1.00"));
-        QVERIFY(!h.state().SendFailed);
-        h.main().channel().SendReaderCommand(QByteArray("\0U1", 3));
-        QTRY_COMPARE(h.reader.received(), QByteArray("\r\rV\r\0U1\r", 8));
-    }
-
     // Both links frame alike: bytes that arrived before a command are
     // dropped, a reply ends at its first CR, and what follows that CR never
     // reaches the next command's reply.
@@ -174,28 +157,6 @@ private slots:
         const Exchange e = exchange(h, "V");
         QVERIFY(e.timedOut);
         QVERIFY(!h.state().ReplyTimedOut);
-    }
-
-    // The reader went away (the peer closed, the cable was pulled): the next
-    // send reports it, and so does every send after the user disconnects.
-    void sendAfterThePeerWentAwayFails_data() { addLinkRows(); }
-    void sendAfterThePeerWentAwayFails()
-    {
-        QFETCH(bool, tcp);
-        Harness h;
-        QVERIFY(connectByRow(h, tcp));
-        QVERIFY(!exchange(h, "V").timedOut);
-        if (tcp)
-            h.server.dropClient();
-        else
-            h.pty.close();
-        QTRY_VERIFY(!h.main().channel().activeLink().isOpen());
-        h.main().channel().SendReaderCommand("V");
-        QVERIFY(h.state().SendFailed);
-        QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
-        Harness::click(h.comm().Label7);
-        h.main().channel().SendReaderCommand("V");
-        QVERIFY(h.state().SendFailed);
     }
 
     void closingTheMainWindowEndsAWait()

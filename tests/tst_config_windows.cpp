@@ -98,22 +98,8 @@ private slots:
         QCOMPARE(b->text(), QStringLiteral("1"));
     }
 
-    // Const pins its entry's Start box at "00" and locks it until unchecked.
-    void constPinsMaskStart()
-    {
-        DigitBox* start = m_wiegand->Text2[7];
-        QTest::keyClicks(start, QStringLiteral("42"));
-        QTest::mouseClick(m_wiegand->Check11, Qt::LeftButton);
-        QCOMPARE(start->text(), QStringLiteral("00"));
-        QVERIFY(!start->isEnabled());
-        QTest::keyClicks(start, QStringLiteral("5"));
-        QCOMPARE(start->text(), QStringLiteral("00"));
-        QTest::mouseClick(m_wiegand->Check11, Qt::LeftButton);
-        QVERIFY(start->isEnabled());
-        QCOMPARE(start->text(), QStringLiteral("00"));
-    }
-
-    // Each Const box pins and locks its own mask entry's Start box and no other.
+    // Each Const box pins its own mask entry's Start box at "00" and locks it
+    // until unchecked, and no other.
     void constBoxMapping_data()
     {
         QTest::addColumn<int>("number");
@@ -137,6 +123,12 @@ private slots:
         }
         QCOMPARE(locked, QList<int>{entry});
         QCOMPARE(pinned, QList<int>{entry});
+        DigitBox* start = m_wiegand->Text2[entry];
+        QTest::keyClicks(start, QStringLiteral("5"));
+        QCOMPARE(start->text(), QStringLiteral("00"));
+        QTest::mouseClick(m_wiegand->check(number), Qt::LeftButton);
+        QVERIFY(start->isEnabled());
+        QCOMPARE(start->text(), QStringLiteral("00"));
     }
 };
 

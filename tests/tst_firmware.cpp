@@ -1,4 +1,4 @@
-// Firmware and bootloader extension downloads: the framing logic directly, and
+// Firmware and bootloader extension downloads: the progress text directly, and
 // whole downloads through the window against the simulated reader's loader,
 // checked by the bytes it received, the image it kept, the status line and
 // the one message shown.
@@ -52,19 +52,6 @@ Waits realWaits(bool boot2, bool tcp)
     return {tcp ? 3000 : 2000, 10000, 10000, 10000};
 }
 
-// What a screen reader hears a control called.
-QString spoken(QWidget* widget)
-{
-    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-}
-
-void doubleClick(QWidget* widget)
-{
-    QWidget* top = widget->window();
-    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {},
-                       widget->mapTo(top, widget->rect().center()));
-}
-
 QByteArray imageOf(int size)
 {
     QByteArray bytes(size, '\0');
@@ -115,11 +102,11 @@ struct Rig
         window->setTimeScale(0.02, 0.1);
         window->setDateSource([] { return QDate(2026, 3, 14); });
         QObject::connect(&loader, &sim::SimFirmware::attentionReceived, [this] {
-            statusSeen << spoken(window->Label3);
+            statusSeen << Harness::spoken(window->Label3);
             pauseArmed = window->Timer1.interval();
         });
         QObject::connect(&loader, &sim::SimFirmware::imageComplete,
-                         [this] { statusSeen << spoken(window->Label3); });
+                         [this] { statusSeen << Harness::spoken(window->Label3); });
         QObject::connect(&h.reader, &sim::SimReader::send, [this](const QByteArray& bytes) {
             armedAt[bytes] << window->Timer1.interval();
         });
@@ -141,18 +128,10 @@ struct Rig
         h.reader.clearRecord();
         if (twice) {
             stamain::bringToFront(window);
-            doubleClick(window->Label8);
+            Harness::doubleClick(window->Label8);
         } else {
             Harness::click(window->Label8);
         }
-    }
-    // Sends a last command and waits for it: the reader then has all that was sent before.
-    QByteArray receivedUpToMarker()
-    {
-        h.main().channel().SendReaderCommand("V");
-        if (!QTest::qWaitFor([this] { return h.reader.received().endsWith("V\r"); }, 5000))
-            return "<no marker>";
-        return h.reader.received().chopped(2);
     }
 };
 
@@ -163,10 +142,9 @@ class FirmwareTest : public QObject
     Q_OBJECT
 
 private slots:
-    void textsAndMessages()
+    // Rounded to whole percent, two digits, never 100 before the end.
+    void progressText()
     {
-        QCOMPARE(download::dateStamp(QDate(2026, 1, 5)), QByteArray("01052026"));
-        QCOMPARE(download::dateStamp(QDate(2031, 12, 31)), QByteArray("12312031"));
         const std::pair<qint64, const char*> progress[] = {
             {50, "05"}, {456, "46"}, {455, "46"}, {4, "00"}, {994, "99"}, {995, "99"}, {999, "99"}};
         for (const auto& [acked, digits] : progress)
@@ -208,7 +186,7 @@ private slots:
         rig.window->setTimeScale(kPauseScale, 1.0);
         const QByteArray file = imageOf(size);
         const QString path = rig.choose(file);
-        QCOMPARE(spoken(rig.window->Label1), path);
+        QCOMPARE(Harness::spoken(rig.window->Label1), path);
         rig.run(doubleClick);
 
         QCOMPARE(rig.h.dialogs.messages, QStringList{"Download complete"});
@@ -222,7 +200,7 @@ private slots:
         QCOMPARE(image.dateStamp, serialBoot ? QByteArray() : kStamp);
         QCOMPARE(image.ffGroups, boot2 && tcp ? 2 : 0);
         QCOMPARE(rig.statusSeen, (QStringList{kPreparing, lastStatus}));
-        QCOMPARE(spoken(rig.window->Label3), QString());
+        QCOMPARE(Harness::spoken(rig.window->Label3), QString());
 
         const Waits waits = realWaits(boot2, tcp);
         QCOMPARE(rig.pauseArmed, qRound(waits.pause * kPauseScale));
@@ -249,77 +227,76 @@ private slots:
         QTest::addColumn<bool>("retry");
         const QString cleared;
         const QString p67 = QStringLiteral("Downloading - 67 % complete");
-        auto faults = [](auto change) {
-            DownloadFaults f;
-            change(f);
-            return f;
+        const auto row = [](const char* name, bool boot2, bool tcp, int size,
+                            std::function<void(DownloadFaults&)> change, const QString& message,
+                            const QString& status, bool retry) {
+            DownloadFaults faults;
+            change(faults);
+            QTest::newRow(name) << boot2 << tcp << size << faults << message << status << retry;
         };
-        auto block = [&](DownloadFaults::BlockFault fault, int number) {
-            return faults([=](DownloadFaults& f) {
+        const auto block = [](DownloadFaults::BlockFault fault, int number) {
+            return [=](DownloadFaults& f) {
                 f.blockFault = fault;
                 f.faultBlock = number;
                 f.lateMs = 2500;
-            });
+            };
         };
-        QTest::newRow("tcp silent after B")
-            << false << true << 194 << faults([](auto& f) { f.readyReply = ""; }) << "Timeout Error"
-            << kPreparing << true;
-        QTest::newRow("serial wrong ready")
-            << false << false << 194 << faults([](auto& f) { f.readyReply = "TX"; })
-            << "Timeout Error, error code 1" << cleared << true;
-        QTest::newRow("tcp ready with a byte after it")
-            << false << true << 194 << faults([](auto& f) { f.readyReply = "TK\r"; })
-            << "Timeout Error" << kPreparing << false;
-        QTest::newRow("tcp chatter after attention")
-            << false << true << 194 << faults([](auto& f) { f.afterAttention = "?\r"; })
-            << "Timeout Error" << kPreparing << false;
-        QTest::newRow("serial chatter after attention is discarded")
-            << false << false << 194 << faults([](auto& f) { f.afterAttention = "?\r"; })
-            << "Download complete" << cleared << true;
-        QTest::newRow("tcp ready in two pieces")
-            << false << true << 194 << faults([](auto& f) { f.readySplitMs = 100; })
-            << "Download complete" << cleared << true;
-        QTest::newRow("boot2 serial answered TK")
-            << true << false << 64 << faults([](auto& f) { f.readyReply = "TK"; })
-            << "Timeout Error, error code 1" << kPreparing << true;
-        QTest::newRow("serial no K at full block")
-            << false << false << 194 << block(DownloadFaults::NoAck, 2)
-            << "Download Error, error code 2" << cleared << true;
-        QTest::newRow("serial wrong K at last block")
-            << false << false << 194 << block(DownloadFaults::WrongAck, 3)
-            << "Download Error, error code 3" << cleared << true;
-        QTest::newRow("tcp late K")
-            << false << true << 194 << block(DownloadFaults::LateAck, 2) << "Download Error"
-            << QStringLiteral("Downloading - 33 % complete") << true;
-        QTest::newRow("serial line end after K")
-            << false << false << 194 << faults([](auto& f) { f.afterAck = "\r"; })
-            << "Download Error, error code 2" << cleared << false;
-        QTest::newRow("tcp line end after K")
-            << false << true << 194 << faults([](auto& f) { f.afterAck = "\r"; })
-            << "Download complete" << cleared << true;
-        QTest::newRow("serial no final B")
-            << false << false << 194 << faults([](auto& f) { f.silentFinal = 0; })
-            << "Download Error, error code 4" << cleared << true;
-        QTest::newRow("boot2 tcp no B after first FF group")
-            << true << true << 194 << faults([](auto& f) { f.silentFinal = 1; }) << "Download Error"
-            << p67 << true;
-        QTest::newRow("boot2 tcp no B after second FF group")
-            << true << true << 194 << faults([](auto& f) { f.silentFinal = 2; }) << "Download Error"
-            << p67 << true;
-        QTest::newRow("boot2 serial wrong K keeps the status")
-            << true << false << 64 << block(DownloadFaults::WrongAck, 1)
-            << "Download Error, error code 2" << kPreparing << true;
-        QTest::newRow("tcp trailer only") << false << true << 44 << DownloadFaults()
-                                          << "Early end of binary file" << kPreparing << true;
-        QTest::newRow("boot2 serial empty file")
-            << true << false << 0 << DownloadFaults() << "Early end of binary file" << kPreparing
-            << true;
-        QTest::newRow("tcp link dropped")
-            << false << true << 194 << block(DownloadFaults::DropLink, 2) << kLinkLost << cleared
-            << false;
-        QTest::newRow("serial link dropped")
-            << false << false << 194 << block(DownloadFaults::DropLink, 2) << kLinkLost << cleared
-            << false;
+        const auto none = [](DownloadFaults&) {};
+        const char* timeout = "Timeout Error";
+        const char* timeout1 = "Timeout Error, error code 1";
+        const char* complete = "Download complete";
+        row(
+            "tcp silent after B", false, true, 194, [](auto& f) { f.readyReply = ""; }, timeout,
+            kPreparing, true);
+        row(
+            "serial wrong ready", false, false, 194, [](auto& f) { f.readyReply = "TX"; }, timeout1,
+            cleared, true);
+        row(
+            "tcp ready with a byte after it", false, true, 194,
+            [](auto& f) { f.readyReply = "TK\r"; }, timeout, kPreparing, false);
+        row(
+            "tcp chatter after attention", false, true, 194,
+            [](auto& f) { f.afterAttention = "?\r"; }, timeout, kPreparing, false);
+        row(
+            "serial chatter after attention is discarded", false, false, 194,
+            [](auto& f) { f.afterAttention = "?\r"; }, complete, cleared, true);
+        row(
+            "tcp ready in two pieces", false, true, 194, [](auto& f) { f.readySplitMs = 100; },
+            complete, cleared, true);
+        row(
+            "boot2 serial answered TK", true, false, 64, [](auto& f) { f.readyReply = "TK"; },
+            timeout1, kPreparing, true);
+        row("serial no K at full block", false, false, 194, block(DownloadFaults::NoAck, 2),
+            "Download Error, error code 2", cleared, true);
+        row("serial wrong K at last block", false, false, 194, block(DownloadFaults::WrongAck, 3),
+            "Download Error, error code 3", cleared, true);
+        row("tcp late K", false, true, 194, block(DownloadFaults::LateAck, 2), "Download Error",
+            QStringLiteral("Downloading - 33 % complete"), true);
+        row(
+            "serial line end after K", false, false, 194, [](auto& f) { f.afterAck = "\r"; },
+            "Download Error, error code 2", cleared, false);
+        row(
+            "tcp line end after K", false, true, 194, [](auto& f) { f.afterAck = "\r"; }, complete,
+            cleared, true);
+        row(
+            "serial no final B", false, false, 194, [](auto& f) { f.silentFinal = 0; },
+            "Download Error, error code 4", cleared, true);
+        row(
+            "boot2 tcp no B after first FF group", true, true, 194,
+            [](auto& f) { f.silentFinal = 1; }, "Download Error", p67, true);
+        row(
+            "boot2 tcp no B after second FF group", true, true, 194,
+            [](auto& f) { f.silentFinal = 2; }, "Download Error", p67, true);
+        row("boot2 serial wrong K keeps the status", true, false, 64,
+            block(DownloadFaults::WrongAck, 1), "Download Error, error code 2", kPreparing, true);
+        row("tcp trailer only", false, true, 44, none, "Early end of binary file", kPreparing,
+            true);
+        row("boot2 serial empty file", true, false, 0, none, "Early end of binary file", kPreparing,
+            true);
+        row("tcp link dropped", false, true, 194, block(DownloadFaults::DropLink, 2), kLinkLost,
+            cleared, false);
+        row("serial link dropped", false, false, 194, block(DownloadFaults::DropLink, 2), kLinkLost,
+            cleared, false);
     }
     void failure()
     {
@@ -380,7 +357,8 @@ private slots:
         Harness::click(rig.window->Label4);
         QCOMPARE(rig.window->Label1->text(), path);
         rig.run();
-        QCOMPARE(rig.receivedUpToMarker(), QByteArray());
+        QVERIFY(rig.h.sendEndMark());
+        QCOMPARE(rig.h.reader.received(), QByteArray("END\r"));
         QVERIFY(rig.h.dialogs.messages.isEmpty());
     }
 
@@ -399,10 +377,10 @@ private slots:
         QObject::connect(&rig.loader, &sim::SimFirmware::attentionReceived, [&] {
             Harness::click(rig.window->Label8);
             Harness::click(other.Label8);
-            otherStatus = spoken(other.Label3);
+            otherStatus = Harness::spoken(other.Label3);
             rig.h.dialogs.yesNoAnswers << true;
             Harness::click(rig.h.menu().Label10);
-            QTimer::singleShot(100, &rig.h.main(), [&rig] { rig.h.main().close(); });
+            QTimer::singleShot(0, &rig.h.main(), [&rig] { rig.h.main().close(); });
         });
         rig.run();
         QCOMPARE(otherStatus, kOperationRunning);
@@ -437,37 +415,8 @@ private slots:
         rig.h.dialogs.messages.clear();
         rig.run();
         QCOMPARE(rig.h.dialogs.messages, QStringList{kNeeds9600});
-        QCOMPARE(rig.receivedUpToMarker(), QByteArray());
-    }
-
-    // The loader takes over in the middle of a chunk and hands the link back in
-    // the middle of another: bytes on each side reach the right reader.
-    void loaderSharesChunksWithTheCommandParser_data()
-    {
-        QTest::addColumn<QByteArray>("block");
-        QTest::addColumn<QByteArray>("answers");
-        QTest::addColumn<QByteArray>("kept");
-        QTest::newRow("good block")
-            << QByteArray("\x02\x41\x42\x03\x00", 5)
-            << QByteArray("YKKB") + "KARVEL READER SIM V1.00\r" << QByteArray("AB");
-        QTest::newRow("spoilt check byte")
-            << QByteArray("\x02\x41\x42\x04", 4) << QByteArray("YKE") + "KARVEL READER SIM V1.00\r"
-            << QByteArray();
-    }
-    void loaderSharesChunksWithTheCommandParser()
-    {
-        QFETCH(QByteArray, block);
-        QFETCH(QByteArray, answers);
-        QFETCH(QByteArray, kept);
-        sim::SimReader reader;
-        sim::SimFirmware loader(reader);
-        QByteArray sent;
-        QObject::connect(&reader, &sim::SimReader::send,
-                         [&sent](const QByteArray& bytes, const QObject*) { sent += bytes; });
-        reader.receive(kAttention + "w" + block + "V\r");
-        QCOMPARE(sent, answers);
-        QCOMPARE(loader.images().first().data, kept);
-        QVERIFY(!reader.hasRawConsumer());
+        QVERIFY(rig.h.sendEndMark());
+        QCOMPARE(rig.h.reader.received(), QByteArray("END\r"));
     }
 
     void menuBringsTheWindowForward()

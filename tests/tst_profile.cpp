@@ -12,27 +12,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
-#include <QMenu>
-#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-void trigger(Harness& h, const QString& text)
-{
-    for (QAction* menu : h.main().menuBar()->actions()) {
-        if (!menu->menu())
-            continue;
-        for (QAction* action : menu->menu()->actions()) {
-            if (action->text() == text) {
-                action->trigger();
-                return;
-            }
-        }
-    }
-    QFAIL(qPrintable(QStringLiteral("no menu entry ") + text));
-}
 
 // A value for every control, each unlike its start value: the general check
 // boxes flipped or grey, every text changed (the widest at full length), the
@@ -130,7 +113,7 @@ private slots:
         Harness h;
         fillEveryControl(h);
         h.dialogs.saveFileAnswers << path;
-        trigger(h, QStringLiteral("Save Settings As..."));
+        QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(h.dialogs.saveFileRequests,
                  (QList<QStringList>{{"settings.json", "Settings Profiles (*.json)", "json"}}));
@@ -148,7 +131,7 @@ private slots:
         Harness h;
         QCOMPARE(controlsAt(h, true), QStringList());
         h.dialogs.openFileAnswers << QFINDTESTDATA("data/every-field.json");
-        trigger(h, QStringLiteral("Open Settings..."));
+        QVERIFY(h.trigger(QStringLiteral("Open Settings...")));
         QVERIFY2(h.dialogs.messages.isEmpty(), qPrintable(h.dialogs.messages.join('\n')));
         QCOMPARE(controlsAt(h, false), QStringList());
         QVERIFY(h.main().proxSetup().Text2[5]->isEnabled());
@@ -164,12 +147,12 @@ private slots:
         for (int number : {4, 9, 19})
             h.main().proxSetup().check(number)->setChecked(true);
         h.dialogs.saveFileAnswers << path;
-        trigger(h, QStringLiteral("Save Settings As..."));
+        QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
         Harness other;
         for (DigitBox* start : other.main().proxSetup().Text2)
             start->setText(QStringLiteral("7"));
         other.dialogs.openFileAnswers << path;
-        trigger(other, QStringLiteral("Open Settings..."));
+        QVERIFY(other.trigger(QStringLiteral("Open Settings...")));
         QVERIFY(other.dialogs.messages.isEmpty());
         QList<int> locked;
         for (int entry = 0; entry < 15; ++entry)
@@ -186,27 +169,25 @@ private slots:
         QTest::addColumn<QStringList>("path");
         QTest::addColumn<QJsonValue>("value");
         QTest::addColumn<QString>("error");
-        QTest::newRow("letter") << QStringList{"General Setup", "Reader ID"} << QJsonValue("12a")
-                                << "General Setup / Reader ID: \"12a\" holds a character other "
-                                   "than a digit";
-        QTest::newRow("too long")
-            << QStringList{"Prox Setup", "Prox Format # 2", "Total Bits"} << QJsonValue("1234")
-            << "Prox Setup / Prox Format # 2 / Total Bits: \"1234\" is longer than 3 digits";
-        QTest::newRow("check") << QStringList{"Prox Setup", "Prox Format # 1", "ID", "Lsb"}
-                               << QJsonValue("maybe")
-                               << "Prox Setup / Prox Format # 1 / ID / Lsb: \"maybe\" is not "
-                                  "checked, unchecked or grey";
-        QTest::newRow("missing") << QStringList{"General Setup", "HID"} << QJsonValue()
-                                 << "General Setup / HID: missing";
-        QTest::newRow("const start")
-            << QStringList{"Prox Setup", "Prox Mask 3", "Mask 2", "Const"} << QJsonValue("checked")
-            << "Prox Setup / Prox Mask 3 / Mask 2: Const is checked, so Start must be \"00\", "
-               "not \"05\"";
-        QTest::newRow("newer") << QStringList{"version"} << QJsonValue(2)
-                               << "This profile is format version 2, written by a newer utility; "
-                                  "this one reads version 1.";
-        QTest::newRow("not a profile")
-            << QStringList{"kind"} << QJsonValue("notes") << "This file is not a settings profile.";
+        const auto row = [](const char* name, const char* path, const QJsonValue& value,
+                            const char* error) {
+            QTest::newRow(name) << QString::fromLatin1(path).split('/') << value << error;
+        };
+        row("letter", "General Setup/Reader ID", "12a",
+            "General Setup / Reader ID: \"12a\" holds a character other than a digit");
+        row("too long", "Prox Setup/Prox Format # 2/Total Bits", "1234",
+            "Prox Setup / Prox Format # 2 / Total Bits: \"1234\" is longer than 3 digits");
+        row("check", "Prox Setup/Prox Format # 1/ID/Lsb", "maybe",
+            "Prox Setup / Prox Format # 1 / ID / Lsb: \"maybe\" is not checked, unchecked or "
+            "grey");
+        row("missing", "General Setup/HID", QJsonValue(), "General Setup / HID: missing");
+        row("const start", "Prox Setup/Prox Mask 3/Mask 2/Const", "checked",
+            "Prox Setup / Prox Mask 3 / Mask 2: Const is checked, so Start must be \"00\", not "
+            "\"05\"");
+        row("newer", "version", 2,
+            "This profile is format version 2, written by a newer utility; this one reads "
+            "version 1.");
+        row("not a profile", "kind", "notes", "This file is not a settings profile.");
     }
     void badProfileChangesNothing()
     {
@@ -218,7 +199,7 @@ private slots:
         Harness h;
         h.main().proxSetup().Text2[11]->setText(QStringLiteral("05"));
         h.dialogs.saveFileAnswers << file;
-        trigger(h, QStringLiteral("Save Settings As..."));
+        QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
 
         QFile json(file);
         QVERIFY(json.open(QIODevice::ReadOnly));
@@ -244,7 +225,7 @@ private slots:
 
         fillEveryControl(h);
         h.dialogs.openFileAnswers << file;
-        trigger(h, QStringLiteral("Open Settings..."));
+        QVERIFY(h.trigger(QStringLiteral("Open Settings...")));
         QCOMPARE(controlsAt(h, false), QStringList());
         QCOMPARE(h.dialogs.messages.size(), 1);
         QVERIFY2(h.dialogs.messages.first().split('\n').contains(error),
@@ -256,7 +237,7 @@ private slots:
         QTemporaryDir folder;
         Harness h;
         h.dialogs.saveFileAnswers << folder.filePath(QStringLiteral("missing/site.json"));
-        trigger(h, QStringLiteral("Save Settings As..."));
+        QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
         QCOMPARE(h.dialogs.messages.size(), 1);
         QVERIFY(h.dialogs.messages.first().startsWith("The settings were not saved to "));
         QVERIFY(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());

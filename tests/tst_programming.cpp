@@ -20,34 +20,6 @@ namespace {
 
 const QByteArray kVersion = "KARVEL READER SIM V1.00";
 
-QList<QByteArray> startUpCommands()
-{
-    return {"V",
-            "X07310100",
-            "X121110",
-            "X122015000",
-            "X074026002080010160",
-            "X075000000030500",
-            "X076000000000000000",
-            "X077000000000000",
-            "X078000000000000000",
-            "X079000000000000",
-            "X0800000000000",
-            "X081000000000000000",
-            "X0820000000000",
-            "X083000000000000000",
-            "X0840000000000",
-            "X085000000000000000",
-            "\\20100",
-            "g     ",
-            "h          "};
-}
-
-QStringList paneOf(Harness& h)
-{
-    return Harness::paneLines(h.programming().Picture1->toPlainText());
-}
-
 qint64 residentKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -58,12 +30,6 @@ qint64 residentKiB()
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;
-}
-
-void program(Harness& h)
-{
-    h.dialogs.yesNoAnswers << true;
-    Harness::click(h.menu().Label10);
 }
 
 } // namespace
@@ -91,19 +57,16 @@ private slots:
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         h.reader.setLineEnding(ending);
-        program(h);
+        h.programReader();
 
         QStringList expected{"Checking Parameters", "Starting Communications", kVersion};
         for (const QByteArray& command : startUpCommands().mid(1))
             expected << QString::fromLatin1(command) + "  [OK]";
         expected << " "
                  << "Programming Complete";
-        QCOMPARE(paneOf(h), expected);
+        QCOMPARE(h.pane(), expected);
         QCOMPARE(h.programming().Picture2->toPlainText(), QString());
-        QCOMPARE(h.reader.commands(), startUpCommands());
-        QVERIFY(h.reader.received().startsWith("\r\rV\rX07310100\r"));
-        QCOMPARE(h.reader.parameter("X122"), QByteArray("015000"));
-        QVERIFY(!h.state().OperationRunning);
+        QCOMPARE(h.reader.received(), wire(startUpCommands()));
     }
 
     // The run stops at the first command that gets no reply and sends nothing after it.
@@ -133,8 +96,8 @@ private slots:
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         h.replyNeverComes(silentOn);
-        program(h);
-        const QStringList pane = paneOf(h);
+        h.programReader();
+        const QStringList pane = h.pane();
         QCOMPARE(pane.mid(pane.size() - tail.size()), tail);
         QVERIFY(h.sendEndMark());
         QCOMPARE(h.reader.commands(), startUpCommands().mid(0, commandsSent) << "END");
@@ -167,8 +130,8 @@ private slots:
             prox.Text1[text1Index]->setText(value);
         if (maskIndex >= 0)
             prox.Text3[maskIndex]->clear();
-        program(h);
-        QCOMPARE(paneOf(h), (QStringList{"Checking Parameters", line}));
+        h.programReader();
+        QCOMPARE(h.pane(), (QStringList{"Checking Parameters", line}));
         QVERIFY(h.sendEndMark());
         QCOMPARE(h.reader.received(), QByteArray("END\r"));
     }
@@ -178,8 +141,8 @@ private slots:
         Harness h;
         QVERIFY(h.connectSerial());
         h.main().proxSetup().Text1[7]->setText(QStringLiteral("4"));
-        program(h);
-        const QStringList pane = paneOf(h);
+        h.programReader();
+        const QStringList pane = h.pane();
         QCOMPARE(pane.mid(0, 3),
                  (QStringList{"Checking Parameters",
                               "Warning - Wie/prox format 1 - id bit length may not fit in "
@@ -207,8 +170,8 @@ private slots:
         prox.Check1->setCheckState(Qt::PartiallyChecked);
         prox.Check2->setChecked(true);
         prox.Text1[16]->setText(QStringLiteral("7"));
-        program(h);
-        QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
+        h.programReader();
+        QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
         QCOMPARE(h.reader.parameter("g"), QByteArray("   42"));
         QCOMPARE(h.reader.parameter("h"), QByteArray("1234567890"));
         QCOMPARE(h.reader.parameter("\\"), QByteArray("00110"));
@@ -234,8 +197,8 @@ private slots:
         QFETCH(bool, broken);
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        program(h);
-        QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
+        h.programReader();
+        QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
         h.programming().Picture2->setPlainText(QStringLiteral("left over"));
         h.reader.clearRecord();
         if (broken) {
@@ -246,7 +209,7 @@ private slots:
         Harness::click(h.menu().Label7);
         const QStringList expected = broken ? QStringList{"Resetting Reader"}
                                             : QStringList{"Resetting Reader", "Reset Complete"};
-        QCOMPARE(paneOf(h), expected);
+        QCOMPARE(h.pane(), expected);
         QCOMPARE(h.programming().Picture2->toPlainText(), QString());
         if (!broken) {
             QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
@@ -273,30 +236,32 @@ private slots:
         Harness::click(h.menu().Label10);
         QVERIFY(clickedInside);
         QCOMPARE(h.dialogs.questions.size(), 1);
-        QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
+        QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
         QCOMPARE(h.reader.commands(), startUpCommands());
         QCOMPARE(h.reader.resetCount(), 0);
     }
 
     // A failed send before the run must not stop a later run on a working link.
+    void runAfterAFailedSendProgramsNormally_data() { addLinkRows(); }
     void runAfterAFailedSendProgramsNormally()
     {
+        QFETCH(bool, tcp);
         Harness h;
-        QVERIFY(h.connectTcp());
-        h.server.dropClient();
-        QTRY_VERIFY(!h.main().tcpclient.isOpen());
+        QVERIFY(connectByRow(h, tcp));
+        tcp ? h.server.dropClient() : h.pty.close();
+        QTRY_VERIFY(!h.main().channel().activeLink().isOpen());
         h.dialogs.yesNoAnswers << true;
         Harness::click(h.menu().Label7);
-        QVERIFY(h.state().SendFailed);
-        program(h);
-        QCOMPARE(paneOf(h),
+        h.programReader();
+        QCOMPARE(h.pane(),
                  (QStringList{"Checking Parameters", "Reader could not be reached over the link"}));
 
         Harness::click(h.comm().Label7);
-        QVERIFY(h.connectTcp(h.server.port()));
-        program(h);
-        QCOMPARE(paneOf(h).constLast(), QStringLiteral("Programming Complete"));
-        QCOMPARE(h.reader.commands().mid(h.reader.commands().size() - 19), startUpCommands());
+        QVERIFY(tcp ? h.connectTcp(h.server.port()) : h.connectSerial());
+        h.reader.clearRecord();
+        h.programReader();
+        QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
+        QCOMPARE(h.reader.received(), wire(startUpCommands()));
     }
 
     // The reply a reset was not waiting for must not be taken for "V", which
@@ -312,8 +277,8 @@ private slots:
         Harness::click(h.menu().Label7);
         QTRY_COMPARE(h.main().channel().activeLink().pending(), 3);
         h.replyNeverComes("h");
-        program(h);
-        const QStringList pane = paneOf(h);
+        h.programReader();
+        const QStringList pane = h.pane();
         QCOMPARE(pane.mid(0, 3), (QStringList{"Checking Parameters", "Starting Communications",
                                               QString::fromLatin1(kVersion)}));
         QCOMPARE(pane.constLast(), QStringLiteral("Error h command"));
@@ -328,7 +293,7 @@ private slots:
         constexpr qint64 kFlood = 8 * 1024 * 1024;
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        program(h);
+        h.programReader();
         const qint64 before = residentKiB();
         QByteArray chunk(64 * 1024, 'A');
         chunk[100] = '\r';
@@ -346,8 +311,8 @@ private slots:
 #else
         Q_UNUSED(before);
 #endif
-        program(h);
-        const QStringList pane = paneOf(h);
+        h.programReader();
+        const QStringList pane = h.pane();
         QCOMPARE(pane.value(2), QString::fromLatin1(kVersion));
         QCOMPARE(pane.constLast(), QStringLiteral("Programming Complete"));
         QVERIFY(h.programming().Picture1->toPlainText().size() < 2000);

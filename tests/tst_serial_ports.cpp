@@ -25,15 +25,6 @@ namespace {
 
 const QString kNoSuchPort = QStringLiteral("No such port on this computer");
 
-// The tip a person sees on hovering over port option n.
-QString tipOf(Harness& h, int port)
-{
-    QRadioButton* option = h.comm().portOptions()[port - 1];
-    QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), option->mapToGlobal(QPoint(2, 2)));
-    QApplication::sendEvent(option, &tip);
-    return option->toolTip();
-}
-
 // Pins ports as "--port" values would, failing the test on a refused value.
 bool pin(Harness& h, const QStringList& values)
 {
@@ -88,38 +79,15 @@ private slots:
             QVERIFY(QFile::link(h.pty.slavePath(), device));
         }
         QVERIFY(pin(h, {QStringLiteral("%1=%2").arg(port).arg(device)}));
-        QCOMPARE(tipOf(h, port), throughLink ? device + "\nDevice: " + h.pty.slavePath() : device);
+        QCOMPARE(h.portTip(port), throughLink ? device + "\nDevice: " + h.pty.slavePath() : device);
 
         connectPort(h, port);
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
         QCOMPARE(h.comm().LinkReason->text(), QString());
-        h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().Label10);
+        h.programReader();
 
-        // Two returns to wake the reader, then each command with its return.
-        const QByteArray expected = "\r\r"
-                                    "V\r"
-                                    "X07310100\r"
-                                    "X121110\r"
-                                    "X122015000\r"
-                                    "X074026002080010160\r"
-                                    "X075000000030500\r"
-                                    "X076000000000000000\r"
-                                    "X077000000000000\r"
-                                    "X078000000000000000\r"
-                                    "X079000000000000\r"
-                                    "X0800000000000\r"
-                                    "X081000000000000000\r"
-                                    "X0820000000000\r"
-                                    "X083000000000000000\r"
-                                    "X0840000000000\r"
-                                    "X085000000000000000\r"
-                                    "\\20100\r"
-                                    "g     \r"
-                                    "h          \r";
-        QCOMPARE(h.reader.received(), expected);
-        QCOMPARE(Harness::paneLines(h.programming().Picture1->toPlainText()).constLast(),
-                 QStringLiteral("Programming Complete"));
+        QCOMPARE(h.reader.received(), wire(startUpCommands()));
+        QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
     }
 
     // A pinned device that is not there fails like any port: the state stays
@@ -150,35 +118,32 @@ private slots:
     void goodPortValuesPinPorts_data()
     {
         QTest::addColumn<QStringList>("values");
-        QTest::addColumn<QStringList>("devices"); // ports 1 to 8, empty for not pinned
-        const QString here = QDir::currentPath();
-        QTest::newRow("one") << QStringList{"3=/dev/pts/7"}
-                             << QStringList{"", "", "/dev/pts/7", "", "", "", "", ""};
-        QTest::newRow("first and last, in any order")
-            << QStringList{"8=/dev/ttyUSB1", "1=/dev/serial/by-id/usb-A-if00-port0"}
-            << QStringList{
-                   "/dev/serial/by-id/usb-A-if00-port0", "", "", "", "", "", "", "/dev/ttyUSB1"};
-        QTest::newRow("name in /dev")
-            << QStringList{"2=ttyACM0"} << QStringList{"", "/dev/ttyACM0", "", "", "", "", "", ""};
-        QTest::newRow("relative path") << QStringList{"4=lab/../reader"}
-                                       << QStringList{"", "", "", here + "/reader", "", "", "", ""};
-        QTest::newRow("equals sign in the path")
-            << QStringList{"6=/tmp/a=b"} << QStringList{"", "", "", "", "", "/tmp/a=b", "", ""};
-        QTest::newRow("leading zero") << QStringList{"03=/dev/ttyS4"}
-                                      << QStringList{"", "", "/dev/ttyS4", "", "", "", "", ""};
+        QTest::addColumn<QStringList>("pinned"); // "port=device" for each pinned port, in order
+        const auto row = [](const char* name, const QStringList& values,
+                            const QStringList& pinned) { QTest::newRow(name) << values << pinned; };
+        row("one", {"3=/dev/pts/7"}, {"3=/dev/pts/7"});
+        row("first and last, in any order", {"8=/dev/ttyUSB1", "1=/dev/serial/by-id/usb-A"},
+            {"1=/dev/serial/by-id/usb-A", "8=/dev/ttyUSB1"});
+        row("name in /dev", {"2=ttyACM0"}, {"2=/dev/ttyACM0"});
+        row("relative path", {"4=lab/../reader"}, {"4=" + QDir::currentPath() + "/reader"});
+        row("equals sign in the path", {"6=/tmp/a=b"}, {"6=/tmp/a=b"});
+        row("leading zero", {"03=/dev/ttyS4"}, {"3=/dev/ttyS4"});
     }
     void goodPortValuesPinPorts()
     {
         QFETCH(QStringList, values);
-        QFETCH(QStringList, devices);
+        QFETCH(QStringList, pinned);
         SerialPortNames names;
         names.setSystemPorts([] { return QStringList(); });
         QString error;
         const auto pins = SerialPortNames::parsePins(values, error);
         QVERIFY2(pins, qPrintable(error));
         names.pin(*pins);
+        QStringList found;
         for (int port = 1; port <= 8; ++port)
-            QCOMPARE(names.deviceFor(port), devices[port - 1]);
+            if (!names.deviceFor(port).isEmpty())
+                found << QStringLiteral("%1=%2").arg(port).arg(names.deviceFor(port));
+        QCOMPARE(found, pinned);
     }
 
     // The program itself refuses a bad value before any window opens.
@@ -186,24 +151,21 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
-        QTest::newRow("port 9") << QStringList{"--port", "9=/dev/ttyUSB0"}
-                                << "--port \"9=/dev/ttyUSB0\": the port number must be 1 to 8.";
-        QTest::newRow("port 0") << QStringList{"--port=0=/dev/ttyUSB0"}
-                                << "--port \"0=/dev/ttyUSB0\": the port number must be 1 to 8.";
-        QTest::newRow("no device")
-            << QStringList{"--port", "3="} << "--port \"3=\": no device after \"=\".";
-        QTest::newRow("no number") << QStringList{"--port", "/dev/ttyUSB0"}
-                                   << "--port \"/dev/ttyUSB0\": give a port number and a device, "
-                                      "as in --port 3=/dev/ttyUSB0.";
-        QTest::newRow("negative") << QStringList{"--port", "-1=/dev/ttyUSB0"}
-                                  << "--port \"-1=/dev/ttyUSB0\": give a port number and a "
-                                     "device, as in --port 3=/dev/ttyUSB0.";
-        QTest::newRow("twice")
-            << QStringList{"--port", "2=/dev/ttyUSB0", "--port", "2=/dev/ttyUSB1"}
-            << "--port \"2=/dev/ttyUSB1\": port 2 is already pinned to /dev/ttyUSB0.";
-        QTest::newRow("with batch")
-            << QStringList{"--port", "2=/dev/ttyUSB0", "--program", "site.json"}
-            << "--port pins a port of the window; --program works over TCP/IP only.";
+        const auto row = [](const char* name, const char* arguments, const QString& message) {
+            QTest::newRow(name) << QString::fromLatin1(arguments).split(' ') << message;
+        };
+        const QString giveBoth = "give a port number and a device, as in --port 3=/dev/ttyUSB0.";
+        row("port 9", "--port 9=/dev/ttyUSB0",
+            "--port \"9=/dev/ttyUSB0\": the port number must be 1 to 8.");
+        row("port 0", "--port=0=/dev/ttyUSB0",
+            "--port \"0=/dev/ttyUSB0\": the port number must be 1 to 8.");
+        row("no device", "--port 3=", "--port \"3=\": no device after \"=\".");
+        row("no number", "--port /dev/ttyUSB0", "--port \"/dev/ttyUSB0\": " + giveBoth);
+        row("negative", "--port -1=/dev/ttyUSB0", "--port \"-1=/dev/ttyUSB0\": " + giveBoth);
+        row("twice", "--port 2=/dev/ttyUSB0 --port 2=/dev/ttyUSB1",
+            "--port \"2=/dev/ttyUSB1\": port 2 is already pinned to /dev/ttyUSB0.");
+        row("with batch", "--port 2=/dev/ttyUSB0 --program site.json",
+            "--port pins a port of the window; --program works over TCP/IP only.");
     }
     void badPortValuesAreRefused()
     {
@@ -238,41 +200,30 @@ private slots:
     void portOptionsStandForPortsInTheDocumentedOrder_data()
     {
         QTest::addColumn<QStringList>("reported");
-        QTest::addColumn<QStringList>("expected"); // ports 1 to 8
+        QTest::addColumn<QStringList>("expected"); // ports 1 to 8, those with a device
         QTest::addColumn<QString>("reasonForPort8");
-        QTest::newRow("every family")
-            << QStringList{"/dev/ttyUSB10", "/dev/ttyS10",  "/dev/ttyACM0",
-                           "/dev/ttyS2",    "/dev/rfcomm0", "/dev/ttyUSB9",
-                           "/dev/ttyAMA0",  "/dev/ttyS0",   "/dev/ttyUSB0"}
-            << QStringList{"/dev/ttyS0",   "/dev/ttyS2",    "/dev/ttyS10",  "/dev/ttyUSB0",
-                           "/dev/ttyUSB9", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/rfcomm0"}
-            << QString();
-        QTest::newRow("adapters only, fewer than eight")
-            << QStringList{"/dev/ttyACM10", "/dev/ttyUSB1", "/dev/ttyACM2", "/dev/ttyUSB0"}
-            << QStringList{"/dev/ttyUSB0",
-                           "/dev/ttyUSB1",
-                           "/dev/ttyACM2",
-                           "/dev/ttyACM10",
-                           "",
-                           "",
-                           "",
-                           ""}
-            << "Port 8 has no serial device on this computer. Ports with a device: "
-               "1 (/dev/ttyUSB0), 2 (/dev/ttyUSB1), 3 (/dev/ttyACM2), 4 (/dev/ttyACM10).";
-        QTest::newRow("others by name")
-            << QStringList{"/dev/ttyXRUSB0", "/dev/ttyAMA1", "/dev/ttyS1", "/dev/rfcomm1",
-                           "/dev/ttyAMA0"}
-            << QStringList{"/dev/ttyS1",
-                           "/dev/rfcomm1",
-                           "/dev/ttyAMA0",
-                           "/dev/ttyAMA1",
-                           "/dev/ttyXRUSB0",
-                           "",
-                           "",
-                           ""}
-            << "Port 8 has no serial device on this computer. Ports with a device: "
-               "1 (/dev/ttyS1), 2 (/dev/rfcomm1), 3 (/dev/ttyAMA0), 4 (/dev/ttyAMA1), "
-               "5 (/dev/ttyXRUSB0).";
+        // Devices in /dev, named with blanks between them.
+        const auto row = [](const char* name, const char* reported, const char* expected,
+                            const QString& reason) {
+            const auto devices = [](const char* names) {
+                QStringList list = QString::fromLatin1(names).split(' ');
+                for (QString& device : list)
+                    device.prepend(QLatin1String("/dev/"));
+                return list;
+            };
+            QTest::newRow(name) << devices(reported) << devices(expected) << reason;
+        };
+        row("every family", "ttyUSB10 ttyS10 ttyACM0 ttyS2 rfcomm0 ttyUSB9 ttyAMA0 ttyS0 ttyUSB0",
+            "ttyS0 ttyS2 ttyS10 ttyUSB0 ttyUSB9 ttyUSB10 ttyACM0 rfcomm0", QString());
+        row("adapters only, fewer than eight", "ttyACM10 ttyUSB1 ttyACM2 ttyUSB0",
+            "ttyUSB0 ttyUSB1 ttyACM2 ttyACM10",
+            "Port 8 has no serial device on this computer. Ports with a device: "
+            "1 (/dev/ttyUSB0), 2 (/dev/ttyUSB1), 3 (/dev/ttyACM2), 4 (/dev/ttyACM10).");
+        row("others by name", "ttyXRUSB0 ttyAMA1 ttyS1 rfcomm1 ttyAMA0",
+            "ttyS1 rfcomm1 ttyAMA0 ttyAMA1 ttyXRUSB0",
+            "Port 8 has no serial device on this computer. Ports with a device: "
+            "1 (/dev/ttyS1), 2 (/dev/rfcomm1), 3 (/dev/ttyAMA0), 4 (/dev/ttyAMA1), "
+            "5 (/dev/ttyXRUSB0).");
     }
     void portOptionsStandForPortsInTheDocumentedOrder()
     {
@@ -283,11 +234,8 @@ private slots:
         Harness h;
         h.app.portNames().setSystemPorts([reported] { return reported; });
         h.app.portNames().setStableNameFolder(noStableNames.path());
-        for (int port = 1; port <= 8; ++port) {
-            QCOMPARE(h.main().MSComm1.deviceFor(port), expected[port - 1]);
-            QCOMPARE(tipOf(h, port),
-                     expected[port - 1].isEmpty() ? kNoSuchPort : expected[port - 1]);
-        }
+        for (int port = 1; port <= 8; ++port)
+            QCOMPARE(h.portTip(port), expected.value(port - 1, kNoSuchPort));
         // A port with no device says which options have one, in the same order.
         if (!reasonForPort8.isEmpty()) {
             connectPort(h, 8);
@@ -321,13 +269,13 @@ private slots:
         h.app.portNames().setStableNameFolder(base + "/by-id");
         QVERIFY(pin(h, {"6=" + adapter, "7=" + base + "/by-id/usb-gone-if00"}));
 
-        QCOMPARE(tipOf(h, 1), base + "/dev/ttyS0");
-        QCOMPARE(tipOf(h, 2), base + "/dev/ttyUSB0");
-        QCOMPARE(tipOf(h, 3), base + "/dev/ttyUSB1\nStable name: " + adapter);
-        QCOMPARE(tipOf(h, 4), base + "/dev/ttyACM0\nStable name: " + acm);
-        QCOMPARE(tipOf(h, 5), kNoSuchPort);
-        QCOMPARE(tipOf(h, 6), adapter + "\nDevice: " + base + "/dev/ttyUSB1");
-        QCOMPARE(tipOf(h, 7), base + "/by-id/usb-gone-if00");
+        QCOMPARE(h.portTip(1), base + "/dev/ttyS0");
+        QCOMPARE(h.portTip(2), base + "/dev/ttyUSB0");
+        QCOMPARE(h.portTip(3), base + "/dev/ttyUSB1\nStable name: " + adapter);
+        QCOMPARE(h.portTip(4), base + "/dev/ttyACM0\nStable name: " + acm);
+        QCOMPARE(h.portTip(5), kNoSuchPort);
+        QCOMPARE(h.portTip(6), adapter + "\nDevice: " + base + "/dev/ttyUSB1");
+        QCOMPARE(h.portTip(7), base + "/by-id/usb-gone-if00");
     }
 };
 

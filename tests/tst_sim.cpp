@@ -1,6 +1,8 @@
 // The simulated reader itself, for what the utility's end-to-end tests do not
-// reach: exact chunking and prefix matching in the reader, which link a reply
-// goes back on, and the transports across reconnections.
+// reach: exact chunking and prefix matching in the reader, the loader taking
+// the link over, which link a reply goes back on, and the transports across
+// reconnections.
+#include "SimFirmware.h"
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
@@ -100,6 +102,30 @@ private slots:
         m_reader->receive("X121110\rX07310100\r" + resetCommand);
         QCOMPARE(m_replies, QByteArray("E2\rE1\rRESETTING\r"));
         QCOMPARE(m_reader->resetCount(), 1);
+    }
+
+    // The loader takes over in the middle of a chunk and hands the link back in
+    // the middle of another: bytes on each side reach the right reader.
+    void loaderSharesChunksWithTheCommandParser_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QByteArray>("answers");
+        QTest::addColumn<QByteArray>("kept");
+        QTest::newRow("good block")
+            << QByteArray("\x02\x41\x42\x03\x00", 5) << "YKKB" + versionLine << QByteArray("AB");
+        QTest::newRow("spoilt check byte")
+            << QByteArray("\x02\x41\x42\x04", 4) << "YKE" + versionLine << QByteArray();
+    }
+    void loaderSharesChunksWithTheCommandParser()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(QByteArray, answers);
+        QFETCH(QByteArray, kept);
+        sim::SimFirmware loader(*m_reader);
+        m_reader->receive(QByteArray("\x00\x1b\x0d\x00\x1b\x0dw", 7) + block + "V\r");
+        QCOMPARE(m_replies, answers);
+        QCOMPARE(loader.images().first().data, kept);
+        QVERIFY(!m_reader->hasRawConsumer());
     }
 
     // With both links open, replies and half-received commands stay on their own link;

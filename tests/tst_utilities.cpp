@@ -1,12 +1,11 @@
 // The utilities window and the transaction upload against the simulated
-// reader over both links, and the window's texts and reply slicing directly.
+// reader over both links: what reaches the reader, the window and the file.
 #include "Harness.h"
 #include "SimUtilities.h"
 
 #include "app/commandmenu.h"
 #include "app/stamain.h"
 #include "comm/commform.h"
-#include "utilities/UtilityCommands.h"
 #include "utilities/utilities.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
@@ -18,18 +17,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace utilitycommands;
-
 namespace {
 
 const QByteArray kVersion = "KARVEL READER SIM V1.00";
 const QList<int> kElements{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 17, 19, 24, 25};
-
-// What a screen reader hears a control called.
-QString spoken(QWidget* widget)
-{
-    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-}
 
 // A started utility with the reader's service commands and the window shown.
 struct Rig : Harness
@@ -44,20 +35,13 @@ struct Rig : Harness
         return window().isVisible();
     }
     void clickElement(int index) { click(window().Label1[index]); }
-    void doubleClickElement(int index)
-    {
-        QWidget* label = window().Label1[index];
-        QWidget* top = label->window();
-        QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {},
-                           label->mapTo(top, label->rect().center()));
-    }
     // The status line and the fields as a screen reader hears them.
-    QString status() { return spoken(window().Label1[24]); }
+    QString status() { return Harness::spoken(window().Label1[24]); }
     QStringList fields()
     {
         utilities& w = window();
-        return {w.Text1[0]->text(), w.Text1[1]->text(), spoken(w.Label1[15]), spoken(w.Label1[17]),
-                spoken(w.Label1[8])};
+        return {w.Text1[0]->text(), w.Text1[1]->text(), Harness::spoken(w.Label1[15]),
+                Harness::spoken(w.Label1[17]), Harness::spoken(w.Label1[8])};
     }
 };
 
@@ -109,43 +93,6 @@ class UtilitiesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void textsAndReplySlicing()
-    {
-        // Past a 16-bit counter; the window's texts are checked through the window.
-        QCOMPARE(uploadCompleteText(40000),
-                 QStringLiteral("Upload complete,  40000 transactions received "));
-        QCOMPARE(readerTimeText("24031"), QStringLiteral("2024-03-1 ::"));
-        QCOMPARE(hoursToShift(QStringLiteral("24")), std::optional<int>(24));
-        for (const char* refused : {"", "25", "99999", "123456"})
-            QCOMPARE(hoursToShift(QString::fromLatin1(refused)), std::nullopt);
-    }
-
-    void setTimeCommand_data()
-    {
-        QTest::addColumn<QDateTime>("now");
-        QTest::addColumn<int>("hours");
-        QTest::addColumn<bool>("add");
-        QTest::addColumn<QByteArray>("command");
-        QTest::newRow("sunday") << at("2024-03-17T10:20:30") << 0 << true
-                                << QByteArray("+2403171020307");
-        QTest::newRow("monday") << at("2024-03-18T00:00:00") << 0 << false
-                                << QByteArray("+2403180000001");
-        QTest::newRow("new year") << at("2024-12-31T23:30:00") << 2 << true
-                                  << QByteArray("+2501010130003");
-        QTest::newRow("24 back") << at("2025-01-01T01:00:00") << 24 << false
-                                 << QByteArray("+2412310100002");
-        QTest::newRow("leap day") << at("2024-02-28T23:59:59") << 1 << true
-                                  << QByteArray("+2402290059594");
-    }
-    void setTimeCommand()
-    {
-        QFETCH(QDateTime, now);
-        QFETCH(int, hours);
-        QFETCH(bool, add);
-        QFETCH(QByteArray, command);
-        QCOMPARE(utilitycommands::setTimeCommand(now, hours, add), command);
-    }
-
     // Start-up values, then every element while the menu says "Disconnected".
     void disconnectedElementsSendNothing()
     {
@@ -193,37 +140,30 @@ private slots:
         QTest::addColumn<QStringList>("fields");
         const QString earlier("earlier");
         const QStringList start{"", "", "00000", "00000", "00000"};
-        QStringList withVersion = start;
-        withVersion[0] = kVersion;
-        QStringList time = start;
-        time[1] = "2024-03-15 13:45:02";
-        QTest::newRow("firmware tcp")
-            << true << 0 << QByteArray() << QByteArray("V\r") << earlier << withVersion;
-        QTest::newRow("firmware serial")
-            << false << 0 << QByteArray() << QByteArray("V\r") << earlier << withVersion;
-        QTest::newRow("online") << true << 3 << QByteArray() << QByteArray("|1\r")
-                                << "Mode Switched" << start;
-        QTest::newRow("prox dump, any reply")
-            << false << 25 << QByteArray("?") << QByteArray("|2\r") << "Mode Switched" << start;
-        QTest::newRow("collection")
-            << true << 2 << QByteArray("") << QByteArray("|5\r") << "Mode Switched" << start;
-        QTest::newRow("reader time")
-            << false << 6 << QByteArray("240315134502") << QByteArray("t\r") << "" << time;
-        QTest::newRow("memory") << true << 7 << QByteArray("01000003500000000120")
-                                << QByteArray("z\r") << "Memory data received"
-                                << QStringList{"", "", "01000", "00350", "00120"};
+        const auto row = [](const char* name, bool tcp, int index, const QByteArray& reply,
+                            const QByteArray& sent, const QString& status,
+                            const QStringList& fields) {
+            QTest::newRow(name) << tcp << index << reply << sent << status << fields;
+        };
+        const QStringList version{QString::fromLatin1(kVersion), "", "00000", "00000", "00000"};
+        row("firmware tcp", true, 0, {}, "V\r", earlier, version);
+        row("firmware serial", false, 0, {}, "V\r", earlier, version);
+        row("online", true, 3, {}, "|1\r", "Mode Switched", start);
+        row("prox dump, any reply", false, 25, "?", "|2\r", "Mode Switched", start);
+        row("collection", true, 2, "", "|5\r", "Mode Switched", start);
+        row("reader time", false, 6, "240315134502", "t\r", "",
+            {"", "2024-03-15 13:45:02", "00000", "00000", "00000"});
+        row("short reader time", true, 6, "24031", "t\r", "",
+            {"", "2024-03-1 ::", "00000", "00000", "00000"});
+        row("memory", true, 7, "01000003500000000120", "z\r", "Memory data received",
+            {"", "", "01000", "00350", "00120"});
         // An empty value field is heard by its caption.
-        QTest::newRow("short memory")
-            << false << 7 << QByteArray("01") << QByteArray("z\r") << "Memory data received"
-            << QStringList{"", "", "01", "Used", "Uploaded"};
-        QTest::newRow("read-only field")
-            << true << 15 << QByteArray() << QByteArray() << earlier << start;
-        QTest::newRow("clock display")
-            << false << 4 << QByteArray() << QByteArray() << earlier << start;
-        QTest::newRow("restart tcp")
-            << true << 12 << QByteArray() << QByteArray("\0X\r", 3) << "" << start;
-        QTest::newRow("restart serial")
-            << false << 12 << QByteArray() << QByteArray("\0X\r", 3) << "" << start;
+        row("short memory", false, 7, "01", "z\r", "Memory data received",
+            {"", "", "01", "Used", "Uploaded"});
+        row("read-only field", true, 15, {}, {}, earlier, start);
+        row("clock display", false, 4, {}, {}, earlier, start);
+        row("restart tcp", true, 12, {}, QByteArray("\0X\r", 3), "", start);
+        row("restart serial", false, 12, {}, QByteArray("\0X\r", 3), "", start);
     }
     void commandsShowTheReply()
     {
@@ -246,28 +186,35 @@ private slots:
         QVERIFY(!h.state().OperationRunning);
     }
 
+    // The command carries the shifted time and the weekday, Monday 1 to Sunday 7.
     void setReaderTime_data()
     {
         QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QDateTime>("now");
         QTest::addColumn<QString>("hours");
         QTest::addColumn<bool>("subtract");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<QString>("status");
-        QTest::newRow("accepted") << true << "2" << false << QByteArray()
-                                  << QByteArray("+2501010130003\r") << "Time set in reader";
-        QTest::newRow("24 back") << false << "24" << true << QByteArray()
-                                 << QByteArray("+2412302330001\r") << "Time set in reader";
-        QTest::newRow("OK is not O") << true << "0" << false << QByteArray("OK")
-                                     << QByteArray("+2412312330002\r") << "Time not set";
-        QTest::newRow("25") << false << "25" << false << QByteArray() << QByteArray()
-                            << "Invalid hours to add/subtract";
-        QTest::newRow("empty") << true << "" << false << QByteArray() << QByteArray()
-                               << "Invalid hours to add/subtract";
+        const auto row = [](const char* name, bool tcp, const char* now, const char* hours,
+                            bool subtract, const QByteArray& reply, const QByteArray& sent,
+                            const char* status) {
+            QTest::newRow(name) << tcp << at(now) << hours << subtract << reply << sent << status;
+        };
+        const char* set = "Time set in reader";
+        const char* newYear = "2024-12-31T23:30:00";
+        row("new year", true, newYear, "2", false, {}, "+2501010130003\r", set);
+        row("24 back", false, newYear, "24", true, {}, "+2412302330001\r", set);
+        row("sunday", true, "2024-03-17T10:20:30", "0", false, {}, "+2403171020307\r", set);
+        row("leap day", false, "2024-02-28T23:59:59", "1", false, {}, "+2402290059594\r", set);
+        row("OK is not O", true, newYear, "0", false, "OK", "+2412312330002\r", "Time not set");
+        row("25", false, newYear, "25", false, {}, {}, "Invalid hours to add/subtract");
+        row("empty", true, newYear, "", false, {}, {}, "Invalid hours to add/subtract");
     }
     void setReaderTime()
     {
         QFETCH(bool, tcp);
+        QFETCH(QDateTime, now);
         QFETCH(QString, hours);
         QFETCH(bool, subtract);
         QFETCH(QByteArray, reply);
@@ -275,14 +222,15 @@ private slots:
         QFETCH(QString, status);
         Rig h;
         QVERIFY(h.connect(tcp));
-        h.window().setPcClock([] { return at("2024-12-31T23:30:00"); });
+        h.window().setPcClock([now] { return now; });
         h.window().Text2->setText(hours);
         h.window().Option1[subtract ? 1 : 0]->setChecked(true);
         if (!reply.isNull())
             h.reader.setReply("+", reply);
         h.clickElement(5);
         QCOMPARE(h.window().statusText(), status);
-        QTRY_COMPARE(h.reader.received(), "\r\r" + sent);
+        QVERIFY(h.sendEndMark());
+        QCOMPARE(h.reader.received(), "\r\r" + sent + "END\r");
     }
 
     void clearReaderMemory_data()
@@ -326,8 +274,7 @@ private slots:
         QTest::newRow("empty log") << true << QList<QByteArray>{};
         QTest::newRow("three") << false << QList<QByteArray>{"0001 first", "0002", "0003 third"};
         QTest::newRow("near misses of END") << true << QList<QByteArray>{"end", "END ", "", " END"};
-        QTest::newRow("many serial") << false << many;
-        QTest::newRow("many tcp") << true << many;
+        QTest::newRow("many") << true << many;
     }
     void uploadWritesEveryRecord()
     {
@@ -382,20 +329,21 @@ private slots:
         QTest::addColumn<int>("requests"); // "l" commands sent
         QTest::addColumn<QString>("status");
         QTest::addColumn<QByteArray>("file");
+        const auto row = [](const char* name, bool tcp, const char* fault, int requests,
+                            const char* status, const QByteArray& file) {
+            QTest::newRow(name) << tcp << fault << requests << status << file;
+        };
         const QByteArray none("<no file>");
         const QByteArray two = lines({"r1", "r2"});
-        QTest::newRow("lr refused")
-            << true << "lr NO" << 0 << "invalid response from reader" << none;
-        QTest::newRow("cancelled") << false << "cancel" << 0 << "earlier" << none;
-        QTest::newRow("no folder")
-            << true << "no folder" << 0 << "Upload file could not be created" << none;
-        QTest::newRow("disk full")
-            << false << "disk full" << 1 << "Upload file could not be written" << none;
-        QTest::newRow("silent tcp") << true << "silent" << 3 << "No response from reader" << two;
-        QTest::newRow("drop serial") << false << "drop" << 3 << "No response from reader" << two;
-        QTest::newRow("drop tcp") << true << "drop" << 3 << "No response from reader" << two;
-        QTest::newRow("gone while waiting")
-            << false << "closed" << 2 << "No response from reader" << lines({"r1"});
+        const char* noResponse = "No response from reader";
+        row("lr refused", true, "lr NO", 0, "invalid response from reader", none);
+        row("cancelled", false, "cancel", 0, "earlier", none);
+        row("no folder", true, "no folder", 0, "Upload file could not be created", none);
+        row("disk full", false, "disk full", 1, "Upload file could not be written", none);
+        row("silent", true, "silent", 3, noResponse, two);
+        row("drop serial", false, "drop", 3, noResponse, two);
+        row("drop tcp", true, "drop", 3, noResponse, two);
+        row("gone while waiting", false, "closed", 2, noResponse, lines({"r1"}));
     }
     void uploadEndsCleanly()
     {
@@ -413,8 +361,11 @@ private slots:
         QString path = dir.filePath(QStringLiteral("upload.txt"));
         if (fault == "lr NO")
             h.reader.setReply("lr", "NO");
-        if (fault == "silent")
+        if (fault == "silent") {
+            // Long enough for the newest count to be drawn while the reader is silent.
             h.service.setSilentOnRecordRequest(3);
+            h.setReplyTimeout(1000);
+        }
         if (fault == "drop")
             h.service.setDropOnRecordRequest(3);
         if (fault == "disk full")
@@ -478,17 +429,18 @@ private slots:
         QVERIFY(h.connect(false));
         QCOMPARE(h.window().Timer1.interval(), 1000);
         QVERIFY(h.window().Timer1.isActive());
+        h.window().Timer1.setInterval(5); // the same ticks, sooner
         QDateTime now = at("2024-03-15T13:45:02");
         h.window().setPcClock([&now] { return now; });
-        QCOMPARE(spoken(h.window().Label1[4]),
+        QCOMPARE(Harness::spoken(h.window().Label1[4]),
                  QStringLiteral("Current Date/Time: 2024-03-15  13:45:02"));
-        // Later than the next tick, which is at most a second away.
-        h.reader.setReplyDelay(1500);
+        // Later than the next tick.
+        h.reader.setReplyDelay(100);
         QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.reader,
                          [&now] { now = at("2024-03-15T13:45:09"); });
         QString clockAtReply;
         QObject::connect(&h.reader, &sim::SimReader::send, &h.reader,
-                         [&] { clockAtReply = spoken(h.window().Label1[4]); });
+                         [&] { clockAtReply = Harness::spoken(h.window().Label1[4]); });
         h.clickElement(0);
         QCOMPARE(clockAtReply, QStringLiteral("Current Date/Time: 2024-03-15  13:45:09"));
         QCOMPARE(h.window().Text1[0]->text(), QString::fromLatin1(kVersion));
@@ -499,7 +451,7 @@ private slots:
     {
         Rig h;
         QVERIFY(h.connect(true));
-        h.doubleClickElement(0);
+        Harness::doubleClick(h.window().Label1[0]);
         QCOMPARE(h.reader.commands(), QList<QByteArray>{"V"});
         QCOMPARE(h.window().Text1[0]->text(), QString::fromLatin1(kVersion));
     }

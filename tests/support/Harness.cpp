@@ -8,8 +8,13 @@
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDeadlineTimer>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTest>
 
@@ -90,6 +95,50 @@ void Harness::click(ClickLabel* label)
     QTest::mouseClick(label, Qt::LeftButton);
 }
 
+void Harness::doubleClick(QWidget* widget)
+{
+    QWidget* top = widget->window();
+    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {},
+                       widget->mapTo(top, widget->rect().center()));
+}
+
+QString Harness::spoken(QWidget* widget)
+{
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+QString Harness::portTip(int port)
+{
+    QRadioButton* option = comm().portOptions()[port - 1];
+    QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), option->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(option, &tip);
+    return option->toolTip();
+}
+
+bool Harness::trigger(const QString& text)
+{
+    for (QAction* menu : main().menuBar()->actions()) {
+        for (QAction* action : menu->menu() ? menu->menu()->actions() : QList<QAction*>()) {
+            if (action->text() == text) {
+                action->trigger();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void Harness::programReader()
+{
+    dialogs.yesNoAnswers << true;
+    click(menu().Label10);
+}
+
+QStringList Harness::pane()
+{
+    return paneLines(programming().Picture1->toPlainText());
+}
+
 bool Harness::connectTcp(int port)
 {
     if (port < 0) {
@@ -140,10 +189,46 @@ void Harness::replyNeverComes(const QByteArray& commandPrefix)
                      });
 }
 
+void Harness::expireReplyWait()
+{
+    m_replyExpiry.start();
+}
+
 bool Harness::sendEndMark()
 {
     app.main().channel().SendReaderCommand("END");
     return QTest::qWaitFor([this] { return reader.commands().endsWith("END"); }, 10000);
+}
+
+QList<QByteArray> startUpCommands()
+{
+    return {"V",
+            "X07310100",
+            "X121110",
+            "X122015000",
+            "X074026002080010160",
+            "X075000000030500",
+            "X076000000000000000",
+            "X077000000000000",
+            "X078000000000000000",
+            "X079000000000000",
+            "X0800000000000",
+            "X081000000000000000",
+            "X0820000000000",
+            "X083000000000000000",
+            "X0840000000000",
+            "X085000000000000000",
+            "\\20100",
+            "g     ",
+            "h          "};
+}
+
+QByteArray wire(const QList<QByteArray>& commands)
+{
+    QByteArray bytes = "\r\r";
+    for (const QByteArray& command : commands)
+        bytes += command + '\r';
+    return bytes;
 }
 
 void addLinkRows()

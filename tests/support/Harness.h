@@ -40,6 +40,17 @@ public:
 
     QString connectionState();
     static void click(ClickLabel* label);
+    static void doubleClick(QWidget* widget);
+    // What a screen reader hears a control called.
+    static QString spoken(QWidget* widget);
+    // The tip a person sees on hovering over port option n.
+    QString portTip(int port);
+    // Triggers the menu entry with the text; false if there is none.
+    bool trigger(const QString& text);
+
+    // Answers Yes to "Program Reader" and runs it; the progress pane's lines.
+    void programReader();
+    QStringList pane();
 
     // Chooses TCP/IP to 127.0.0.1 at the given port (the sim's by default) and connects.
     bool connectTcp(int port = -1);
@@ -55,6 +66,8 @@ public:
     // utility's wait for such a reply times out as soon as it has begun
     // rather than after the real 5 s.
     void replyNeverComes(const QByteArray& commandPrefix);
+    // The reply wait under way, or the next one, times out as soon as it has begun.
+    void expireReplyWait();
 
     // Sends the command "END" and waits until the reader has it: what came
     // before it is then all that will come. False if it never arrived.
@@ -68,6 +81,11 @@ public:
 private:
     QTimer m_replyExpiry;
 };
+
+// What "Program Reader" sends from the start-up values, one command a line,
+// and the bytes on the wire: two returns, then each command with its return.
+QList<QByteArray> startUpCommands();
+QByteArray wire(const QList<QByteArray>& commands);
 
 // Both links, for data-driven tests: a "tcp" column of type bool.
 void addLinkRows();
