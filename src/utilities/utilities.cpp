@@ -61,7 +61,9 @@ utilities::utilities(AppState& state, CommandChannel& channel, Dialogs& dialogs,
     addLabel(15, QStringLiteral("00000"), 8280, 4560, 555, 255, false);
     addLabel(17, QStringLiteral("00000"), 8280, 4980, 555, 255, false);
     addLabel(19, QStringLiteral("Upload Stored Data"), 1440, 5220, 2535, 315, true);
-    addLabel(kStatusLine, QStringLiteral("Records Uploaded: xxxxx"), 2640, 6720, 3555, 255, false);
+    // Centred where the narrow line of old was, but wide enough for "Upload
+    // complete, 40000 transactions received " and the other long outcomes.
+    addLabel(kStatusLine, QStringLiteral("Records Uploaded: xxxxx"), 1440, 6720, 5955, 255, false);
     addLabel(25, QStringLiteral("Switch to Prox Dump Mode"), 1440, 2880, 2475, 315, true);
 
     // The clock display wears the buttons' colours but reads left to right.
