@@ -27,16 +27,18 @@ void SimEcho::setLateAt(qint64 n, int ms)
     m_lateMs = ms;
 }
 
-void SimEcho::setWrongAt(qint64 n, char byte)
+void SimEcho::setFaultAt(qint64 n, Fault fault, char byte)
 {
-    m_wrongAt = n;
-    m_wrongByte = byte;
+    m_faultAt = n;
+    m_fault = fault;
+    m_faultByte = byte;
 }
 
 void SimEcho::clearFaults()
 {
-    m_lateAt = m_wrongAt = 0;
+    m_lateAt = m_faultAt = 0;
     m_silent = false;
+    m_wrongEvery = false;
 }
 
 void SimEcho::onAttentionByte(char byte, const QObject* link)
@@ -83,7 +85,28 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
             echo.clear();
             m_lateTimer.start(m_lateMs);
         }
-        echo += m_count == m_wrongAt ? m_wrongByte : byte;
+        const char answer = m_wrongEvery ? char(~byte) : byte;
+        if (m_count != m_faultAt) {
+            echo += answer;
+            continue;
+        }
+        switch (m_fault) {
+        case Fault::Wrong:
+            echo += m_faultByte;
+            break;
+        case Fault::Doubled:
+            echo += answer;
+            echo += answer;
+            break;
+        case Fault::StrayBefore:
+            echo += m_faultByte;
+            echo += answer;
+            break;
+        case Fault::StrayAfter:
+            echo += answer;
+            echo += m_faultByte;
+            break;
+        }
     }
     if (m_lateTimer.isActive()) {
         m_held += echo;

@@ -22,8 +22,19 @@ public:
     // The reader goes quiet at character n for ms milliseconds, then sends everything it
     // owes, in order, in one piece.
     void setLateAt(qint64 n, int ms);
+    enum class Fault
+    {
+        Wrong,       // comes back as the given byte
+        Doubled,     // comes back twice
+        StrayBefore, // the given byte, then the echo
+        StrayAfter   // the echo, then the given byte
+    };
+    // Character n comes back with this fault (one fault at a time).
+    void setFaultAt(qint64 n, Fault fault, char byte = 0);
     // Character n comes back as this byte.
-    void setWrongAt(qint64 n, char byte);
+    void setWrongAt(qint64 n, char byte) { setFaultAt(n, Fault::Wrong, byte); }
+    // Every character comes back with all its bits inverted.
+    void setWrongEvery(bool wrong) { m_wrongEvery = wrong; }
     // Nothing comes back at all.
     void setSilent(bool silent) { m_silent = silent; }
     void clearFaults();
@@ -47,8 +58,10 @@ private:
 
     qint64 m_lateAt = 0;
     int m_lateMs = 0;
-    qint64 m_wrongAt = 0;
-    char m_wrongByte = 0;
+    qint64 m_faultAt = 0;
+    Fault m_fault = Fault::Wrong;
+    char m_faultByte = 0;
+    bool m_wrongEvery = false;
     bool m_silent = false;
     QByteArray m_held;
     QTimer m_lateTimer;
