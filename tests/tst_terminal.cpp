@@ -303,6 +303,8 @@ private slots:
             {[&] { return t.receivedCount() == 5 && cellHasInk(t, 1, 1, Qt::red); },
              [&] {
                  QCOMPARE(cellOf(t.grid(), 5, 1), Cell(5, 1, '~', true));
+                 QCOMPARE(QAccessible::queryAccessibleInterface(t.pop1)->text(QAccessible::Value),
+                          QStringLiteral("OK<0D><0A><7E>"));
                  QVERIFY(cellHasInk(t, 3, 1, Qt::red));
                  QVERIFY(!cellHasInk(t, 1, 1, Qt::black));
                  QTest::keyClick(t.pop1, Qt::Key_A);
