@@ -23,6 +23,9 @@
 
 namespace {
 
+// A bound for waits on a condition, generous for a loaded machine.
+constexpr int kWaitMs = 20000;
+
 using Cell = std::tuple<int, int, int, bool>; // column, row, code, hex
 
 Cell cellOf(const TerminalGrid& grid, int column, int row)
@@ -79,12 +82,12 @@ void keyStep(termmode& t, const KeyStep& step, QWidget& elsewhere)
     case KeyStep::SwitchAway:
         elsewhere.show();
         elsewhere.activateWindow();
-        QTRY_VERIFY(elsewhere.isActiveWindow());
-        QTRY_VERIFY(!t.pop1->hasFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(elsewhere.isActiveWindow(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.pop1->hasFocus(), kWaitMs);
         t.window()->activateWindow();
-        QTRY_VERIFY(t.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(t.isActiveWindow(), kWaitMs);
         t.pop1->setFocus();
-        QTRY_VERIFY(t.pop1->hasFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(t.pop1->hasFocus(), kWaitMs);
         break;
     }
 }
@@ -117,7 +120,7 @@ bool inTerminalRun(Harness& h, const QList<Step>& steps, ClickLabel* endWith = n
 {
     return runSteps(
         steps, [&] { Harness::click(h.menu().Label1); },
-        [&] { Harness::click(endWith ? endWith : h.menu().Label3); }, 5000);
+        [&] { Harness::click(endWith ? endWith : h.menu().Label3); }, kWaitMs);
 }
 
 } // namespace
@@ -343,9 +346,9 @@ private slots:
         }
         // The screen keeps its contents after the run; nothing more is read.
         h.reader.sendUnsolicited("Q");
-        QTRY_COMPARE(h.main().channel().activeLink().pending(), qint64(1));
+        QTRY_COMPARE_WITH_TIMEOUT(h.main().channel().activeLink().pending(), qint64(1), kWaitMs);
         QCOMPARE(cellOf(t.grid(), 1, 1), Cell(1, 1, 'Z', false));
-        QTRY_VERIFY(cellHasInk(t, 1, 1, Qt::red));
+        QTRY_VERIFY_WITH_TIMEOUT(cellHasInk(t, 1, 1, Qt::red), kWaitMs);
     }
 
     // Over TCP, keys do nothing until a terminal run has been opened over TCP.
@@ -362,13 +365,13 @@ private slots:
         QVERIFY(h.state().TcpTerminalOpen);
         QTest::keyClick(t.pop1, Qt::Key_B);
         // Only this b: the keys before the run never went out.
-        QTRY_COMPARE(h.reader.received(), QByteArray("b"));
+        QTRY_COMPARE_WITH_TIMEOUT(h.reader.received(), QByteArray("b"), kWaitMs);
         // Nor while another reader operation runs: the bytes would land in its replies.
         h.state().OperationRunning = true;
         QTest::keyClick(t.pop1, Qt::Key_D);
         h.state().OperationRunning = false;
         QTest::keyClick(t.pop1, Qt::Key_E);
-        QTRY_COMPARE(h.reader.received(), QByteArray("be"));
+        QTRY_COMPARE_WITH_TIMEOUT(h.reader.received(), QByteArray("be"), kWaitMs);
     }
 
     // A dropped link leaves the run waiting quietly: keys are drawn but not
