@@ -14,6 +14,7 @@
 #include "app/commandmenu.h"
 #include "app/stamain.h"
 #include "comm/commform.h"
+#include "diag/EchoLog.h"
 #include "diag/EchoTest.h"
 #include "diag/TerminalGrid.h"
 #include "diag/TerminalScreen.h"
@@ -249,6 +250,10 @@ struct EchoRun
     bool complete = false;
     // Resident memory the run left behind (the list's lines), in MiB.
     double residentGrowthMiB = NAN;
+    // Lines added per second while the list held its first tenth of the
+    // run's lines, and while it held its last tenth.
+    double firstTenthLinesPerSecond = NAN;
+    double lastTenthLinesPerSecond = NAN;
 };
 
 qint64 residentKiB()
@@ -280,11 +285,33 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
         passStartNs = clock.nsecsElapsed();
         passStartCpu = processCpuMicroseconds();
     });
+    // When the view was told of how many lines.
+    QList<std::pair<qint64, int>> shown;
+    const auto counting = QObject::connect(&window.log, &EchoLog::linesShown, &window, [&] {
+        shown.append({clock.nsecsElapsed(), window.log.rowCount()});
+    });
     clock.start();
     window.Command1_Click();
     const qint64 endNs = clock.nsecsElapsed();
     run.passCpuSeconds = double(processCpuMicroseconds() - passStartCpu) / 1e6;
     QObject::disconnect(connection);
+    QObject::disconnect(counting);
+    if (shown.size() > 2) {
+        const int total = shown.constLast().second;
+        auto firstReaching = [&](int lines) {
+            for (const auto& sample : shown) {
+                if (sample.second >= lines)
+                    return sample;
+            }
+            return shown.constLast();
+        };
+        const auto tenth = firstReaching(total / 10);
+        const auto ninth = firstReaching(total - total / 10);
+        run.firstTenthLinesPerSecond =
+            double(tenth.second) * 1e9 / double(tenth.first - passStartNs);
+        run.lastTenthLinesPerSecond =
+            double(total - ninth.second) * 1e9 / double(shown.constLast().first - ninth.first);
+    }
     // The view has laid out and drawn every line.
     runEventLoopFor(200);
     run.residentGrowthMiB = double(residentKiB() - residentBefore) / 1024.0;
@@ -527,6 +554,10 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
     printRow("  every echo wrong: lines per second", tcp, pty, [](const LinkFigures& f) {
         return cell(double(f.wrong.faults) / f.wrong.passSeconds, 0);
     });
+    printRow("  every echo wrong: lines/s, first tenth of the list", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.firstTenthLinesPerSecond, 0); });
+    printRow("  every echo wrong: lines/s, last tenth of the list", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.lastTenthLinesPerSecond, 0); });
     printRow("  every echo wrong: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
         return cell(f.wrong.passCpuSeconds * 1e6 / double(f.wrong.characters), 1);
     });
