@@ -10,21 +10,12 @@ constexpr char echoCommand = '*';
 SimEcho::SimEcho(SimReader& reader, QObject* parent) : QObject(parent), m_reader(&reader)
 {
     connect(&reader, &SimReader::attentionByte, this, &SimEcho::onAttentionByte);
-    m_lateTimer.setSingleShot(true);
-    m_lateTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_lateTimer, &QTimer::timeout, this, &SimEcho::sendHeld);
 }
 
 SimEcho::~SimEcho()
 {
     if (m_active && m_reader)
         m_reader->clearRawConsumer();
-}
-
-void SimEcho::setLateAt(qint64 n, int ms)
-{
-    m_lateAt = n;
-    m_lateMs = ms;
 }
 
 void SimEcho::setFaultAt(qint64 n, Fault fault, char byte)
@@ -36,7 +27,7 @@ void SimEcho::setFaultAt(qint64 n, Fault fault, char byte)
 
 void SimEcho::clearFaults()
 {
-    m_lateAt = m_faultAt = 0;
+    m_faultAt = 0;
     m_silent = false;
     m_wrongEvery = false;
 }
@@ -49,7 +40,6 @@ void SimEcho::onAttentionByte(char byte, const QObject* link)
     m_count = 0;
     m_recent.clear();
     m_held.clear();
-    m_lateTimer.stop();
     m_reader->setRawConsumer(
         [this](const QByteArray& bytes, const QObject* from) { consume(bytes, from); }, link);
     emit started();
@@ -70,7 +60,6 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
             m_active = false;
             m_recent.clear();
             m_held.clear();
-            m_lateTimer.stop();
             if (!echo.isEmpty())
                 m_reader->sendUnsolicited(echo);
             m_reader->clearRawConsumer(attentionSequence + bytes.mid(i + 1), link);
@@ -79,13 +68,9 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
         ++m_count;
         if (m_silent)
             continue;
-        if (m_count == m_lateAt) {
-            if (!echo.isEmpty())
-                m_reader->sendUnsolicited(echo);
-            echo.clear();
-            m_lateTimer.start(m_lateMs);
-        }
         const char answer = m_wrongEvery ? char(~byte) : byte;
+        echo += m_held;
+        m_held.clear();
         if (m_count != m_faultAt) {
             echo += answer;
             continue;
@@ -106,21 +91,13 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
             echo += answer;
             echo += m_faultByte;
             break;
+        case Fault::LateByOne:
+            m_held = QByteArray(1, answer);
+            break;
         }
-    }
-    if (m_lateTimer.isActive()) {
-        m_held += echo;
-        return;
     }
     if (!echo.isEmpty())
         m_reader->sendUnsolicited(echo);
-}
-
-void SimEcho::sendHeld()
-{
-    if (m_reader && m_active && !m_held.isEmpty())
-        m_reader->sendUnsolicited(m_held);
-    m_held.clear();
 }
 
 } // namespace sim
