@@ -2,6 +2,10 @@
 
 #include "EchoTest.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
+
 EchoLog::EchoLog(QObject* parent) : QAbstractListModel(parent)
 {
     m_announce.setSingleShot(true);
@@ -49,6 +53,7 @@ void EchoLog::addBusy()
 void EchoLog::clear()
 {
     m_announce.stop();
+    m_announce.setInterval(kAnnounceMs);
     beginResetModel();
     m_lines.clear();
     m_lines.shrink_to_fit();
@@ -62,10 +67,14 @@ void EchoLog::announce()
     const int total = int(m_lines.size());
     if (total == m_shown)
         return;
+    QElapsedTimer busy;
+    busy.start();
     beginInsertRows({}, m_shown, total - 1);
     m_shown = total;
     endInsertRows();
     emit linesShown();
+    m_announce.setInterval(
+        int(std::max<qint64>(kAnnounceMs, busy.elapsed() * (kQuietPerBusy + 1))));
 }
 
 int EchoLog::rowCount(const QModelIndex& parent) const
