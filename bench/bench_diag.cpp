@@ -254,6 +254,10 @@ struct EchoRun
     // run's lines, and while it held its last tenth.
     double firstTenthLinesPerSecond = NAN;
     double lastTenthLinesPerSecond = NAN;
+    // The same two stretches as CPU of this process per line, which other
+    // programs on the machine disturb much less than wall time.
+    double firstTenthCpuPerLine = NAN;
+    double lastTenthCpuPerLine = NAN;
 };
 
 qint64 residentKiB()
@@ -285,10 +289,16 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
         passStartNs = clock.nsecsElapsed();
         passStartCpu = processCpuMicroseconds();
     });
-    // When the view was told of how many lines.
-    QList<std::pair<qint64, int>> shown;
+    // When the view was told of how many lines, and the CPU used by then.
+    struct Shown
+    {
+        qint64 ns;
+        qint64 cpuUs;
+        int lines;
+    };
+    QList<Shown> shown;
     const auto counting = QObject::connect(&window.log, &EchoLog::linesShown, &window, [&] {
-        shown.append({clock.nsecsElapsed(), window.log.rowCount()});
+        shown.append({clock.nsecsElapsed(), processCpuMicroseconds(), window.log.rowCount()});
     });
     clock.start();
     window.Command1_Click();
@@ -297,20 +307,24 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
     QObject::disconnect(connection);
     QObject::disconnect(counting);
     if (shown.size() > 2) {
-        const int total = shown.constLast().second;
+        const Shown& end = shown.constLast();
         auto firstReaching = [&](int lines) {
-            for (const auto& sample : shown) {
-                if (sample.second >= lines)
+            for (const Shown& sample : shown) {
+                if (sample.lines >= lines)
                     return sample;
             }
-            return shown.constLast();
+            return end;
         };
-        const auto tenth = firstReaching(total / 10);
-        const auto ninth = firstReaching(total - total / 10);
-        run.firstTenthLinesPerSecond =
-            double(tenth.second) * 1e9 / double(tenth.first - passStartNs);
-        run.lastTenthLinesPerSecond =
-            double(total - ninth.second) * 1e9 / double(shown.constLast().first - ninth.first);
+        const Shown tenth = firstReaching(end.lines / 10);
+        const Shown ninth = firstReaching(end.lines - end.lines / 10);
+        run.firstTenthLinesPerSecond = double(tenth.lines) * 1e9 / double(tenth.ns - passStartNs);
+        run.firstTenthCpuPerLine = double(tenth.cpuUs - passStartCpu) / double(tenth.lines);
+        if (end.lines > ninth.lines) {
+            run.lastTenthLinesPerSecond =
+                double(end.lines - ninth.lines) * 1e9 / double(end.ns - ninth.ns);
+            run.lastTenthCpuPerLine =
+                double(end.cpuUs - ninth.cpuUs) / double(end.lines - ninth.lines);
+        }
     }
     // The view has laid out and drawn every line.
     runEventLoopFor(200);
@@ -558,6 +572,10 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
              [](const LinkFigures& f) { return cell(f.wrong.firstTenthLinesPerSecond, 0); });
     printRow("  every echo wrong: lines/s, last tenth of the list", tcp, pty,
              [](const LinkFigures& f) { return cell(f.wrong.lastTenthLinesPerSecond, 0); });
+    printRow("  every echo wrong: CPU per line (us), first tenth", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.firstTenthCpuPerLine, 1); });
+    printRow("  every echo wrong: CPU per line (us), last tenth", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.lastTenthCpuPerLine, 1); });
     printRow("  every echo wrong: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
         return cell(f.wrong.passCpuSeconds * 1e6 / double(f.wrong.characters), 1);
     });
