@@ -3,7 +3,9 @@
 // the rate at which the terminal takes in and draws a flood, CPU while the
 // terminal is open and idle, and the whole echo test through the window and
 // through a bare client on plain sockets and file descriptors, the passes
-// timed apart from the fixed pause. It reports; it never judges a figure.
+// timed apart from the fixed pause; then the whole echo test through the
+// window against a reader that answers every character wrongly, so that every
+// character adds a line to the list. It reports; it never judges a figure.
 //
 //   bench_diag [--quick] [--sim PATH]
 #include "BenchSupport.h"
@@ -12,6 +14,7 @@
 #include "app/commandmenu.h"
 #include "app/stamain.h"
 #include "comm/commform.h"
+#include "diag/EchoLog.h"
 #include "diag/EchoTest.h"
 #include "diag/TerminalGrid.h"
 #include "diag/TerminalScreen.h"
@@ -26,7 +29,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QProcess>
 #include <QRadioButton>
 #include <QTimer>
@@ -245,15 +248,40 @@ struct EchoRun
     qint64 characters = 0;
     int faults = 0;
     bool complete = false;
+    // Resident memory the run left behind (the list's lines), in MiB.
+    double residentGrowthMiB = NAN;
+    // Lines added per second while the list held its first tenth of the
+    // run's lines, and while it held its last tenth.
+    double firstTenthLinesPerSecond = NAN;
+    double lastTenthLinesPerSecond = NAN;
+    // The same two stretches as CPU of this process per line, which other
+    // programs on the machine disturb much less than wall time.
+    double firstTenthCpuPerLine = NAN;
+    double lastTenthCpuPerLine = NAN;
 };
 
+qint64 residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
+
+// The whole test through the window, shown as the user sees it.
 EchoRun windowEcho(Rig& rig, const Plan& plan)
 {
     EchoRun run;
     loopback& window = rig.main().loopbackTest();
+    stamain::bringToFront(&window);
     echotest::Timing timing;
     timing.passes = plan.passes;
     window.setTiming(timing);
+    // Lines of an earlier run go first, so the growth is this run's.
+    window.Command4_Click();
+    runEventLoopFor(100);
+    const qint64 residentBefore = residentKiB();
     QElapsedTimer clock;
     qint64 passStartNs = 0;
     qint64 passStartCpu = 0;
@@ -261,18 +289,54 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
         passStartNs = clock.nsecsElapsed();
         passStartCpu = processCpuMicroseconds();
     });
+    // When the view was told of how many lines, and the CPU used by then.
+    struct Shown
+    {
+        qint64 ns;
+        qint64 cpuUs;
+        int lines;
+    };
+    QList<Shown> shown;
+    const auto counting = QObject::connect(&window.log, &EchoLog::linesShown, &window, [&] {
+        shown.append({clock.nsecsElapsed(), processCpuMicroseconds(), window.log.rowCount()});
+    });
     clock.start();
     window.Command1_Click();
     const qint64 endNs = clock.nsecsElapsed();
     run.passCpuSeconds = double(processCpuMicroseconds() - passStartCpu) / 1e6;
     QObject::disconnect(connection);
+    QObject::disconnect(counting);
+    if (shown.size() > 2) {
+        const Shown& end = shown.constLast();
+        auto firstReaching = [&](int lines) {
+            for (const Shown& sample : shown) {
+                if (sample.lines >= lines)
+                    return sample;
+            }
+            return end;
+        };
+        const Shown tenth = firstReaching(end.lines / 10);
+        const Shown ninth = firstReaching(end.lines - end.lines / 10);
+        run.firstTenthLinesPerSecond = double(tenth.lines) * 1e9 / double(tenth.ns - passStartNs);
+        run.firstTenthCpuPerLine = double(tenth.cpuUs - passStartCpu) / double(tenth.lines);
+        if (end.lines > ninth.lines) {
+            run.lastTenthLinesPerSecond =
+                double(end.lines - ninth.lines) * 1e9 / double(end.ns - ninth.ns);
+            run.lastTenthCpuPerLine =
+                double(end.cpuUs - ninth.cpuUs) / double(end.lines - ninth.lines);
+        }
+    }
+    // The view has laid out and drawn every line.
+    runEventLoopFor(200);
+    run.residentGrowthMiB = double(residentKiB() - residentBefore) / 1024.0;
     run.pauseSeconds = double(passStartNs) / 1e9;
     run.passSeconds = double(endNs - passStartNs) / 1e9;
     run.characters = qint64(plan.passes) * echotest::kCodesPerPass;
-    run.faults = window.List1->count() - 2;
-    run.complete =
-        window.List1->count() >= 2 &&
-        window.List1->item(window.List1->count() - 1)->text() == echotest::endLine(run.characters);
+    const QAbstractItemModel* list = window.List1->model();
+    const int lines = list->rowCount();
+    run.faults = lines - 2;
+    run.complete = lines >= 2 &&
+                   list->index(lines - 1, 0).data().toString() == echotest::endLine(run.characters);
     return run;
 }
 
@@ -380,6 +444,7 @@ struct LinkFigures
     Flood flood;
     Idle idle;
     EchoRun window;
+    EchoRun wrong;
     EchoRun bare;
 };
 
@@ -401,6 +466,9 @@ LinkFigures measureLink(bool tcp, const QString& simProgram, const Plan& plan)
         runEventLoopFor(500);
         figures.idle = measureIdle(*rig, plan);
         figures.window = windowEcho(*rig, plan);
+        sim.command("echo wrong");
+        figures.wrong = windowEcho(*rig, plan);
+        sim.command("echo right");
         rig->disconnect();
         rig.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -489,6 +557,32 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
     });
     printRow("  window: fault lines, ended with full count", tcp, pty, [](const LinkFigures& f) {
         return QByteArray::number(f.window.faults) + ", " + yesNo(f.window.complete);
+    });
+    printRow("  window: resident memory growth (MiB)", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.window.residentGrowthMiB, 1); });
+    printRow("  every echo wrong: passes (s)", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.passSeconds, 2); });
+    printRow("  every echo wrong: lines in the list", tcp, pty, [](const LinkFigures& f) {
+        return QByteArray::number(f.wrong.faults) + ", " + yesNo(f.wrong.complete);
+    });
+    printRow("  every echo wrong: lines per second", tcp, pty, [](const LinkFigures& f) {
+        return cell(double(f.wrong.faults) / f.wrong.passSeconds, 0);
+    });
+    printRow("  every echo wrong: lines/s, first tenth of the list", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.firstTenthLinesPerSecond, 0); });
+    printRow("  every echo wrong: lines/s, last tenth of the list", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.lastTenthLinesPerSecond, 0); });
+    printRow("  every echo wrong: CPU per line (us), first tenth", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.firstTenthCpuPerLine, 1); });
+    printRow("  every echo wrong: CPU per line (us), last tenth", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.lastTenthCpuPerLine, 1); });
+    printRow("  every echo wrong: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
+        return cell(f.wrong.passCpuSeconds * 1e6 / double(f.wrong.characters), 1);
+    });
+    printRow("  every echo wrong: resident memory growth (MiB)", tcp, pty,
+             [](const LinkFigures& f) { return cell(f.wrong.residentGrowthMiB, 1); });
+    printRow("  passes, every echo wrong / good reader", tcp, pty, [](const LinkFigures& f) {
+        return cell(f.wrong.passSeconds / f.window.passSeconds, 2);
     });
     printRow("  bare client: pause (s)", tcp, pty,
              [](const LinkFigures& f) { return cell(f.bare.pauseSeconds, 2); });

@@ -10,9 +10,6 @@ constexpr char echoCommand = '*';
 SimEcho::SimEcho(SimReader& reader, QObject* parent) : QObject(parent), m_reader(&reader)
 {
     connect(&reader, &SimReader::attentionByte, this, &SimEcho::onAttentionByte);
-    m_lateTimer.setSingleShot(true);
-    m_lateTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_lateTimer, &QTimer::timeout, this, &SimEcho::sendHeld);
 }
 
 SimEcho::~SimEcho()
@@ -21,22 +18,18 @@ SimEcho::~SimEcho()
         m_reader->clearRawConsumer();
 }
 
-void SimEcho::setLateAt(qint64 n, int ms)
+void SimEcho::setFaultAt(qint64 n, Fault fault, char byte)
 {
-    m_lateAt = n;
-    m_lateMs = ms;
-}
-
-void SimEcho::setWrongAt(qint64 n, char byte)
-{
-    m_wrongAt = n;
-    m_wrongByte = byte;
+    m_faultAt = n;
+    m_fault = fault;
+    m_faultByte = byte;
 }
 
 void SimEcho::clearFaults()
 {
-    m_lateAt = m_wrongAt = 0;
+    m_faultAt = 0;
     m_silent = false;
+    m_wrongEvery = false;
 }
 
 void SimEcho::onAttentionByte(char byte, const QObject* link)
@@ -47,7 +40,6 @@ void SimEcho::onAttentionByte(char byte, const QObject* link)
     m_count = 0;
     m_recent.clear();
     m_held.clear();
-    m_lateTimer.stop();
     m_reader->setRawConsumer(
         [this](const QByteArray& bytes, const QObject* from) { consume(bytes, from); }, link);
     emit started();
@@ -68,7 +60,6 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
             m_active = false;
             m_recent.clear();
             m_held.clear();
-            m_lateTimer.stop();
             if (!echo.isEmpty())
                 m_reader->sendUnsolicited(echo);
             m_reader->clearRawConsumer(attentionSequence + bytes.mid(i + 1), link);
@@ -77,27 +68,36 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
         ++m_count;
         if (m_silent)
             continue;
-        if (m_count == m_lateAt) {
-            if (!echo.isEmpty())
-                m_reader->sendUnsolicited(echo);
-            echo.clear();
-            m_lateTimer.start(m_lateMs);
+        const char answer = m_wrongEvery ? char(~byte) : byte;
+        echo += m_held;
+        m_held.clear();
+        if (m_count != m_faultAt) {
+            echo += answer;
+            continue;
         }
-        echo += m_count == m_wrongAt ? m_wrongByte : byte;
-    }
-    if (m_lateTimer.isActive()) {
-        m_held += echo;
-        return;
+        switch (m_fault) {
+        case Fault::Wrong:
+            echo += m_faultByte;
+            break;
+        case Fault::Doubled:
+            echo += answer;
+            echo += answer;
+            break;
+        case Fault::StrayBefore:
+            echo += m_faultByte;
+            echo += answer;
+            break;
+        case Fault::StrayAfter:
+            echo += answer;
+            echo += m_faultByte;
+            break;
+        case Fault::LateByOne:
+            m_held = QByteArray(1, answer);
+            break;
+        }
     }
     if (!echo.isEmpty())
         m_reader->sendUnsolicited(echo);
-}
-
-void SimEcho::sendHeld()
-{
-    if (m_reader && m_active && !m_held.isEmpty())
-        m_reader->sendUnsolicited(m_held);
-    m_held.clear();
 }
 
 } // namespace sim

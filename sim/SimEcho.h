@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 namespace sim {
 
@@ -19,11 +18,20 @@ public:
     explicit SimEcho(SimReader& reader, QObject* parent = nullptr);
     ~SimEcho() override;
 
-    // The reader goes quiet at character n for ms milliseconds, then sends everything it
-    // owes, in order, in one piece.
-    void setLateAt(qint64 n, int ms);
+    enum class Fault
+    {
+        Wrong,       // comes back as the given byte
+        Doubled,     // comes back twice
+        StrayBefore, // the given byte, then the echo
+        StrayAfter,  // the echo, then the given byte
+        LateByOne    // held back, then sent in one piece with the next character's echo
+    };
+    // Character n comes back with this fault (one fault at a time).
+    void setFaultAt(qint64 n, Fault fault, char byte = 0);
     // Character n comes back as this byte.
-    void setWrongAt(qint64 n, char byte);
+    void setWrongAt(qint64 n, char byte) { setFaultAt(n, Fault::Wrong, byte); }
+    // Every character comes back with all its bits inverted.
+    void setWrongEvery(bool wrong) { m_wrongEvery = wrong; }
     // Nothing comes back at all.
     void setSilent(bool silent) { m_silent = silent; }
     void clearFaults();
@@ -37,7 +45,6 @@ signals:
 private:
     void onAttentionByte(char byte, const QObject* link);
     void consume(const QByteArray& bytes, const QObject* link);
-    void sendHeld();
 
     QPointer<SimReader> m_reader;
     bool m_active = false;
@@ -45,13 +52,13 @@ private:
     // The last bytes received, to see the attention sequence come again.
     QByteArray m_recent;
 
-    qint64 m_lateAt = 0;
-    int m_lateMs = 0;
-    qint64 m_wrongAt = 0;
-    char m_wrongByte = 0;
+    qint64 m_faultAt = 0;
+    Fault m_fault = Fault::Wrong;
+    char m_faultByte = 0;
+    bool m_wrongEvery = false;
     bool m_silent = false;
+    // An echo held back until the next character's.
     QByteArray m_held;
-    QTimer m_lateTimer;
 };
 
 } // namespace sim

@@ -110,7 +110,8 @@ int main(int argc, char* argv[])
         QStringLiteral("Send the byte values 0 to 255 over and over at RATE bytes a second, "
                        "to watch the terminal (0: the whole --stream-limit at once). Lines "
                        "\"stream RATE [BYTES]\" and \"stop\" on standard input do the same "
-                       "while running."),
+                       "while running; \"echo wrong\" and \"echo right\" make the echo "
+                       "mode answer every character wrongly, or rightly again."),
         QStringLiteral("RATE"));
     const QCommandLineOption streamLimitOption(QStringLiteral("stream-limit"),
                                                QStringLiteral("Stop the stream after BYTES bytes."),
@@ -211,6 +212,8 @@ int main(int argc, char* argv[])
                 stream.start(words.value(1).toLongLong(), words.value(2, "-1").toLongLong());
             else if (words.value(0) == "stop")
                 stream.stop();
+            else if (words.value(0) == "echo")
+                echo.setWrongEvery(words.value(1) == "wrong");
         }
     });
 

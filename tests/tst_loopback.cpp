@@ -1,28 +1,44 @@
-// The loopback test through its window against the simulated reader's echo
-// mode, over TCP and a pseudo-terminal, with a shortened pass count.
+// The loopback test: which received byte answers which character, then the
+// window against the simulated reader's echo mode over TCP and a
+// pseudo-terminal, with a shortened pass count.
 #include "Harness.h"
 #include "SimEcho.h"
 #include "StepScript.h"
 
 #include "app/commandmenu.h"
 #include "app/stamain.h"
+#include "diag/EchoTest.h"
+#include "diag/TerminalScreen.h"
 #include "diag/loopback.h"
+#include "diag/termmode.h"
+#include "widgets/ClickLabel.h"
 
+#include <QAccessible>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTest>
 
 namespace {
 
 const QByteArray kAttention("\0\x1b\r\0\x1b\r", 6);
+// Long enough never to end by itself: the test ends echo waits when it wants a time-out.
+constexpr int kNeverMs = 600000;
+// A test that has not ended by then is stopped, and fails.
+constexpr int kSafetyMs = 60000;
 
 QStringList listOf(loopback& window)
 {
     QStringList lines;
-    for (int row = 0; row < window.List1->count(); ++row)
-        lines << window.List1->item(row)->text();
+    const QAbstractItemModel* model = window.List1->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        lines << model->index(row, 0).data().toString();
     return lines;
+}
+
+int numberOf(const QString& line)
+{
+    return line.section(':', 0, 0).toInt();
 }
 
 // Opened as the user does: Escape in the menu while connected.
@@ -40,13 +56,81 @@ QString firstLine(bool tcp)
                : QStringLiteral("Starting Loopback Test on serial port");
 }
 
+QString accessibleName(QObject* object)
+{
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+using Fault = sim::SimEcho::Fault;
+
+// Stop, and end the echo wait under way as the timer would.
+void stopNow(loopback& window)
+{
+    window.Command3_Click();
+    window.TimerExpired = true;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(sim::SimEcho::Fault)
 
 class LoopbackTest : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // Bytes arriving while each character is awaited (the character n is
+    // sent as code n), and each character's outcome: Good, Bad or Time-out.
+    void judgeTakesOnlyItsOwnEcho_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("arrivals");
+        QTest::addColumn<QByteArray>("outcomes");
+        using L = QList<QByteArray>;
+        QTest::newRow("good") << L{"\x01", "\x02"} << QByteArray("GG");
+        QTest::newRow("wrong") << L{"\x07", "\x02"} << QByteArray("BG");
+        QTest::newRow("late echo comes with the next")
+            << L{"", "\x01\x02", "\x03"} << QByteArray("TGG");
+        QTest::newRow("two late echoes come with the next")
+            << L{"", "", "\x01\x02\x03"} << QByteArray("TTG");
+        QTest::newRow("late echo of an older time-out, the next one lost")
+            << L{"", "", "\x02\x03"} << QByteArray("TTG");
+        QTest::newRow("a late echo alone is judged") << L{"", "\x01", "\x02"} << QByteArray("TBB");
+        QTest::newRow("older byte is no late echo")
+            << L{"", "\x07\x02", "\x03"} << QByteArray("TTT");
+        QTest::newRow("doubled") << L{"\x01\x01", "\x02", "\x03"} << QByteArray("TTT");
+        QTest::newRow("stray before") << L{"\x09\x01", "\x02", "\x03"} << QByteArray("TTT");
+        QTest::newRow("stray after") << L{"\x01\x09", "\x02", "\x03"} << QByteArray("TTT");
+        QTest::newRow("stray after, late") << L{"\x01", "\x09\x02", "\x03"} << QByteArray("GTT");
+        QTest::newRow("doubled, then judged with the next")
+            << L{"\x01\x01", "", "\x02"} << QByteArray("TBB");
+    }
+    void judgeTakesOnlyItsOwnEcho()
+    {
+        QFETCH(QList<QByteArray>, arrivals);
+        QFETCH(QByteArray, outcomes);
+        echotest::EchoJudge judge;
+        QByteArray seen;
+        for (qsizetype i = 0; i < arrivals.size(); ++i) {
+            const auto sent = std::uint8_t(i + 1);
+            judge.take(arrivals[i]);
+            std::uint8_t received = 0;
+            switch (judge.judge(sent, received)) {
+            case echotest::EchoJudge::Verdict::Good:
+                seen += 'G';
+                break;
+            case echotest::EchoJudge::Verdict::Bad:
+                seen += 'B';
+                break;
+            case echotest::EchoJudge::Verdict::Waiting:
+                judge.timedOut(sent);
+                seen += 'T';
+                break;
+            }
+        }
+        QCOMPARE(seen, outcomes);
+    }
+
     void goodReader_data() { addLinkRows(); }
     void goodReader()
     {
@@ -56,80 +140,182 @@ private slots:
         QTest::keyClick(&h.menu(), Qt::Key_Escape);
         QVERIFY(!h.main().findChild<loopback*>());
         QVERIFY(connectByRow(h, tcp));
-        loopback& window = openByEscape(h, 4, 1000);
+        loopback& window = openByEscape(h, 4, kNeverMs);
         QVERIFY(window.isVisible());
         QCOMPARE(window.Label1->text(), QString());
 
         QTest::mouseClick(window.Command1, Qt::LeftButton);
-        QCOMPARE(listOf(window), (QStringList{firstLine(tcp), " 1024: end of test"}));
+        const QString endLine = QStringLiteral(" 1024: end of test");
+        QCOMPARE(listOf(window), (QStringList{firstLine(tcp), endLine}));
         QCOMPARE(window.Label1->text(), QStringLiteral("Characters Sent:  1000"));
         QByteArray pass;
         for (int code = 0; code < 256; ++code)
             pass += char(code);
         QCOMPARE(h.reader.received(), kAttention + "*" + pass.repeated(4));
         QVERIFY(!h.state().OperationRunning);
+
+        // What a screen reader hears: the counter's and the last line's current text.
+        QCOMPARE(accessibleName(window.Label1), QStringLiteral("Characters Sent:  1000"));
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.List1);
+        QVERIFY(list && list->tableInterface());
+        QCOMPARE(list->tableInterface()->rowCount(), 2);
+        QCOMPARE(list->tableInterface()->cellAt(1, 0)->text(QAccessible::Name), endLine);
     }
 
-    // One late echo costs exactly its own character's line, even when it
-    // comes back together with the next character's echo.
+    // The waits and the pass count at their real values, read from the armed
+    // timer rather than slept through.
+    void realTiming_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<int>("pauseMs");
+        QTest::addColumn<int>("echoMs");
+        QTest::newRow("tcp") << true << 5000 << 5000;
+        QTest::newRow("serial") << false << 2000 << 1000;
+    }
+    void realTiming()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(int, pauseMs);
+        QFETCH(int, echoMs);
+        QCOMPARE(echotest::Timing{}.passes, 2000);
+        Harness h;
+        sim::SimEcho echo(h.reader);
+        // Its answer to the attention sequence would come after the shortened pause.
+        h.reader.setSilentOn(QByteArray("\x1b"));
+        QVERIFY(connectByRow(h, tcp));
+        QTest::keyClick(&h.menu(), Qt::Key_Escape);
+        loopback& window = h.main().loopbackTest();
+        const QList<Step> steps{{[&] { return window.Timer1.isActive(); },
+                                 [&] {
+                                     QCOMPARE(window.Timer1.interval(), pauseMs);
+                                     QCOMPARE(h.reader.received(), kAttention);
+                                     window.TimerExpired = true;
+                                 }},
+                                {[&] { return echo.count() >= 3 && window.Timer1.isActive(); },
+                                 [&] {
+                                     QCOMPARE(window.Timer1.interval(), echoMs);
+                                     QTest::mouseClick(window.Command3, Qt::LeftButton);
+                                 }}};
+        QVERIFY(runSteps(
+            steps, [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); },
+            [&] { stopNow(window); }, kSafetyMs, false));
+        const QStringList lines = listOf(window);
+        QVERIFY2(lines.size() == 2, qPrintable(lines.join('|')));
+        QVERIFY(numberOf(lines[1]) >= 3);
+    }
+
+    // Each faulty character costs a line. The test ends an echo wait (as the
+    // timer would) only where the reader has held back or spoilt the echo.
     void faultsAreListed_data()
     {
         QTest::addColumn<bool>("tcp");
-        QTest::addColumn<qint64>("lateAt");
-        QTest::addColumn<qint64>("wrongAt");
-        QTest::addColumn<char>("wrongByte");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<qint64>("at");
+        QTest::addColumn<char>("byte");
         QTest::addColumn<QStringList>("faultLines");
-        QTest::newRow("tcp late 5")
-            << true << qint64(5) << qint64(0) << char(0) << QStringList{" 5: timeout"};
-        QTest::newRow("serial late 200")
-            << false << qint64(200) << qint64(0) << char(0) << QStringList{" 200: timeout"};
-        QTest::newRow("tcp wrong 11") << true << qint64(0) << qint64(11) << char(0)
-                                      << QStringList{" 11: bad echo, expected A received 0"};
-        QTest::newRow("serial wrong 200") << false << qint64(0) << qint64(200) << 'A'
-                                          << QStringList{" 200: bad echo, expected C7 received 41"};
+        QTest::newRow("tcp late 5") << true << Fault::LateByOne << qint64(5) << char(0)
+                                    << QStringList{" 5: timeout", " 256: end of test"};
+        QTest::newRow("serial late 200") << false << Fault::LateByOne << qint64(200) << char(0)
+                                         << QStringList{" 200: timeout", " 256: end of test"};
+        QTest::newRow("tcp wrong 11")
+            << true << Fault::Wrong << qint64(11) << char(0)
+            << QStringList{" 11: bad echo, expected A received 0", " 256: end of test"};
+        QTest::newRow("serial wrong 200")
+            << false << Fault::Wrong << qint64(200) << 'A'
+            << QStringList{" 200: bad echo, expected C7 received 41", " 256: end of test"};
+        // These put the link out of step: every later character is listed too,
+        // until the test is stopped two characters on.
+        QTest::newRow("tcp doubled 6")
+            << true << Fault::Doubled << qint64(6) << char(0) << QStringList{" 6: timeout"};
+        QTest::newRow("serial doubled 6")
+            << false << Fault::Doubled << qint64(6) << char(0) << QStringList{" 6: timeout"};
+        QTest::newRow("tcp stray before 7")
+            << true << Fault::StrayBefore << qint64(7) << 'x' << QStringList{" 7: timeout"};
+        QTest::newRow("serial stray before 7")
+            << false << Fault::StrayBefore << qint64(7) << 'x' << QStringList{" 7: timeout"};
+        QTest::newRow("tcp stray after 8")
+            << true << Fault::StrayAfter << qint64(8) << 'x' << QStringList{" 8: timeout"};
+        QTest::newRow("serial stray after 8")
+            << false << Fault::StrayAfter << qint64(8) << 'x' << QStringList{" 8: timeout"};
     }
     void faultsAreListed()
     {
         QFETCH(bool, tcp);
-        QFETCH(qint64, lateAt);
-        QFETCH(qint64, wrongAt);
-        QFETCH(char, wrongByte);
+        QFETCH(Fault, fault);
+        QFETCH(qint64, at);
+        QFETCH(char, byte);
         QFETCH(QStringList, faultLines);
         Harness h;
         sim::SimEcho echo(h.reader);
-        echo.setLateAt(lateAt, 300);
-        echo.setWrongAt(wrongAt, wrongByte);
+        echo.setFaultAt(at, fault, byte);
+        const bool outOfStep = fault != Fault::Wrong && fault != Fault::LateByOne;
         QVERIFY(connectByRow(h, tcp));
-        loopback& window = openByEscape(h, 1, 200);
-        QTest::mouseClick(window.Command1, Qt::LeftButton);
-        QCOMPARE(listOf(window),
-                 QStringList{firstLine(tcp)} + faultLines + QStringList{" 256: end of test"});
+        loopback& window = openByEscape(h, 1, kNeverMs);
+
+        // Once the reader has counted a character its answer is out (or held back).
+        QTimer expire;
+        expire.setInterval(5);
+        qint64 expired = 0;
+        connect(&expire, &QTimer::timeout, &window, [&] {
+            const qint64 waitingFor = echo.count();
+            const bool spoilt =
+                fault == Fault::LateByOne ? waitingFor == at : outOfStep && waitingFor >= at;
+            if (window.Timer1.isActive() && spoilt && waitingFor > expired) {
+                expired = waitingFor;
+                window.TimerExpired = true;
+            }
+            // An out-of-step link would fill the list to the end of the pass.
+            if (outOfStep && waitingFor >= at + 2 && !window.StopRequested)
+                QTest::mouseClick(window.Command3, Qt::LeftButton);
+        });
+        expire.start();
+        QVERIFY(runSteps(
+            {}, [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); },
+            [&] { stopNow(window); }, kSafetyMs, false));
+
+        const QStringList lines = listOf(window);
+        if (!outOfStep) {
+            QCOMPARE(lines, QStringList{firstLine(tcp)} + faultLines);
+            return;
+        }
+        QVERIFY2(lines.size() >= 3, qPrintable(lines.join('|')));
+        QCOMPARE(lines.mid(0, 2), QStringList{firstLine(tcp)} + faultLines);
+        // Later characters are all listed up to the stop: none passes.
+        const int last = numberOf(lines.constLast());
+        QCOMPARE(lines.constLast(), QStringLiteral(" %1: end of test").arg(last));
+        QCOMPARE(lines.size(), last - int(at) + 3);
+        for (int i = 2; i < lines.size() - 1; ++i)
+            QCOMPARE(numberOf(lines[i]), int(at) + i - 1);
     }
 
-    // A silent reader: every character times out. Clear List and a second
-    // start during the test, then Stop, seen before the next character.
-    void stopAndClearDuringATest()
+    // A silent reader: every character times out. Clear List, then a second
+    // start during the test, which says why nothing starts; then Stop, seen
+    // before the next character.
+    void stopClearAndRefusedStart()
     {
         Harness h;
         sim::SimEcho echo(h.reader);
         echo.setSilent(true);
         QVERIFY(h.connectTcp());
         loopback& window = openByEscape(h, 1, 30);
-        const QList<Step> steps{{[&] { return window.List1->count() >= 3; },
+        auto rows = [&] { return window.List1->model()->rowCount(); };
+        const QList<Step> steps{{[&] { return rows() >= 3; },
                                  [&] {
                                      QTest::mouseClick(window.Command4, Qt::LeftButton);
-                                     QCOMPARE(window.List1->count(), 0);
+                                     QCOMPARE(rows(), 0);
                                      QTest::mouseClick(window.Command1, Qt::LeftButton);
+                                     QCOMPARE(listOf(window),
+                                              QStringList{"Another reader operation is running"});
                                  }},
-                                {[&] { return window.List1->count() >= 1; },
+                                {[&] { return rows() >= 3; },
                                  [&] { QTest::mouseClick(window.Command3, Qt::LeftButton); }}};
         QVERIFY(runSteps(
             steps, [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); },
-            [&] { window.Command3_Click(); }));
+            [&] { stopNow(window); }, kSafetyMs));
 
-        const QStringList lines = listOf(window);
-        QVERIFY2(lines.size() >= 2, qPrintable(lines.join('|')));
-        const int last = lines.constLast().section(':', 0, 0).toInt();
+        const QStringList lines = listOf(window).mid(1);
+        QVERIFY2(lines.size() >= 3, qPrintable(lines.join('|')));
+        const int last = numberOf(lines.constLast());
         QCOMPARE(lines.constLast(), QStringLiteral(" %1: end of test").arg(last));
         for (int i = 0; i < lines.size() - 1; ++i)
             QCOMPARE(lines[i], QStringLiteral(" %1: timeout").arg(last - (lines.size() - 2) + i));
@@ -144,19 +330,51 @@ private slots:
         Harness h;
         sim::SimEcho echo(h.reader);
         QVERIFY(connectByRow(h, tcp));
-        loopback& window = openByEscape(h, 2000, 1000);
+        loopback& window = openByEscape(h, 2000, kNeverMs);
         const QList<Step> steps{{[&] { return echo.count() >= 100; },
                                  [&] { tcp ? h.server.dropClient() : h.pty.close(); }}};
         QVERIFY(runSteps(
             steps, [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); },
-            [&] { window.Command3_Click(); }, 10000, false));
+            [&] { stopNow(window); }, kSafetyMs, false));
         const QStringList lines = listOf(window);
         QVERIFY2(lines.size() == 3, qPrintable(lines.join(QLatin1Char('|'))));
-        const int last = lines.constLast().section(':', 0, 0).toInt();
+        const int last = numberOf(lines.constLast());
         QVERIFY(last >= 100);
         QCOMPARE(lines.mid(1), (QStringList{QStringLiteral(" %1: link closed").arg(last),
                                             QStringLiteral(" %1: end of test").arg(last)}));
         QVERIFY(!h.state().OperationRunning);
+    }
+
+    // Escape during a terminal run ends the run, so the echo test can start;
+    // "Terminal Mode" then opens a new run.
+    void escapeEndsATerminalRun()
+    {
+        Harness h;
+        sim::SimEcho echo(h.reader);
+        QVERIFY(h.connectTcp());
+        termmode& terminal = h.main().terminal();
+        // Ended by Communications only if Escape failed to end it.
+        QVERIFY(runSteps(
+            {{[&] { return terminal.running(); },
+              [&] { QTest::keyClick(&h.menu(), Qt::Key_Escape); }}},
+            [&] { Harness::click(h.menu().Label1); }, [&] { Harness::click(h.menu().Label3); },
+            kSafetyMs, false));
+        QVERIFY(!terminal.running());
+        QCOMPARE(h.menu().Label1->textColor(), commandmenu::kYellow);
+        loopback& window = h.main().loopbackTest();
+        QVERIFY(window.isVisible());
+        window.setTiming({1, 50, 50, kNeverMs, kNeverMs});
+        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        QCOMPARE(listOf(window), (QStringList{firstLine(true), " 256: end of test"}));
+
+        h.reader.clearRecord();
+        QVERIFY(runSteps(
+            {{[&] { return terminal.running(); },
+              [&] { QTest::keyClick(terminal.pop1, Qt::Key_Q); }},
+             {[&] { return h.reader.received() == "q"; }, [] {}}},
+            [&] { Harness::click(h.menu().Label1); }, [&] { Harness::click(h.menu().Label3); },
+            kSafetyMs));
+        QVERIFY(!terminal.running());
     }
 };
 

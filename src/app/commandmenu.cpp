@@ -229,8 +229,11 @@ void commandmenu::doboot2()
 void commandmenu::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
-        if (connected())
+        if (connected()) {
+            // A terminal run would keep the link, and the echo test could not start.
+            m_main.stopTerminalRun();
             stamain::bringToFront(&m_main.loopbackTest());
+        }
         return;
     }
     QWidget::keyPressEvent(event);

@@ -40,4 +40,44 @@ QString counterText(std::int64_t charsSent)
     return QStringLiteral("Characters Sent: ") + signedNumberText(charsSent);
 }
 
+QString busyLine()
+{
+    return QStringLiteral("Another reader operation is running");
+}
+
+void EchoJudge::take(const QByteArray& bytes)
+{
+    if (m_outOfStep)
+        return;
+    m_unjudged += bytes;
+    if (m_unjudged.size() > kMaxOwed + 1) {
+        m_outOfStep = true;
+        m_unjudged.clear();
+        m_owed.clear();
+    }
+}
+
+EchoJudge::Verdict EchoJudge::judge(std::uint8_t sent, std::uint8_t& received)
+{
+    const qsizetype count = m_unjudged.size();
+    if (m_outOfStep || count == 0)
+        return Verdict::Waiting;
+    const qsizetype older = count - 1;
+    if (older > 0 && (older > m_owed.size() || m_unjudged.first(older) != m_owed.last(older)))
+        return Verdict::Waiting;
+    received = std::uint8_t(m_unjudged.back());
+    m_unjudged.clear();
+    m_owed.clear();
+    return received == sent ? Verdict::Good : Verdict::Bad;
+}
+
+void EchoJudge::timedOut(std::uint8_t sent)
+{
+    if (m_outOfStep)
+        return;
+    m_owed += char(sent);
+    if (m_owed.size() > kMaxOwed)
+        m_owed.remove(0, 1);
+}
+
 } // namespace echotest

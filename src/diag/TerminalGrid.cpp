@@ -1,5 +1,7 @@
 #include "TerminalGrid.h"
 
+#include <QStringList>
+
 QString TerminalGrid::hexText(std::uint8_t code)
 {
     return QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
@@ -64,4 +66,27 @@ TerminalGrid::Drawing TerminalGrid::takeDrawing()
     Drawing taken = std::move(m_pending);
     m_pending = Drawing{};
     return taken;
+}
+
+QString TerminalGrid::text() const
+{
+    QStringList rows;
+    for (int row = 1; row <= kRows; ++row) {
+        QString line;
+        for (int column = 1; column <= kColumns; ++column) {
+            const Cell& cell = cellAt(column, row);
+            if (cell.row == 0)
+                line += QLatin1Char(' ');
+            else if (cell.hex)
+                line += QLatin1Char('<') + hexText(cell.code) + QLatin1Char('>');
+            else
+                line += QChar(cell.code);
+        }
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        rows << line;
+    }
+    while (!rows.isEmpty() && rows.constLast().isEmpty())
+        rows.removeLast();
+    return rows.join(QLatin1Char('\n'));
 }

@@ -59,6 +59,9 @@ public:
 
     // What is on the screen now; an empty cell has row 0.
     const Cell& cellAt(int column, int row) const;
+    // The screen as text, for a screen reader: one line per row in use, hex
+    // cells as "<0D>", empty cells as blanks, trailing blanks left out.
+    QString text() const;
 
     Drawing takeDrawing();
 

@@ -75,6 +75,10 @@ TerminalKeys::Outcome TerminalKeys::keyUp(int keyCode)
 {
     if (keyCode != kAlt)
         return {};
+    // An Alt pressed elsewhere (the release after switching back to this
+    // window) types no code.
+    if (!altheld)
+        return {true, std::nullopt};
     altheld = false;
     // Every character of altcode is a digit; many digits stay above 255.
     int code = 0;
@@ -96,4 +100,11 @@ TerminalKeys::Outcome TerminalKeys::character(int code)
     if (code < 0 || code > 255)
         return {true, std::nullopt};
     return {true, std::uint8_t(code)};
+}
+
+void TerminalKeys::forget()
+{
+    altheld = false;
+    altcode.clear();
+    skipkeypress = false;
 }

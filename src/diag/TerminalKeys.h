@@ -35,6 +35,9 @@ public:
     Outcome keyUp(int keyCode);
     // A character event: the key's character code.
     Outcome character(int code);
+    // The keyboard went elsewhere: keys held or half typed here are no longer
+    // ours, and their releases may never come.
+    void forget();
 
     bool altheld = false;
     QString altcode;

@@ -1,5 +1,7 @@
 #include "TerminalScreen.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontDatabase>
 #include <QPaintEvent>
 #include <QPainter>
@@ -34,11 +36,39 @@ QColor inkColor(TerminalGrid::Ink ink)
     return ink == TerminalGrid::Ink::Received ? QColor(255, 0, 0) : QColor(0, 0, 0);
 }
 
+// What a screen reader finds on the screen: its cells as text.
+class ScreenAccessible : public QAccessibleWidget
+{
+public:
+    explicit ScreenAccessible(TerminalScreen* screen)
+        : QAccessibleWidget(screen, QAccessible::Terminal), m_screen(screen)
+    {
+    }
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Value)
+            return m_screen->text();
+        return QAccessibleWidget::text(kind);
+    }
+
+private:
+    TerminalScreen* m_screen;
+};
+
+QAccessibleInterface* accessibleScreen(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("TerminalScreen") && object && object->isWidgetType())
+        return new ScreenAccessible(static_cast<TerminalScreen*>(object));
+    return nullptr;
+}
+
 } // namespace
 
 TerminalScreen::TerminalScreen(TerminalGrid& grid, QWidget* parent)
     : QWidget(parent), m_grid(grid), m_charFont(screenFont(14)), m_hexFont(screenFont(10))
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleScreen), true);
+    Q_UNUSED(accessible);
     setAccessibleName(QStringLiteral("Terminal screen"));
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -98,6 +128,15 @@ void TerminalScreen::drawPending()
         drawCell(painter, cell);
     painter.end();
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, text());
+        QAccessible::updateAccessibility(&changed);
+    }
+}
+
+QString TerminalScreen::text() const
+{
+    return m_grid.text();
 }
 
 void TerminalScreen::drawCell(QPainter& painter, const TerminalGrid::Cell& cell)

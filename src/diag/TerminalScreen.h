@@ -25,6 +25,8 @@ public:
     // Draws the grid's new cells now.
     void drawPending();
 
+    // What the screen shows, as text (see TerminalGrid::text).
+    QString text() const;
     // What the surface holds, at device resolution.
     const QImage& surface() const { return m_surface; }
     // Cell (column, row), 1-based, in widget pixels.

@@ -7,7 +7,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -27,10 +27,14 @@ loopback::loopback(AppState& state, CommandChannel& channel, QWidget* parent)
     Command1 = new QPushButton(QStringLiteral("Start Loopback Test from User Code"), this);
     Command3 = new QPushButton(QStringLiteral("Stop Loopback Test"), this);
     Command4 = new QPushButton(QStringLiteral("Clear List"), this);
-    List1 = new QListWidget(this);
+    List1 = new QListView(this);
     List1->setAccessibleName(QStringLiteral("Loopback results"));
+    List1->setModel(&log);
+    List1->setUniformItemSizes(true);
+    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(&log, &EchoLog::linesShown, List1, &QListView::scrollToBottom);
+    // The counter carries its own caption; its text is what a screen reader reads.
     Label1 = new QLabel(this);
-    Label1->setAccessibleName(QStringLiteral("Characters sent"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Command1);
@@ -57,13 +61,7 @@ void loopback::Command3_Click()
 
 void loopback::Command4_Click()
 {
-    List1->clear();
-}
-
-void loopback::appendLine(const QString& text)
-{
-    List1->addItem(text);
-    List1->scrollToBottom();
+    log.clear();
 }
 
 void loopback::armTimer(int ms)
@@ -85,8 +83,6 @@ bool loopback::pause(int ms)
 
 void loopback::discardPending(Link& link)
 {
-    // Bytes that came too late for their own character must not be taken
-    // for the next one's echo.
     for (qint64 count = link.pending(); count > 0; count = link.pending())
         link.read(count);
 }
@@ -94,15 +90,18 @@ void loopback::discardPending(Link& link)
 void loopback::Command1_Click()
 {
     OperationMark mark(m_state);
-    if (!mark.acquired())
+    if (!mark.acquired()) {
+        log.addBusy();
+        log.announce();
         return;
+    }
 
-    List1->clear();
+    log.clear();
     Label1->clear();
     StopRequested = false;
     const bool tcp = m_state.isTcp();
     Link& link = m_channel.activeLink();
-    appendLine(echotest::firstLine(tcp));
+    log.addFirst(tcp);
 
     std::int64_t charsSent = 0;
     const bool started = link.write(QByteArray(echotest::kAttention, sizeof echotest::kAttention));
@@ -116,16 +115,18 @@ void loopback::Command1_Click()
         emit passesStarted();
         charsSent = runPasses(link, tcp);
     } else {
-        appendLine(echotest::linkClosedLine(charsSent));
+        log.addLinkClosed(charsSent);
     }
     Timer1.stop();
     if (!m_state.Closing)
-        appendLine(echotest::endLine(charsSent));
+        log.addEnd(charsSent);
+    log.announce();
 }
 
 std::int64_t loopback::runPasses(Link& link, bool tcp)
 {
     std::int64_t charsSent = 0;
+    echotest::EchoJudge judge;
     for (int pass = 0; pass < m_timing.passes; ++pass) {
         for (int code = 0; code < echotest::kCodesPerPass; ++code) {
             if (StopRequested || m_state.Closing)
@@ -134,22 +135,22 @@ std::int64_t loopback::runPasses(Link& link, bool tcp)
             if (charsSent % echotest::kCounterStep == 0)
                 Label1->setText(echotest::counterText(charsSent));
             const auto sent = std::uint8_t(code);
-            discardPending(link);
             std::uint8_t received = 0;
             const Echo echo = link.write(QByteArray(1, char(sent)))
-                                  ? awaitEcho(link, tcp, sent, received)
+                                  ? awaitEcho(link, judge, tcp, sent, received)
                                   : Echo::LinkClosed;
             switch (echo) {
             case Echo::Good:
                 break;
             case Echo::Bad:
-                appendLine(echotest::badEchoLine(charsSent, sent, received));
+                log.addBadEcho(charsSent, sent, received);
                 break;
             case Echo::TimedOut:
-                appendLine(echotest::timeoutLine(charsSent));
+                judge.timedOut(sent);
+                log.addTimeout(charsSent);
                 break;
             case Echo::LinkClosed:
-                appendLine(echotest::linkClosedLine(charsSent));
+                log.addLinkClosed(charsSent);
                 return charsSent;
             }
         }
@@ -157,37 +158,31 @@ std::int64_t loopback::runPasses(Link& link, bool tcp)
     return charsSent;
 }
 
-loopback::Echo loopback::awaitEcho(Link& link, bool tcp, std::uint8_t sent, std::uint8_t& received)
+loopback::Echo loopback::awaitEcho(Link& link, echotest::EchoJudge& judge, bool tcp,
+                                   std::uint8_t sent, std::uint8_t& received)
 {
+    using Verdict = echotest::EchoJudge::Verdict;
     armTimer(m_timing.echoMs(tcp));
     for (;;) {
         eventwait::pass(link.pending() > 0);
-        if (TimerExpired) {
+        if (const qint64 count = link.pending(); count > 0)
+            judge.take(link.read(count));
+        if (TimerExpired || m_state.Closing) {
             Timer1.stop();
             return Echo::TimedOut;
         }
-        if (m_state.Closing)
-            return Echo::TimedOut;
-        const qint64 count = link.pending();
-        if (count > 1) {
-            // A reader that stalled sends what it owes at once: the older
-            // bytes are echoes of characters already reported as time-outs,
-            // the newest is this character's.
-            link.read(count - 1);
-        }
-        if (count > 0)
+        switch (judge.judge(sent, received)) {
+        case Verdict::Good:
+            return Echo::Good;
+        case Verdict::Bad:
+            Timer1.stop();
+            return Echo::Bad;
+        case Verdict::Waiting:
             break;
-        if (count == 0 && !link.isOpen()) {
+        }
+        if (judge.pending() == 0 && link.pending() == 0 && !link.isOpen()) {
             Timer1.stop();
             return Echo::LinkClosed;
         }
     }
-    const QByteArray echo = link.read(1);
-    if (echo.size() != 1)
-        return Echo::LinkClosed;
-    received = std::uint8_t(echo.at(0));
-    if (received == sent)
-        return Echo::Good;
-    Timer1.stop();
-    return Echo::Bad;
 }

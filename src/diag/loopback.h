@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EchoLog.h"
 #include "EchoTest.h"
 
 #include <QTimer>
@@ -9,7 +10,7 @@ struct AppState;
 class CommandChannel;
 class Link;
 class QLabel;
-class QListWidget;
+class QListView;
 class QPushButton;
 
 // The loopback test: after the attention sequence and "*", every code from 0
@@ -24,15 +25,16 @@ public:
     QPushButton* Command1; // Start Loopback Test from User Code
     QPushButton* Command3; // Stop Loopback Test
     QPushButton* Command4; // Clear List
-    QListWidget* List1;
+    QListView* List1;
+    EchoLog log;
     QLabel* Label1; // characters sent
     QTimer Timer1;
 
     bool TimerExpired = false;
     bool StopRequested = false;
 
-    // Runs the whole test; returns when it ends. Does nothing while another
-    // reader operation (this test included) runs.
+    // Runs the whole test; returns when it ends. While another reader
+    // operation (this test included) runs, only says so in the list.
     void Command1_Click();
     void Command3_Click();
     void Command4_Click();
@@ -45,7 +47,6 @@ signals:
     void passesStarted();
 
 private:
-    void appendLine(const QString& text);
     void armTimer(int ms);
     // Waits for Timer1; false when the program is closing.
     bool pause(int ms);
@@ -57,7 +58,8 @@ private:
         TimedOut,
         LinkClosed
     };
-    Echo awaitEcho(Link& link, bool tcp, std::uint8_t sent, std::uint8_t& received);
+    Echo awaitEcho(Link& link, echotest::EchoJudge& judge, bool tcp, std::uint8_t sent,
+                   std::uint8_t& received);
     // The passes; returns CharsSent at the end.
     std::int64_t runPasses(Link& link, bool tcp);
 

@@ -193,6 +193,11 @@ bool termmode::eventFilter(QObject* watched, QEvent* event)
         return handleKeyPress(static_cast<QKeyEvent*>(event));
     case QEvent::KeyRelease:
         return handleKeyRelease(static_cast<QKeyEvent*>(event));
+    case QEvent::FocusOut:
+    case QEvent::WindowDeactivate:
+        // After Alt+Tab the release of Alt goes to another window.
+        m_keys.forget();
+        return QWidget::eventFilter(watched, event);
     default:
         return QWidget::eventFilter(watched, event);
     }
