@@ -1,0 +1,105 @@
+// Readers files and --reader addresses for batch programming: every line is
+// either a reader or a reported error, a reader written back as an address
+// reads the same again, and the CSV report gives back each address exactly.
+#include "FuzzApp.h"
+
+#include "program/BatchProgramming.h"
+
+#include <cstdio>
+
+namespace {
+
+// The report read as a spreadsheet would: quoted fields may hold commas,
+// quotes (doubled) and line ends.
+QList<QList<QByteArray>> readCsv(const QByteArray& csv)
+{
+    QList<QList<QByteArray>> rows;
+    QList<QByteArray> row;
+    QByteArray field;
+    qsizetype i = 0;
+    while (i < csv.size()) {
+        if (csv[i] == '"' && field.isEmpty()) {
+            ++i;
+            for (;;) {
+                FUZZ_CHECK(i < csv.size()); // a quoted field must be closed
+                if (csv[i] == '"') {
+                    if (i + 1 < csv.size() && csv[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += csv[i++];
+            }
+            FUZZ_CHECK(i == csv.size() || csv[i] == ',' || csv[i] == '\n');
+            continue;
+        }
+        if (csv[i] == ',') {
+            row << field;
+            field.clear();
+        } else if (csv[i] == '\n') {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+        } else {
+            FUZZ_CHECK(csv[i] != '"' && csv[i] != '\r'); // unquoted fields hold neither
+            field += csv[i];
+        }
+        ++i;
+    }
+    FUZZ_CHECK(row.isEmpty() && field.isEmpty()); // the last row ends with its line end
+    return rows;
+}
+
+void checkReader(const batch::Reader& reader)
+{
+    FUZZ_CHECK(!reader.host.isEmpty());
+    FUZZ_CHECK(reader.port >= 1);
+    const QString written =
+        QLatin1Char('[') + reader.host + QStringLiteral("]:") + QString::number(reader.port);
+    const std::optional<batch::Reader> again = batch::parseReader(written);
+    FUZZ_CHECK(again && again->host == reader.host && again->port == reader.port);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    QStringList errors;
+    const QList<batch::Reader> readers = batch::parseReaderList(text, &errors);
+
+    qsizetype entries = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QString entry = line.trimmed();
+        if (entry.isEmpty() || entry.startsWith(QLatin1Char('#')))
+            continue;
+        ++entries;
+        // A line of the file and the same text given as --reader agree.
+        const std::optional<batch::Reader> single = batch::parseReader(entry);
+        if (single)
+            checkReader(*single);
+    }
+    FUZZ_CHECK(readers.size() + errors.size() == entries);
+    for (const QString& error : errors)
+        FUZZ_CHECK(error.startsWith(QStringLiteral("line ")));
+
+    QList<batch::Outcome> outcomes;
+    for (const batch::Reader& reader : readers) {
+        checkReader(reader);
+        batch::Outcome outcome;
+        outcome.reader = reader;
+        outcomes << outcome;
+    }
+    const QList<QList<QByteArray>> rows = readCsv(batch::csvReport(outcomes));
+    FUZZ_CHECK(rows.size() == readers.size() + 1);
+    for (qsizetype i = 0; i < readers.size(); ++i) {
+        FUZZ_CHECK(rows[i + 1].size() == 5);
+        FUZZ_CHECK(rows[i + 1][0] == readers[i].host.toUtf8());
+        FUZZ_CHECK(rows[i + 1][1] == QByteArray::number(readers[i].port));
+    }
+    return 0;
+}
