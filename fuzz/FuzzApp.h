@@ -18,6 +18,12 @@ inline QApplication& fuzzApplication()
     return *app;
 }
 
+// The system's font library keeps a cache for the life of the process.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+
 // Stops the run with a message libFuzzer reports as a crash, input saved.
 #define FUZZ_CHECK(condition)                                                                      \
     do {                                                                                           \

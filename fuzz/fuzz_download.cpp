@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray stream;
     int lastPercent = 0;
     for (qsizetype sent = 0; sent < dataLength; sent += p.blockSize) {
-        const QByteArray block = image.mid(sent, std::min<qsizetype>(p.blockSize, dataLength - sent));
+        const QByteArray block =
+            image.mid(sent, std::min<qsizetype>(p.blockSize, dataLength - sent));
         const QByteArray frame = frameBlock(block);
         FUZZ_CHECK(frame.size() == block.size() + 2);
         stream += frame;

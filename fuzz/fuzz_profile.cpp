@@ -10,9 +10,17 @@
 
 #include <cstdio>
 
+namespace {
+general* generalWindow = nullptr;
+wiegand* proxWindow = nullptr;
+} // namespace
+
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzzApplication();
+    // The windows are the only store of these values once a profile is opened.
+    generalWindow = new general(nullptr);
+    proxWindow = new wiegand(nullptr);
     return 0;
 }
 
@@ -30,9 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(again.profile.has_value());
     FUZZ_CHECK(profileToJson(*again.profile) == saved);
 
-    // The windows are the only store of these values once a profile is opened.
-    static general* generalWindow = new general(nullptr);
-    static wiegand* proxWindow = new wiegand(nullptr);
     writeGeneralValues(*generalWindow, read.profile->general);
     writeProxValues(*proxWindow, read.profile->prox);
     Profile shown;

@@ -71,7 +71,8 @@ public:
         const QByteArray bytes = m_stream.mid(m_read, count);
         m_read += count;
         if (pending() == 0 && m_delivered < m_stream.size())
-            QMetaObject::invokeMethod(this, [this] { deliver(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { deliver(); }, Qt::QueuedConnection);
         return bytes;
     }
     bool write(const QByteArray& bytes) override

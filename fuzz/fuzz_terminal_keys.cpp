@@ -6,8 +6,6 @@
 
 #include "diag/TerminalKeys.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <QRegularExpression>
 
 #include <array>
@@ -31,34 +29,40 @@ int digitOf(int keyCode)
     return -1;
 }
 
-int keyCode(FuzzedDataProvider& input)
+// Events are two bytes: what happens, and to which key. Key bytes 0 to 22
+// stand for Alt, F9, F10, the keypad digits with Num Lock on, then off; any
+// other byte is that key code itself.
+int keyCode(std::uint8_t key)
 {
-    // Mostly the keys that mean something, sometimes anything at all.
-    switch (input.ConsumeIntegralInRange(0, 4)) {
-    case 0:
+    if (key == 0)
         return kAlt;
-    case 1:
-        return input.PickValueInArray({kF9, kF10});
-    case 2:
-        return input.PickValueInArray(kKeypadOn);
-    case 3:
-        return input.PickValueInArray(kKeypadOff);
-    default:
-        return input.ConsumeIntegral<int>();
-    }
+    if (key <= 2)
+        return key == 1 ? kF9 : kF10;
+    if (key < 13)
+        return kKeypadOn[key - 3];
+    if (key < 23)
+        return kKeypadOff[key - 13];
+    return key;
 }
 
-void checkKeyCodeFor(FuzzedDataProvider& input)
+void checkKeyCodeFor(std::uint8_t what, std::uint8_t key)
 {
-    const int qtKey = input.ConsumeBool() ? input.ConsumeIntegralInRange(0x20, 0x7e)
-                                          : input.ConsumeIntegral<int>();
-    const auto modifiers = Qt::KeyboardModifiers(input.ConsumeIntegral<int>());
+    constexpr std::array<int, 13> qtKeys = {
+        Qt::Key_Insert, Qt::Key_End,   Qt::Key_Down, Qt::Key_PageDown, Qt::Key_Left,
+        Qt::Key_Clear,  Qt::Key_Right, Qt::Key_Home, Qt::Key_Up,       Qt::Key_PageUp,
+        Qt::Key_Alt,    Qt::Key_F9,    Qt::Key_F10};
+    const int qtKey = key < 10 ? Qt::Key_0 + key : key < 23 ? qtKeys[key - 10] : key;
+    Qt::KeyboardModifiers modifiers;
+    if (what & 0x40)
+        modifiers |= Qt::KeypadModifier;
+    if (what & 0x80)
+        modifiers |= Qt::AltModifier;
     const int code = TerminalKeys::keyCodeFor(qtKey, modifiers);
     FUZZ_CHECK(code == -1 || code == kAlt || code == kF9 || code == kF10 || digitOf(code) >= 0);
-    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) {
-        // The main keyboard's digits never make an Alt code; the keypad's do.
+    if (key < 20) {
+        // The main keyboard's keys never make an Alt code; the keypad's do.
         FUZZ_CHECK(TerminalKeys::keypadDigit(code) ==
-                   (modifiers & Qt::KeypadModifier ? qtKey - Qt::Key_0 : -1));
+                   (modifiers & Qt::KeypadModifier ? int(key % 10) : -1));
     }
 }
 
@@ -66,17 +70,18 @@ void checkKeyCodeFor(FuzzedDataProvider& input)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FuzzedDataProvider input(data, size);
     TerminalKeys keys;
     bool altHeld = false;
     QString altDigits;
     // An Alt code went out and its character event, where the system makes
     // one, has not come yet: a key going down other than Alt comes after it.
     bool altCodeSent = false;
-    while (input.remaining_bytes() > 0) {
-        switch (input.ConsumeIntegralInRange(0, 3)) {
+    for (size_t at = 0; at + 1 < size; at += 2) {
+        const std::uint8_t what = data[at];
+        const std::uint8_t key = data[at + 1];
+        switch (what & 3) {
         case 0: {
-            const int code = keyCode(input);
+            const int code = keyCode(key);
             const TerminalKeys::Outcome outcome = keys.keyDown(code);
             if (code != kAlt)
                 altCodeSent = false;
@@ -96,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 1: {
-            const int code = keyCode(input);
+            const int code = keyCode(key);
             const TerminalKeys::Outcome outcome = keys.keyUp(code);
             if (code != kAlt) {
                 FUZZ_CHECK(!outcome.swallowed && !outcome.byte);
@@ -115,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 2: {
-            const int code = input.ConsumeBool() ? input.ConsumeIntegralInRange(0, 255)
-                                                 : input.ConsumeIntegral<int>();
+            // Characters beyond a byte, either way, now and then.
+            const int code = what & 0x40 ? 256 + key : what & 0x80 ? -1 - key : key;
             const TerminalKeys::Outcome outcome = keys.character(code);
             FUZZ_CHECK(outcome.swallowed);
             const bool sent = !altCodeSent && code >= 0 && code <= 255;
@@ -127,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         default:
-            checkKeyCodeFor(input);
+            checkKeyCodeFor(what, key);
             break;
         }
     }
