@@ -1,15 +1,24 @@
-// The block framing of a firmware or bootloader extension download: an image
-// of any content cut into blocks as each window and link does, and read back
-// as the reader's loader reads it (length, data, XOR check, until a zero
-// length), gives back the image's data part exactly; the progress shown
-// never goes back and keeps "100 %" for the end.
+// The firmware and bootloader extension downloads, window and all, sending an
+// image of any content to a loader that reads the block framing as the
+// reader does (length, data, XOR check, until a zero length). What the loader
+// takes in is the image's data part, then its trailer and date stamp; the
+// progress shown never goes back and keeps "100 %" for the end; a block the
+// loader refuses ends the download with the message for its stage.
 #include "FuzzApp.h"
 
+#include "app/AppState.h"
+#include "app/Dialogs.h"
+#include "comm/CommandChannel.h"
+#include "comm/Link.h"
 #include "firmware/DownloadProtocol.h"
+#include "firmware/flashdl.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <QFile>
+#include <QLabel>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -17,77 +26,226 @@ namespace {
 
 using namespace download;
 
-// The data of every block up to the end marker; fails on a spoilt block.
-QByteArray readBlocks(const QByteArray& stream, qsizetype& at, int& blocks)
+class Answers : public Dialogs
 {
-    QByteArray data;
-    for (;;) {
-        FUZZ_CHECK(at < stream.size());
-        const int length = quint8(stream[at++]);
-        if (length == 0)
-            return data;
-        FUZZ_CHECK(at + length + 1 <= stream.size());
-        const QByteArray block = stream.mid(at, length);
-        std::uint8_t check = 0;
-        for (const char byte : block)
-            check ^= std::uint8_t(byte);
-        FUZZ_CHECK(std::uint8_t(stream[at + length]) == check);
-        data += block;
-        at += length + 1;
-        ++blocks;
+public:
+    bool askYesNo(const QString&) override { return true; }
+    void inform(const QString& text) override { messages << text; }
+    std::optional<QString> chooseOpenFile(const QString&) override { return std::nullopt; }
+    std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
+    {
+        return std::nullopt;
     }
-}
+    QStringList messages;
+};
 
+// The reader's loader, answering at once and taking apart what it is sent.
+class Loader : public Link
+{
+public:
+    Loader(const Parameters& p, int refusedBlock) : m_p(p), m_refusedBlock(refusedBlock) {}
+
+    bool isOpen() const override { return true; }
+    qint64 pending() const override { return m_replies.size(); }
+    QByteArray read(qint64 maxBytes) override
+    {
+        const QByteArray bytes = m_replies.left(maxBytes);
+        m_replies.remove(0, bytes.size());
+        return bytes;
+    }
+    bool write(const QByteArray& bytes) override
+    {
+        for (const char byte : bytes)
+            take(byte);
+        return true;
+    }
+
+    QByteArray data;
+    QByteArray ending; // trailer and date stamp
+    int blocks = 0;
+    int ffGroups = 0;
+    bool refused = false;
+    bool finished = false;
+    QStringList statusAtBlock; // what the window showed as each block came in
+    const flashdl* window = nullptr;
+
+private:
+    enum class Phase
+    {
+        Attention,
+        Start,
+        Length,
+        Data,
+        Check,
+        Ending,
+        FfGroup,
+        Done,
+    };
+
+    void take(char byte)
+    {
+        FUZZ_CHECK(!refused && m_phase != Phase::Done); // nothing after the end
+        switch (m_phase) {
+        case Phase::Attention:
+            m_buffer += byte;
+            FUZZ_CHECK(AttentionSequence.startsWith(m_buffer));
+            if (m_buffer == AttentionSequence)
+                m_phase = Phase::Start;
+            return;
+        case Phase::Start:
+            FUZZ_CHECK(byte == m_p.startCommand.at(0));
+            m_replies += m_p.readyReply;
+            m_phase = Phase::Length;
+            return;
+        case Phase::Length:
+            m_length = quint8(byte);
+            m_buffer.clear();
+            if (m_length > 0) {
+                statusAtBlock << window->Label3->text();
+                m_phase = Phase::Data;
+            } else if (m_p.trailerAndDate) {
+                m_phase = Phase::Ending;
+            } else {
+                endAcknowledged();
+            }
+            return;
+        case Phase::Data:
+            m_buffer += byte;
+            if (m_buffer.size() == m_length)
+                m_phase = Phase::Check;
+            return;
+        case Phase::Check: {
+            FUZZ_CHECK(quint8(byte) == checkByte(m_buffer));
+            data += m_buffer;
+            ++blocks;
+            refused = blocks == m_refusedBlock;
+            m_replies += refused ? 'E' : kBlockAck;
+            m_phase = Phase::Length;
+            return;
+        }
+        case Phase::Ending:
+            ending += byte;
+            if (ending.size() == m_p.trailerBytes + 8)
+                endAcknowledged();
+            return;
+        case Phase::FfGroup:
+            FUZZ_CHECK(byte == '\xff');
+            m_buffer += byte;
+            if (m_buffer.size() == kGroupBytes) {
+                ++ffGroups;
+                endAcknowledged();
+            }
+            return;
+        case Phase::Done:
+            return;
+        }
+    }
+
+    void endAcknowledged()
+    {
+        m_replies += kFinalAck;
+        m_buffer.clear();
+        finished = ffGroups == m_p.ffGroups;
+        m_phase = finished ? Phase::Done : Phase::FfGroup;
+    }
+
+    const Parameters m_p;
+    const int m_refusedBlock;
+    Phase m_phase = Phase::Attention;
+    QByteArray m_buffer;
+    int m_length = 0;
+    QByteArray m_replies;
+};
+
+QTemporaryDir* files = nullptr;
+
+// -1 for a status line that is not a progress text.
 int percentShown(const QString& text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^Downloading - (\\d\\d) % complete$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^Downloading - (\\d\\d\\d?) % complete$"));
     const QRegularExpressionMatch match = pattern.match(text);
-    FUZZ_CHECK(match.hasMatch());
-    return match.captured(1).toInt();
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    FuzzedDataProvider input(data, size);
+    fuzzApplication();
+    files = new QTemporaryDir;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
+{
+    FuzzedDataProvider input(bytes, size);
     const Variant variant = input.ConsumeBool() ? Variant::Firmware : Variant::BootExtension;
     const bool tcp = input.ConsumeBool();
+    const int refusedBlock = input.ConsumeIntegral<std::uint8_t>();
+    const std::string content = input.ConsumeRemainingBytesAsString();
+    const QByteArray image(content.data(), qsizetype(content.size()));
+
+    const QString path = files->filePath(QStringLiteral("image.bin"));
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(image) == image.size());
+    file.close();
+
+    AppState state;
+    state.LinkMode = tcp ? 1 : 2;
+    state.ConnectedLinkMode = state.LinkMode;
     const Parameters p = parametersFor(variant, tcp);
-    const std::string bytes = input.ConsumeRemainingBytesAsString();
-    const QByteArray image(bytes.data(), qsizetype(bytes.size()));
+    Answers answers;
+    QTimer replyTimer;
+    Loader loader(p, refusedBlock);
+    CommandChannel channel(state, loader, loader, replyTimer);
+    flashdl window(state, channel, answers, nullptr, variant);
+    loader.window = &window;
+    window.setTimeScale(0, 1);
+    window.setDateSource([] { return QDate(2024, 2, 29); });
+    window.DownloadFile = path;
+    window.Label8_Click();
 
     const qsizetype dataLength = image.size() - p.trailerBytes;
-    if (dataLength <= 0)
-        return 0; // nothing to send: "Early end of binary file"
-
-    // What goes out after the ready reply, block by block, then the end.
-    QByteArray stream;
-    int lastPercent = 0;
-    for (qsizetype sent = 0; sent < dataLength; sent += p.blockSize) {
-        const QByteArray block =
-            image.mid(sent, std::min<qsizetype>(p.blockSize, dataLength - sent));
-        const QByteArray frame = frameBlock(block);
-        FUZZ_CHECK(frame.size() == block.size() + 2);
-        stream += frame;
-        if (sent + p.blockSize < dataLength) {
-            const int percent = percentShown(progressText(sent + p.blockSize, dataLength));
-            FUZZ_CHECK(percent >= lastPercent && percent <= 99);
-            lastPercent = percent;
-        }
+    const qsizetype blocks = dataLength <= 0 ? 0 : (dataLength + p.blockSize - 1) / p.blockSize;
+    FUZZ_CHECK(answers.messages.size() == 1);
+    if (dataLength <= 0) {
+        FUZZ_CHECK(answers.messages.first() == QStringLiteral("Early end of binary file"));
+        FUZZ_CHECK(loader.blocks == 0);
+        return 0;
     }
-    stream += '\0';
-    if (p.trailerAndDate)
-        stream += image.right(p.trailerBytes) + dateStamp(QDate(2024, 2, 29));
+    if (refusedBlock >= 1 && refusedBlock <= blocks) {
+        // The refused block is the last one sent, and its stage is reported on serial.
+        FUZZ_CHECK(loader.refused && loader.blocks == refusedBlock);
+        QString expected = QStringLiteral("Download Error");
+        if (!tcp)
+            expected += refusedBlock == blocks ? QStringLiteral(", error code 3")
+                                               : QStringLiteral(", error code 2");
+        FUZZ_CHECK(answers.messages.first() == expected);
+    } else {
+        FUZZ_CHECK(answers.messages.first() == QStringLiteral("Download complete"));
+        FUZZ_CHECK(loader.finished && loader.blocks == blocks);
+        FUZZ_CHECK(loader.data == image.left(dataLength));
+        if (p.trailerAndDate)
+            FUZZ_CHECK(loader.ending == image.right(p.trailerBytes) + "02292024");
+        FUZZ_CHECK(loader.ffGroups == p.ffGroups);
+    }
+    FUZZ_CHECK(loader.data == image.left(loader.data.size()));
 
-    qsizetype at = 0;
-    int blocks = 0;
-    FUZZ_CHECK(readBlocks(stream, at, blocks) == image.left(dataLength));
-    FUZZ_CHECK(blocks == (dataLength + p.blockSize - 1) / p.blockSize);
-    const QByteArray ending = stream.mid(at);
-    if (p.trailerAndDate)
-        FUZZ_CHECK(ending == image.right(p.trailerBytes) + "02292024");
-    else
-        FUZZ_CHECK(ending.isEmpty());
+    int shown = 0;
+    for (qsizetype block = 0; block < loader.statusAtBlock.size(); ++block) {
+        const int percent = percentShown(loader.statusAtBlock[block]);
+        if (block == 0) {
+            FUZZ_CHECK(loader.statusAtBlock[block] ==
+                           QStringLiteral("Preparing to Download Flash") ||
+                       (percent == 100 && blocks == 1));
+            continue;
+        }
+        const bool last = block == blocks - 1;
+        FUZZ_CHECK(percent >= shown && percent <= (last && p.hundredAtLastBlock ? 100 : 99));
+        FUZZ_CHECK((percent == 100) == (last && p.hundredAtLastBlock));
+        shown = percent;
+    }
     return 0;
 }
