@@ -43,7 +43,21 @@ public:
 class Loader : public Link
 {
 public:
-    Loader(const Parameters& p, int refusedBlock) : m_p(p), m_refusedBlock(refusedBlock) {}
+    // Back to waiting for the attention sequence, with nothing taken in yet.
+    void restart(const Parameters& p, int refusedBlock, const flashdl& shownBy)
+    {
+        data.clear();
+        ending.clear();
+        blocks = ffGroups = 0;
+        refused = finished = false;
+        statusAtBlock.clear();
+        m_phase = Phase::Attention;
+        m_buffer.clear();
+        m_replies.clear();
+        m_p = p;
+        m_refusedBlock = refusedBlock;
+        window = &shownBy;
+    }
 
     bool isOpen() const override { return true; }
     qint64 pending() const override { return m_replies.size(); }
@@ -149,15 +163,27 @@ private:
         m_phase = finished ? Phase::Done : Phase::FfGroup;
     }
 
-    const Parameters m_p;
-    const int m_refusedBlock;
+    Parameters m_p;
+    int m_refusedBlock = 0;
     Phase m_phase = Phase::Attention;
     QByteArray m_buffer;
     int m_length = 0;
     QByteArray m_replies;
 };
 
-QTemporaryDir* files = nullptr;
+// One of each window for the whole run, as a user downloads again and again.
+struct Bench
+{
+    QTemporaryDir files;
+    AppState state;
+    Answers answers;
+    QTimer replyTimer;
+    Loader loader;
+    CommandChannel channel{state, loader, loader, replyTimer};
+    flashdl firmware{state, channel, answers, nullptr, Variant::Firmware};
+    flashdl extension{state, channel, answers, nullptr, Variant::BootExtension};
+};
+Bench* bench = nullptr;
 
 // -1 for a status line that is not a progress text.
 int percentShown(const QString& text)
@@ -173,7 +199,11 @@ int percentShown(const QString& text)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzzApplication();
-    files = new QTemporaryDir;
+    bench = new Bench;
+    for (flashdl* window : {&bench->firmware, &bench->extension}) {
+        window->setTimeScale(0, 1);
+        window->setDateSource([] { return QDate(2024, 2, 29); });
+    }
     return 0;
 }
 
@@ -186,24 +216,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     const std::string content = input.ConsumeRemainingBytesAsString();
     const QByteArray image(content.data(), qsizetype(content.size()));
 
-    const QString path = files->filePath(QStringLiteral("image.bin"));
+    const QString path = bench->files.filePath(QStringLiteral("image.bin"));
     QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
                file.write(image) == image.size());
     file.close();
 
-    AppState state;
+    AppState& state = bench->state;
     state.LinkMode = tcp ? 1 : 2;
     state.ConnectedLinkMode = state.LinkMode;
     const Parameters p = parametersFor(variant, tcp);
-    Answers answers;
-    QTimer replyTimer;
-    Loader loader(p, refusedBlock);
-    CommandChannel channel(state, loader, loader, replyTimer);
-    flashdl window(state, channel, answers, nullptr, variant);
-    loader.window = &window;
-    window.setTimeScale(0, 1);
-    window.setDateSource([] { return QDate(2024, 2, 29); });
+    flashdl& window = variant == Variant::Firmware ? bench->firmware : bench->extension;
+    Loader& loader = bench->loader;
+    loader.restart(p, refusedBlock, window);
+    Answers& answers = bench->answers;
+    answers.messages.clear();
     window.DownloadFile = path;
     window.Label8_Click();
 
