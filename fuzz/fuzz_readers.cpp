@@ -1,9 +1,19 @@
 // Readers files and --reader addresses for batch programming: every line is
 // either a reader or a reported error, a reader written back as an address
 // reads the same again, and the CSV report gives back each address exactly.
+// The same file on the command line, with a profile that fails the prox
+// checks, is reported line by line and sends nothing.
 #include "FuzzApp.h"
 
+#include "app/DigitsForBits.h"
+#include "program/BatchCommandLine.h"
 #include "program/BatchProgramming.h"
+#include "program/ProxValidation.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
 
 #include <cstdio>
 
@@ -64,7 +74,60 @@ void checkReader(const batch::Reader& reader)
     FUZZ_CHECK(again && again->host == reader.host && again->port == reader.port);
 }
 
+QTemporaryDir* files = nullptr;
+
+void checkCommandLine(const QByteArray& readersFile, const QStringList& lineErrors)
+{
+    const QString readersPath = files->filePath(QStringLiteral("readers.txt"));
+    QFile list(readersPath);
+    FUZZ_CHECK(list.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               list.write(readersFile) == readersFile.size());
+    list.close();
+    // The first line doubles as a --reader value, the second as --jobs.
+    const QList<QByteArray> lines = readersFile.split('\n');
+    QCommandLineParser parser;
+    batch::addCommandLineOptions(parser);
+    QStringList arguments{QStringLiteral("karvel-utility"),
+                          QStringLiteral("--program"),
+                          files->filePath(QStringLiteral("profile.json")),
+                          QStringLiteral("--readers"),
+                          readersPath,
+                          QStringLiteral("--reader=") + QString::fromUtf8(lines.value(0))};
+    if (lines.size() > 1)
+        arguments << QStringLiteral("--jobs=") + QString::fromUtf8(lines[1]);
+    FUZZ_CHECK(parser.parse(arguments));
+
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    FUZZ_CHECK(batch::runFromCommandLine(parser, outStream, errStream) == batch::kUsageError);
+    outStream.flush();
+    errStream.flush();
+    FUZZ_CHECK(!out.contains(QStringLiteral("Programming")));
+    FUZZ_CHECK(err.contains(QStringLiteral("Nothing was sent: the profile's prox settings do not "
+                                           "pass the checks above\n")));
+    for (const QString& error : lineErrors)
+        FUZZ_CHECK(err.contains(QStringLiteral("Nothing was sent: ") + readersPath +
+                                QStringLiteral(", ") + error + QLatin1Char('\n')));
+}
+
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzzApplication();
+    files = new QTemporaryDir;
+    // Format 1's site field has a length and no start: the checks refuse the
+    // profile, so no run can connect to whatever the fuzzed files name.
+    Profile refused;
+    refused.prox.Text1[kProxFormats[0].fields[0].length] = QStringLiteral("08");
+    std::array<std::int16_t, 66> digitsForBits{};
+    fillDigitsForBits(digitsForBits);
+    FUZZ_CHECK(!validateProxSettings(refused.prox, digitsForBits).mayProgram);
+    FUZZ_CHECK(saveProfile(files->filePath(QStringLiteral("profile.json")), refused, nullptr));
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -101,5 +164,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(rows[i + 1][0] == readers[i].host.toUtf8());
         FUZZ_CHECK(rows[i + 1][1] == QByteArray::number(readers[i].port));
     }
+    checkCommandLine(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), errors);
     return 0;
 }
