@@ -225,6 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     AppState& state = bench->state;
     state.LinkMode = tcp ? 1 : 2;
     state.ConnectedLinkMode = state.LinkMode;
+    state.ConnectedBaudRate = tcp ? 0 : 9600;
     const Parameters p = parametersFor(variant, tcp);
     flashdl& window = variant == Variant::Firmware ? bench->firmware : bench->extension;
     Loader& loader = bench->loader;
