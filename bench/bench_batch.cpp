@@ -99,15 +99,6 @@ struct Figures
     bool progressSeen = true;
 };
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
 void bareRun(const QList<quint16>& ports, int jobs, const QList<QByteArray>& commands,
              Figures& figures)
 {

@@ -260,15 +260,6 @@ struct EchoRun
     double lastTenthCpuPerLine = NAN;
 };
 
-qint64 residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
-}
-
 // The whole test through the window, shown as the user sees it.
 EchoRun windowEcho(Rig& rig, const Plan& plan)
 {

@@ -78,15 +78,6 @@ double processCpuSeconds(qint64 pid)
     return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
-qint64 residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
-}
-
 struct Run
 {
     bool ok = false;
@@ -334,15 +325,6 @@ bool writeImage(const QString& path, qint64 size)
     for (qint64 written = 0; written < size; written += chunk.size())
         file.write(chunk.constData(), std::min<qint64>(chunk.size(), size - written));
     return file.error() == QFileDevice::NoError;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 struct Series

@@ -340,15 +340,6 @@ Run silentWait(bool tcp, const ReaderProcess& reader, const Plan& plan)
     });
 }
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
 struct LinkFigures
 {
     std::vector<double> utilityMs, bareMs, utilityCpu, bareCpu;

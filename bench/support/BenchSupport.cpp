@@ -10,6 +10,9 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -78,4 +81,22 @@ ChildRun runChild(const QString& program, const QStringList& arguments)
     output.seek(0);
     run.output = output.readAll();
     return run;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return NAN;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+qint64 residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
 }

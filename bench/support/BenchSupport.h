@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <vector>
+
 // What the benchmark programs share.
 
 // CPU time (user and system) this process has used so far.
@@ -31,6 +33,13 @@ public:
         return std::nullopt;
     }
 };
+
+// The middle of the figures (the mean of the two middle ones for an even
+// count); NaN when there are none.
+double median(std::vector<double> values);
+
+// This process's resident memory now.
+qint64 residentKiB();
 
 // The machine's load averages over 1, 5 and 15 minutes, as /proc/loadavg gives them.
 QByteArray machineLoadAverage();
