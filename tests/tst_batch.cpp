@@ -262,10 +262,8 @@ private slots:
 
     void badInputStopsTheRunBeforeAnyReaderIsContacted_data()
     {
-        QTest::addColumn<QString>("formatTotal");
-        QTest::addColumn<QString>("reader");
-        QTest::addColumn<QString>("report");
-        QTest::addColumn<QString>("message");
+        addColumns<QString, QString, QString, QString>(
+            {"formatTotal", "reader", "report", "message"});
         QTest::newRow("empty format box") << ""
                                           << "127.0.0.1:%1"
                                           << ""
@@ -281,10 +279,8 @@ private slots:
     }
     void badInputStopsTheRunBeforeAnyReaderIsContacted()
     {
-        QFETCH(QString, formatTotal);
-        QFETCH(QString, reader);
-        QFETCH(QString, report);
-        QFETCH(QString, message);
+        const auto [formatTotal, reader, report, message] =
+            fetch<QString, QString, QString, QString>("formatTotal", "reader", "report", "message");
         QTemporaryDir folder;
         Harness h;
         h.main().proxSetup().Text1[3]->setText(formatTotal);

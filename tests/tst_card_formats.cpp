@@ -83,10 +83,9 @@ private slots:
     }
     void layoutFillsTheBoxesAndProgramsThem()
     {
-        QFETCH(QString, layout);
-        QFETCH(QStringList, boxes);
-        QFETCH(QByteArray, firstHalf);
-        QFETCH(QByteArray, secondHalf);
+        const auto [layout, boxes, firstHalf, secondHalf] =
+            fetch<QString, QStringList, QByteArray, QByteArray>("layout", "boxes", "firstHalf",
+                                                                "secondHalf");
         Harness h;
         wiegand& prox = h.main().proxSetup();
         for (int format = 0; format < 3; ++format) {
@@ -126,12 +125,8 @@ private slots:
     // shows them; formats 2 and 3 are not used. Bits are grouped by field.
     void cardCheck_data()
     {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("data");
-        QTest::addColumn<QString>("count");
-        QTest::addColumn<QString>("summary");
-        QTest::addColumn<QString>("formatOne");
+        addColumns<QString, QString, QString, QString, QString, QString>(
+            {"layout", "kind", "data", "count", "summary", "formatOne"});
         // A known card: a row for its bits, and one for its hex in lower case.
         const auto card = [](const char* name, const char* layout, QString bits, const char* hex,
                              const QString& line) {
@@ -207,12 +202,9 @@ private slots:
     }
     void cardCheck()
     {
-        QFETCH(QString, layout);
-        QFETCH(QString, kind);
-        QFETCH(QString, data);
-        QFETCH(QString, count);
-        QFETCH(QString, summary);
-        QFETCH(QString, formatOne);
+        const auto [layout, kind, data, count, summary, formatOne] =
+            fetch<QString, QString, QString, QString, QString, QString>(
+                "layout", "kind", "data", "count", "summary", "formatOne");
         Harness h;
         wiegand& prox = h.main().proxSetup();
         chooseLayout(prox, 0, layout);

@@ -32,12 +32,8 @@ private slots:
     // reaches the next command's reply.
     void replyFraming_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QByteArray>("replyLine");
-        QTest::addColumn<QByteArray>("ending");
-        QTest::addColumn<QByteArray>("stale");
-        QTest::addColumn<bool>("timesOut");
-        QTest::addColumn<QByteArray>("expected");
+        addColumns<bool, QByteArray, QByteArray, QByteArray, bool, QByteArray>(
+            {"tcp", "replyLine", "ending", "stale", "timesOut", "expected"});
         for (const bool tcp : {true, false}) {
             const char* link = tcp ? "tcp" : "serial";
             auto row = [&](const char* name) -> QTestData& {
@@ -57,12 +53,9 @@ private slots:
     }
     void replyFraming()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QByteArray, replyLine);
-        QFETCH(QByteArray, ending);
-        QFETCH(QByteArray, stale);
-        QFETCH(bool, timesOut);
-        QFETCH(QByteArray, expected);
+        const auto [tcp, replyLine, ending, stale, timesOut, expected] =
+            fetch<bool, QByteArray, QByteArray, QByteArray, bool, QByteArray>(
+                "tcp", "replyLine", "ending", "stale", "timesOut", "expected");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         QVERIFY(!exchange(h, "V").timedOut); // the sim now knows which link to chatter on

@@ -143,9 +143,7 @@ private slots:
 
     void serialOpensTheChosenPortWithTheChosenSettings_data()
     {
-        QTest::addColumn<int>("baudIndex");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<uint>("speed");
+        addColumns<int, int, uint>({"baudIndex", "baud", "speed"});
         QTest::newRow("9600") << 0 << 9600 << uint(B9600);
         QTest::newRow("19200") << 1 << 19200 << uint(B19200);
         QTest::newRow("38400") << 2 << 38400 << uint(B38400);
@@ -154,9 +152,7 @@ private slots:
     }
     void serialOpensTheChosenPortWithTheChosenSettings()
     {
-        QFETCH(int, baudIndex);
-        QFETCH(int, baud);
-        QFETCH(uint, speed);
+        const auto [baudIndex, baud, speed] = fetch<int, int, uint>("baudIndex", "baud", "speed");
         Harness h;
         h.comm().baudOptions()[baudIndex].option->setChecked(true);
         QCOMPARE(h.state().BaudRate, baud);
@@ -189,8 +185,7 @@ private slots:
     // still goes out when the user disconnects right after the send.
     void partOfAWriteTakenRestFollows_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<bool>("disconnect");
+        addColumns<bool, bool>({"tcp", "disconnect"});
         QTest::newRow("serial") << false << false;
         QTest::newRow("tcp") << true << false;
         QTest::newRow("tcp then disconnect") << true << true;
@@ -198,8 +193,7 @@ private slots:
     }
     void partOfAWriteTakenRestFollows()
     {
-        QFETCH(bool, tcp);
-        QFETCH(bool, disconnect);
+        const auto [tcp, disconnect] = fetch<bool, bool>("tcp", "disconnect");
         Harness h;
         SlowDevice device;
         QVERIFY(tcp ? device.listen() : device.openPty());
@@ -274,8 +268,7 @@ private slots:
     // happened and when, and the next successful connect clears it.
     void lostLinkIsToldButKeepsConnectedUntilTheUserDisconnects_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QString>("pattern");
+        addColumns<bool, QString>({"tcp", "pattern"});
         QTest::newRow("tcp") << true
                              << "^The reader at 127\\.0\\.0\\.1 closed the connection at "
                                 "\\d\\d:\\d\\d:\\d\\d\\. Disconnect, then connect again\\.$";
@@ -286,8 +279,7 @@ private slots:
     }
     void lostLinkIsToldButKeepsConnectedUntilTheUserDisconnects()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QString, pattern);
+        const auto [tcp, pattern] = fetch<bool, QString>("tcp", "pattern");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         QCOMPARE(h.comm().LinkReason->text(), QString());
@@ -311,9 +303,7 @@ private slots:
     // changes: the state stays "Disconnected" and no box appears.
     void failedConnectSaysWhy_data()
     {
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<QString>("portText");
-        QTest::addColumn<QString>("expected");
+        addColumns<int, QString, QString>({"fault", "portText", "expected"});
         QTest::newRow("no device") << 0 << QString()
                                    << "Port 8 has no serial device on this computer. Ports with "
                                       "a device: {ports}.";
@@ -333,9 +323,8 @@ private slots:
     }
     void failedConnectSaysWhy()
     {
-        QFETCH(int, fault);
-        QFETCH(QString, portText);
-        QFETCH(QString, expected);
+        auto [fault, portText, expected] =
+            fetch<int, QString, QString>("fault", "portText", "expected");
         Harness h;
         QVERIFY(h.pty.open());
         h.app.portNames().setOverride(Harness::kPtyPort, h.pty.slavePath());

@@ -166,9 +166,7 @@ private slots:
     // A bad profile changes nothing and says which entry is wrong and why.
     void badProfileChangesNothing_data()
     {
-        QTest::addColumn<QStringList>("path");
-        QTest::addColumn<QJsonValue>("value");
-        QTest::addColumn<QString>("error");
+        addColumns<QStringList, QJsonValue, QString>({"path", "value", "error"});
         const auto row = [](const char* name, const char* path, const QJsonValue& value,
                             const char* error) {
             QTest::newRow(name) << QString::fromLatin1(path).split('/') << value << error;
@@ -191,9 +189,8 @@ private slots:
     }
     void badProfileChangesNothing()
     {
-        QFETCH(QStringList, path);
-        QFETCH(QJsonValue, value);
-        QFETCH(QString, error);
+        const auto [path, value, error] =
+            fetch<QStringList, QJsonValue, QString>("path", "value", "error");
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("bad.json"));
         Harness h;

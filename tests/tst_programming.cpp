@@ -43,8 +43,7 @@ private slots:
     // sends CR alone, on either link.
     void startUpValuesProgramTheWholeSequence_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QByteArray>("ending");
+        addColumns<bool, QByteArray>({"tcp", "ending"});
         QTest::newRow("tcp CR") << true << QByteArray("\r");
         QTest::newRow("serial CR") << false << QByteArray("\r");
         QTest::newRow("tcp CR LF") << true << QByteArray("\r\n");
@@ -52,8 +51,7 @@ private slots:
     }
     void startUpValuesProgramTheWholeSequence()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QByteArray, ending);
+        const auto [tcp, ending] = fetch<bool, QByteArray>("tcp", "ending");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         h.reader.setLineEnding(ending);
@@ -72,10 +70,7 @@ private slots:
     // The run stops at the first command that gets no reply and sends nothing after it.
     void readerStopsAnswering_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QByteArray>("silentOn");
-        QTest::addColumn<QStringList>("tail");
-        QTest::addColumn<int>("commandsSent");
+        addColumns<bool, QByteArray, QStringList, int>({"tcp", "silentOn", "tail", "commandsSent"});
         QTest::newRow("serial X121")
             << false << QByteArray("X121")
             << QStringList{"X07310100  [OK]", "X121110 ", "Error 121"} << 3;
@@ -89,10 +84,8 @@ private slots:
     }
     void readerStopsAnswering()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QByteArray, silentOn);
-        QFETCH(QStringList, tail);
-        QFETCH(int, commandsSent);
+        const auto [tcp, silentOn, tail, commandsSent] =
+            fetch<bool, QByteArray, QStringList, int>("tcp", "silentOn", "tail", "commandsSent");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         h.replyNeverComes(silentOn);
@@ -105,10 +98,7 @@ private slots:
 
     void invalidFormatsStopBeforeAnythingIsSent_data()
     {
-        QTest::addColumn<int>("text1Index");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<int>("maskIndex");
-        QTest::addColumn<QString>("line");
+        addColumns<int, QString, int, QString>({"text1Index", "value", "maskIndex", "line"});
         QTest::newRow("empty format box")
             << 29 << "" << -1 << "Error - Empty field in wiegand/prox formatting";
         QTest::newRow("empty mask box")
@@ -119,10 +109,8 @@ private slots:
     }
     void invalidFormatsStopBeforeAnythingIsSent()
     {
-        QFETCH(int, text1Index);
-        QFETCH(QString, value);
-        QFETCH(int, maskIndex);
-        QFETCH(QString, line);
+        const auto [text1Index, value, maskIndex, line] =
+            fetch<int, QString, int, QString>("text1Index", "value", "maskIndex", "line");
         Harness h;
         QVERIFY(h.connectTcp());
         wiegand& prox = h.main().proxSetup();
@@ -184,8 +172,7 @@ private slots:
 
     void resetReader_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<bool>("broken");
+        addColumns<bool, bool>({"tcp", "broken"});
         QTest::newRow("tcp working") << true << false;
         QTest::newRow("serial working") << false << false;
         QTest::newRow("tcp broken") << true << true;
@@ -193,8 +180,7 @@ private slots:
     }
     void resetReader()
     {
-        QFETCH(bool, tcp);
-        QFETCH(bool, broken);
+        const auto [tcp, broken] = fetch<bool, bool>("tcp", "broken");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         h.programReader();

@@ -61,15 +61,13 @@ private slots:
     // name leads to an adapter, programs the reader as a listed port would.
     void pinnedDeviceProgramsTheReader_data()
     {
-        QTest::addColumn<bool>("throughLink");
-        QTest::addColumn<int>("port");
+        addColumns<bool, int>({"throughLink", "port"});
         QTest::newRow("pseudo-terminal on port 3") << false << 3;
         QTest::newRow("link to it on port 7") << true << 7;
     }
     void pinnedDeviceProgramsTheReader()
     {
-        QFETCH(bool, throughLink);
-        QFETCH(int, port);
+        const auto [throughLink, port] = fetch<bool, int>("throughLink", "port");
         QTemporaryDir folder;
         Harness h;
         QVERIFY(h.pty.open());
@@ -94,8 +92,7 @@ private slots:
     // "Disconnected", no box appears, and the reason line names the device.
     void pinnedDeviceThatIsNotThere_data()
     {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("reason");
+        addColumns<QString, QString>({"value", "reason"});
         QTest::newRow("path") << "5=/dev/serial/by-id/usb-KARVEL_gone-if00-port0"
                               << "/dev/serial/by-id/usb-KARVEL_gone-if00-port0 could not be "
                                  "opened: the device does not exist.";
@@ -105,8 +102,7 @@ private slots:
     }
     void pinnedDeviceThatIsNotThere()
     {
-        QFETCH(QString, value);
-        QFETCH(QString, reason);
+        const auto [value, reason] = fetch<QString, QString>("value", "reason");
         Harness h;
         QVERIFY(pin(h, {value}));
         connectPort(h, 5);
@@ -131,8 +127,7 @@ private slots:
     }
     void goodPortValuesPinPorts()
     {
-        QFETCH(QStringList, values);
-        QFETCH(QStringList, pinned);
+        const auto [values, pinned] = fetch<QStringList, QStringList>("values", "pinned");
         SerialPortNames names;
         names.setSystemPorts([] { return QStringList(); });
         QString error;
@@ -149,8 +144,7 @@ private slots:
     // The program itself refuses a bad value before any window opens.
     void badPortValuesAreRefused_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
+        addColumns<QStringList, QString>({"arguments", "message"});
         const auto row = [](const char* name, const char* arguments, const QString& message) {
             QTest::newRow(name) << QString::fromLatin1(arguments).split(' ') << message;
         };
@@ -169,8 +163,7 @@ private slots:
     }
     void badPortValuesAreRefused()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
+        const auto [arguments, message] = fetch<QStringList, QString>("arguments", "message");
         QProcess utility;
         utility.start(QStringLiteral(KARVEL_UTILITY), arguments);
         QVERIFY(utility.waitForFinished(60000));
@@ -227,9 +220,8 @@ private slots:
     }
     void portOptionsStandForPortsInTheDocumentedOrder()
     {
-        QFETCH(QStringList, reported);
-        QFETCH(QStringList, expected);
-        QFETCH(QString, reasonForPort8);
+        const auto [reported, expected, reasonForPort8] =
+            fetch<QStringList, QStringList, QString>("reported", "expected", "reasonForPort8");
         QTemporaryDir noStableNames;
         Harness h;
         h.app.portNames().setSystemPorts([reported] { return reported; });

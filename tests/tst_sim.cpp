@@ -2,6 +2,7 @@
 // reach: exact chunking and prefix matching in the reader, the loader taking
 // the link over, which link a reply goes back on, and the transports across
 // reconnections.
+#include "DataRows.h"
 #include "SimFirmware.h"
 #include "SimPty.h"
 #include "SimReader.h"
@@ -108,9 +109,7 @@ private slots:
     // the middle of another: bytes on each side reach the right reader.
     void loaderSharesChunksWithTheCommandParser_data()
     {
-        QTest::addColumn<QByteArray>("block");
-        QTest::addColumn<QByteArray>("answers");
-        QTest::addColumn<QByteArray>("kept");
+        addColumns<QByteArray, QByteArray, QByteArray>({"block", "answers", "kept"});
         QTest::newRow("good block")
             << QByteArray("\x02\x41\x42\x03\x00", 5) << "YKKB" + versionLine << QByteArray("AB");
         QTest::newRow("spoilt check byte")
@@ -118,9 +117,8 @@ private slots:
     }
     void loaderSharesChunksWithTheCommandParser()
     {
-        QFETCH(QByteArray, block);
-        QFETCH(QByteArray, answers);
-        QFETCH(QByteArray, kept);
+        const auto [block, answers, kept] =
+            fetch<QByteArray, QByteArray, QByteArray>("block", "answers", "kept");
         sim::SimFirmware loader(*m_reader);
         m_reader->receive(QByteArray("\x00\x1b\x0d\x00\x1b\x0dw", 7) + block + "V\r");
         QCOMPARE(m_replies, answers);

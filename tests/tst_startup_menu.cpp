@@ -119,16 +119,14 @@ private slots:
 
     void windowEntriesWorkWithoutALink_data()
     {
-        QTest::addColumn<int>("entry");
-        QTest::addColumn<QString>("caption");
+        addColumns<int, QString>({"entry", "caption"});
         QTest::newRow("general") << 2 << "General Setup";
         QTest::newRow("prox") << 3 << "Prox Setup";
         QTest::newRow("communications") << 0 << "Communications";
     }
     void windowEntriesWorkWithoutALink()
     {
-        QFETCH(int, entry);
-        QFETCH(QString, caption);
+        const auto [entry, caption] = fetch<int, QString>("entry", "caption");
         Harness h;
         Harness::click(h.menu().Label9); // something other than the start-up choice
         h.state().StopMonitor = false;
@@ -163,9 +161,7 @@ private slots:
     // Declining keeps the new highlight and sends nothing.
     void confirmationsDeclined_data()
     {
-        QTest::addColumn<int>("entry");
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QString>("caption");
+        addColumns<int, QString, QString>({"entry", "question", "caption"});
         QTest::newRow("program") << 5
                                  << "Do you want to program the reader with the options you have "
                                     "specified?\rAll data will be lost in the reader"
@@ -175,9 +171,8 @@ private slots:
     }
     void confirmationsDeclined()
     {
-        QFETCH(int, entry);
-        QFETCH(QString, question);
-        QFETCH(QString, caption);
+        const auto [entry, question, caption] =
+            fetch<int, QString, QString>("entry", "question", "caption");
         Harness h;
         QVERIFY(h.connectTcp());
         h.dialogs.yesNoAnswers << false;
@@ -191,18 +186,15 @@ private slots:
 
     void firmwareNeeds9600BaudOnSerialOnly_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<int>("baudIndex");
-        QTest::addColumn<bool>("refused");
+        addColumns<bool, int, bool>({"tcp", "baudIndex", "refused"});
         QTest::newRow("serial 115200") << false << 4 << true;
         QTest::newRow("serial 9600") << false << 0 << false;
         QTest::newRow("tcp 57600") << true << 3 << false;
     }
     void firmwareNeeds9600BaudOnSerialOnly()
     {
-        QFETCH(bool, tcp);
-        QFETCH(int, baudIndex);
-        QFETCH(bool, refused);
+        const auto [tcp, baudIndex, refused] =
+            fetch<bool, int, bool>("tcp", "baudIndex", "refused");
         Harness h;
         h.comm().baudOptions()[baudIndex].option->setChecked(true);
         QVERIFY(connectByRow(h, tcp));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataRows.h"
 #include "ScriptedDialogs.h"
 #include "SimPty.h"
 #include "SimReader.h"
@@ -7,10 +8,7 @@
 #include "app/UtilityApp.h"
 
 #include <QStringList>
-#include <QTest>
 #include <QTimer>
-
-#include <tuple>
 
 class commandmenu;
 class commform;
@@ -95,18 +93,6 @@ QByteArray fileBytes(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);
 // Records as a text file holds them, each ended by CR LF.
 QByteArray crlfLines(const QList<QByteArray>& records);
-
-// Columns of a data-driven test: one type per name, in order.
-template <typename... T> void addColumns(std::initializer_list<const char*> names)
-{
-    auto name = names.begin();
-    (QTest::addColumn<T>(*name++), ...);
-}
-// The current row's values of the named columns, as QFETCH takes them.
-template <typename... T, typename... Name> std::tuple<T...> fetch(Name... names)
-{
-    return {*static_cast<T*>(QTest::qData(names, qMetaTypeId<T>()))...};
-}
 
 // Both links, for data-driven tests: a "tcp" column of type bool.
 void addLinkRows();
