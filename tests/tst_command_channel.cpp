@@ -36,19 +36,16 @@ private slots:
             {"tcp", "replyLine", "ending", "stale", "timesOut", "expected"});
         for (const bool tcp : {true, false}) {
             const char* link = tcp ? "tcp" : "serial";
-            auto row = [&](const char* name) -> QTestData& {
-                return QTest::addRow("%s %s", link, name) << tcp;
+            const auto row = [&](const char* name, QByteArray line, QByteArray ending,
+                                 QByteArray stale, bool timesOut, QByteArray expected) {
+                QTest::addRow("%s %s", link, name)
+                    << tcp << line << ending << stale << timesOut << expected;
             };
-            row("CR alone") << QByteArray() << QByteArray("\r") << QByteArray() << false
-                            << QByteArray();
-            row("CR LF") << QByteArray("OK") << QByteArray("\r\n") << QByteArray() << false
-                         << QByteArray("OK");
-            row("inner CR") << QByteArray("one\rtwo") << QByteArray("\r") << QByteArray() << false
-                            << QByteArray("one");
-            row("stale chatter") << QByteArray("OK") << QByteArray("\r")
-                                 << QByteArray("late\rstale") << false << QByteArray("OK");
-            row("no CR") << QByteArray("OK") << QByteArray() << QByteArray() << true
-                         << QByteArray("OK");
+            row("CR alone", "", "\r", "", false, "");
+            row("CR LF", "OK", "\r\n", "", false, "OK");
+            row("inner CR", "one\rtwo", "\r", "", false, "one");
+            row("stale chatter", "OK", "\r", "late\rstale", false, "OK");
+            row("no CR", "OK", "", "", true, "OK");
         }
     }
     void replyFraming()

@@ -44,12 +44,6 @@ void connectPort(Harness& h, int port)
     Harness::click(h.comm().Label10);
 }
 
-bool touch(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
-}
-
 } // namespace
 
 class SerialPortsTest : public QObject
@@ -245,7 +239,7 @@ private slots:
         QVERIFY(QDir(base).mkpath(QStringLiteral("dev")));
         QVERIFY(QDir(base).mkpath(QStringLiteral("by-id")));
         for (const char* name : {"ttyS0", "ttyUSB0", "ttyUSB1", "ttyACM0"})
-            QVERIFY(touch(base + "/dev/" + name));
+            QVERIFY(writeFile(base + "/dev/" + name, {}));
         const QString adapter = base + "/by-id/usb-Acme_USB_UART_A10K1XYZ-if00-port0";
         const QString acm = base + "/by-id/usb-KARVEL_Reader_0042-if00";
         // Relative links, as the system makes them, and one whose adapter is gone.
