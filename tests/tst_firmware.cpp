@@ -1,7 +1,5 @@
-// Firmware and bootloader extension downloads: the progress text directly, and
-// whole downloads through the window against the simulated reader's loader,
-// checked by the bytes it received, the image it kept, the status line and
-// the one message shown.
+// Firmware and bootloader extension downloads through the window against the simulated
+// loader: the bytes it received, the image it kept, the status line and the one message.
 #include "Harness.h"
 #include "SimFirmware.h"
 

@@ -1,7 +1,5 @@
-// Command building and prox validation below the windows. tst_programming.cpp
-// already programs the start-up values end to end; this covers what a run
-// through the windows does not reach: field widths, control mapping with
-// distinct values, and every validation message.
+// Command building and prox validation below the windows, for what a run through them
+// does not reach: field widths, control mapping with distinct values, every message.
 #include "DataRows.h"
 #include "app/DigitsForBits.h"
 #include "program/ProgrammingCommands.h"

@@ -1,6 +1,5 @@
-// Which device each port option of the communications window stands for:
-// the system's ports in their documented order, ports pinned on the command
-// line, and the tips that name them.
+// The device each port option stands for: the system's ports in their documented
+// order, ports pinned on the command line, and the tips that name them.
 #include "Harness.h"
 
 #include "app/commandmenu.h"

@@ -1,7 +1,5 @@
-// The simulated reader itself, for what the utility's end-to-end tests do not
-// reach: exact chunking and prefix matching in the reader, the loader taking
-// the link over, which link a reply goes back on, and the transports across
-// reconnections.
+// The simulated reader itself where the end-to-end tests do not reach: chunking, prefix
+// matching, the loader taking the link over, and each link across reconnections.
 #include "DataRows.h"
 #include "SimFirmware.h"
 #include "SimPty.h"
