@@ -63,11 +63,10 @@ private slots:
     // fields, and programs exactly those boxes in all three formats.
     void layoutFillsTheBoxesAndProgramsThem_data()
     {
-        QTest::addColumn<QString>("layout");
-        // Total Bits; Site Start, Length, Chars; ID Start, Length, Chars.
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<QByteArray>("firstHalf");  // after X074, X076, X078
-        QTest::addColumn<QByteArray>("secondHalf"); // after X075, X077, X079
+        // Boxes: Total Bits; Site Start, Length, Chars; ID Start, Length, Chars. The halves
+        // follow X074, X076, X078 and X075, X077, X079.
+        addColumns<QString, QStringList, QByteArray, QByteArray>(
+            {"layout", "boxes", "firstHalf", "secondHalf"});
         const auto row = [](const char* layout, const QString& boxes, const char* first,
                             const char* second) {
             QTest::newRow(layout) << layout << boxes.split(' ') << QByteArray(first)

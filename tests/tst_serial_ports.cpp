@@ -106,8 +106,8 @@ private slots:
 
     void goodPortValuesPinPorts_data()
     {
-        QTest::addColumn<QStringList>("values");
-        QTest::addColumn<QStringList>("pinned"); // "port=device" for each pinned port, in order
+        // "port=device" for each pinned port, in order.
+        addColumns<QStringList, QStringList>({"values", "pinned"});
         const auto row = [](const char* name, const QStringList& values,
                             const QStringList& pinned) { QTest::newRow(name) << values << pinned; };
         row("one", {"3=/dev/pts/7"}, {"3=/dev/pts/7"});
@@ -185,9 +185,8 @@ private slots:
     // text would put ttyS10 before ttyS2 and ttyUSB10 before ttyUSB9.
     void portOptionsStandForPortsInTheDocumentedOrder_data()
     {
-        QTest::addColumn<QStringList>("reported");
-        QTest::addColumn<QStringList>("expected"); // ports 1 to 8, those with a device
-        QTest::addColumn<QString>("reasonForPort8");
+        // Expected: ports 1 to 8, those with a device.
+        addColumns<QStringList, QStringList, QString>({"reported", "expected", "reasonForPort8"});
         // Devices in /dev, named with blanks between them.
         const auto row = [](const char* name, const char* reported, const char* expected,
                             const QString& reason) {
