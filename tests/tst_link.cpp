@@ -119,26 +119,36 @@ class LinkTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The link that was opened stays the link in use until "Disconnect",
+    // whatever the mode option shows meanwhile; "Disconnect" closes that link.
     void connectAndDisconnect_data() { addLinkRows(); }
     void connectAndDisconnect()
     {
-        QFETCH(bool, tcp);
+        const auto [tcp] = fetch<bool>("tcp");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        QVERIFY(h.main().channel().activeLink().isOpen());
         QCOMPARE(Harness::spoken(h.menu().Label20), QStringLiteral("Connected"));
-
         Harness::click(h.comm().Label10);
         QCOMPARE(h.dialogs.messages, QStringList{"Disconnect first before connecting"});
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
-        QVERIFY(h.main().channel().activeLink().isOpen());
+
+        (tcp ? h.comm().Option2 : h.comm().Option1)->setChecked(true);
+        h.dialogs.yesNoAnswers << true;
+        Harness::click(h.menu().Label7);
+        QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
+        QVERIFY(!h.state().SendFailed);
 
         Harness::click(h.comm().Label7);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        QVERIFY(!h.main().channel().activeLink().isOpen());
+        QVERIFY(!h.main().tcpclient.isOpen());
+        QVERIFY(!h.main().MSComm1.isOpen());
+        if (tcp)
+            QTRY_VERIFY(!h.server.hasClient());
         Harness::click(h.comm().Label7);
         QCOMPARE(h.dialogs.messages,
                  (QStringList{"Disconnect first before connecting", "Already disconnected"}));
+        QVERIFY(connectByRow(h, !tcp));
+        QVERIFY(tcp ? h.main().MSComm1.isOpen() : h.main().tcpclient.isOpen());
     }
 
     void serialOpensTheChosenPortWithTheChosenSettings_data()
@@ -366,31 +376,6 @@ private slots:
             QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
             QCOMPARE(h.comm().LinkReason->text(), QString());
         }
-    }
-
-    // The link that was opened stays the link in use until "Disconnect",
-    // whatever the mode option shows meanwhile; "Disconnect" closes that link.
-    void modeChangedWhileConnectedWaitsForTheNextConnect_data() { addLinkRows(); }
-    void modeChangedWhileConnectedWaitsForTheNextConnect()
-    {
-        QFETCH(bool, tcp);
-        Harness h;
-        QVERIFY(connectByRow(h, tcp));
-        (tcp ? h.comm().Option2 : h.comm().Option1)->setChecked(true);
-        h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().Label7);
-        QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
-        QVERIFY(!h.state().SendFailed);
-
-        Harness::click(h.comm().Label7);
-        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        QVERIFY(!h.main().tcpclient.isOpen());
-        QVERIFY(!h.main().MSComm1.isOpen());
-        if (tcp)
-            QTRY_VERIFY(!h.server.hasClient());
-
-        QVERIFY(connectByRow(h, !tcp));
-        QVERIFY(tcp ? h.main().MSComm1.isOpen() : h.main().tcpclient.isOpen());
     }
 
     // The port box at both ends of its range: "0" and "9" are taken, the
