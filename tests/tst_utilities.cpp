@@ -269,7 +269,6 @@ private slots:
                  (QList<QStringList>{{"upload.txt", "Text (*.txt)", "txt"}}));
         QCOMPARE(h.reader.commands(),
                  QList<QByteArray>{"lr"} + QList<QByteArray>(records.size() + 1, "l"));
-        QCOMPARE(progress.size(), records.size() + 1);
         // The first count shows at once; later ones at the screen's pace, never ahead
         // of the file and never going back.
         int shown = 1;
@@ -399,18 +398,10 @@ private slots:
         QString clockAtReply;
         QObject::connect(&h.reader, &sim::SimReader::send, &h.reader,
                          [&] { clockAtReply = Harness::spoken(h.window().Label1[4]); });
-        h.clickElement(0);
-        QCOMPARE(clockAtReply, QStringLiteral("Current Date/Time: 2024-03-15  13:45:09"));
-        QCOMPARE(h.window().Text1[0]->text(), QString::fromLatin1(kVersion));
-    }
-
-    // A double-click on a button is one click: one command on the wire.
-    void doubleClickSendsOneCommand()
-    {
-        Rig h;
-        QVERIFY(h.connect(true));
+        // A double-click on a button is one click: one command on the wire.
         Harness::doubleClick(h.window().Label1[0]);
         QCOMPARE(h.reader.commands(), QList<QByteArray>{"V"});
+        QCOMPARE(clockAtReply, QStringLiteral("Current Date/Time: 2024-03-15  13:45:09"));
         QCOMPARE(h.window().Text1[0]->text(), QString::fromLatin1(kVersion));
     }
 };
