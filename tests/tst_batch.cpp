@@ -168,9 +168,7 @@ private slots:
                      qPrintable(lines[i]));
 
         // One row a reader, in the order they ended.
-        QFile report(reportPath);
-        QVERIFY(report.open(QIODevice::ReadOnly));
-        const QList<QByteArray> rows = report.readAll().split('\n');
+        const QList<QByteArray> rows = fileBytes(reportPath).split('\n');
         QCOMPARE(rows.size(), 6);
         QCOMPARE(rows[0], QByteArray("address,port,version,result,seconds"));
         QCOMPARE(rows[5], QByteArray());
@@ -253,38 +251,30 @@ private slots:
         QVERIFY2(readerLines(run.out).first().startsWith(
                      QStringLiteral("[1/1] %1 no connection (").arg(address(unanswering.port))),
                  qPrintable(run.out));
-        QFile report(reportPath);
-        QVERIFY(report.open(QIODevice::ReadOnly));
-        const QList<QByteArray> row = report.readAll().split('\n').value(1).split(',');
+        const QList<QByteArray> row = fileBytes(reportPath).split('\n').value(1).split(',');
         QCOMPARE(row.value(3), QByteArray("no connection"));
         QVERIFY2(row.value(4).toDouble() >= kLimitMs / 1000.0, row.value(4));
     }
 
     void badInputStopsTheRunBeforeAnyReaderIsContacted_data()
     {
-        QTest::addColumn<QString>("formatTotal");
-        QTest::addColumn<QString>("reader");
-        QTest::addColumn<QString>("report");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("empty format box") << ""
-                                          << "127.0.0.1:%1"
-                                          << ""
-                                          << "Error - Empty field in wiegand/prox formatting";
-        QTest::newRow("bad reader") << "26"
-                                    << "127.0.0.1:99999"
-                                    << ""
-                                    << "--reader \"127.0.0.1:99999\" is not HOST or HOST:PORT";
-        QTest::newRow("report in a missing folder") << "26"
-                                                    << "127.0.0.1:%1"
-                                                    << "gone/report.csv"
-                                                    << "the report cannot be written to";
+        addColumns<QString, QString, QString, QString>(
+            {"formatTotal", "reader", "report", "message"});
+        const auto row = [](const char* name, const char* total, const char* reader,
+                            const char* report, const char* message) {
+            QTest::newRow(name) << total << reader << report << message;
+        };
+        row("empty format box", "", "127.0.0.1:%1", "",
+            "Error - Empty field in wiegand/prox formatting");
+        row("bad reader", "26", "127.0.0.1:99999", "",
+            "--reader \"127.0.0.1:99999\" is not HOST or HOST:PORT");
+        row("report in a missing folder", "26", "127.0.0.1:%1", "gone/report.csv",
+            "the report cannot be written to");
     }
     void badInputStopsTheRunBeforeAnyReaderIsContacted()
     {
-        QFETCH(QString, formatTotal);
-        QFETCH(QString, reader);
-        QFETCH(QString, report);
-        QFETCH(QString, message);
+        const auto [formatTotal, reader, report, message] =
+            fetch<QString, QString, QString, QString>("formatTotal", "reader", "report", "message");
         QTemporaryDir folder;
         Harness h;
         h.main().proxSetup().Text1[3]->setText(formatTotal);

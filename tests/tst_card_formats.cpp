@@ -63,11 +63,10 @@ private slots:
     // fields, and programs exactly those boxes in all three formats.
     void layoutFillsTheBoxesAndProgramsThem_data()
     {
-        QTest::addColumn<QString>("layout");
-        // Total Bits; Site Start, Length, Chars; ID Start, Length, Chars.
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<QByteArray>("firstHalf");  // after X074, X076, X078
-        QTest::addColumn<QByteArray>("secondHalf"); // after X075, X077, X079
+        // Boxes: Total Bits; Site Start, Length, Chars; ID Start, Length, Chars. The halves
+        // follow X074, X076, X078 and X075, X077, X079.
+        addColumns<QString, QStringList, QByteArray, QByteArray>(
+            {"layout", "boxes", "firstHalf", "secondHalf"});
         const auto row = [](const char* layout, const QString& boxes, const char* first,
                             const char* second) {
             QTest::newRow(layout) << layout << boxes.split(' ') << QByteArray(first)
@@ -83,10 +82,9 @@ private slots:
     }
     void layoutFillsTheBoxesAndProgramsThem()
     {
-        QFETCH(QString, layout);
-        QFETCH(QStringList, boxes);
-        QFETCH(QByteArray, firstHalf);
-        QFETCH(QByteArray, secondHalf);
+        const auto [layout, boxes, firstHalf, secondHalf] =
+            fetch<QString, QStringList, QByteArray, QByteArray>("layout", "boxes", "firstHalf",
+                                                                "secondHalf");
         Harness h;
         wiegand& prox = h.main().proxSetup();
         for (int format = 0; format < 3; ++format) {
@@ -126,12 +124,8 @@ private slots:
     // shows them; formats 2 and 3 are not used. Bits are grouped by field.
     void cardCheck_data()
     {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("data");
-        QTest::addColumn<QString>("count");
-        QTest::addColumn<QString>("summary");
-        QTest::addColumn<QString>("formatOne");
+        addColumns<QString, QString, QString, QString, QString, QString>(
+            {"layout", "kind", "data", "count", "summary", "formatOne"});
         // A known card: a row for its bits, and one for its hex in lower case.
         const auto card = [](const char* name, const char* layout, QString bits, const char* hex,
                              const QString& line) {
@@ -207,12 +201,9 @@ private slots:
     }
     void cardCheck()
     {
-        QFETCH(QString, layout);
-        QFETCH(QString, kind);
-        QFETCH(QString, data);
-        QFETCH(QString, count);
-        QFETCH(QString, summary);
-        QFETCH(QString, formatOne);
+        const auto [layout, kind, data, count, summary, formatOne] =
+            fetch<QString, QString, QString, QString, QString, QString>(
+                "layout", "kind", "data", "count", "summary", "formatOne");
         Harness h;
         wiegand& prox = h.main().proxSetup();
         chooseLayout(prox, 0, layout);

@@ -32,37 +32,27 @@ private slots:
     // reaches the next command's reply.
     void replyFraming_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QByteArray>("replyLine");
-        QTest::addColumn<QByteArray>("ending");
-        QTest::addColumn<QByteArray>("stale");
-        QTest::addColumn<bool>("timesOut");
-        QTest::addColumn<QByteArray>("expected");
+        addColumns<bool, QByteArray, QByteArray, QByteArray, bool, QByteArray>(
+            {"tcp", "replyLine", "ending", "stale", "timesOut", "expected"});
         for (const bool tcp : {true, false}) {
             const char* link = tcp ? "tcp" : "serial";
-            auto row = [&](const char* name) -> QTestData& {
-                return QTest::addRow("%s %s", link, name) << tcp;
+            const auto row = [&](const char* name, QByteArray line, QByteArray ending,
+                                 QByteArray stale, bool timesOut, QByteArray expected) {
+                QTest::addRow("%s %s", link, name)
+                    << tcp << line << ending << stale << timesOut << expected;
             };
-            row("CR alone") << QByteArray() << QByteArray("\r") << QByteArray() << false
-                            << QByteArray();
-            row("CR LF") << QByteArray("OK") << QByteArray("\r\n") << QByteArray() << false
-                         << QByteArray("OK");
-            row("inner CR") << QByteArray("one\rtwo") << QByteArray("\r") << QByteArray() << false
-                            << QByteArray("one");
-            row("stale chatter") << QByteArray("OK") << QByteArray("\r")
-                                 << QByteArray("late\rstale") << false << QByteArray("OK");
-            row("no CR") << QByteArray("OK") << QByteArray() << QByteArray() << true
-                         << QByteArray("OK");
+            row("CR alone", "", "\r", "", false, "");
+            row("CR LF", "OK", "\r\n", "", false, "OK");
+            row("inner CR", "one\rtwo", "\r", "", false, "one");
+            row("stale chatter", "OK", "\r", "late\rstale", false, "OK");
+            row("no CR", "OK", "", "", true, "OK");
         }
     }
     void replyFraming()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QByteArray, replyLine);
-        QFETCH(QByteArray, ending);
-        QFETCH(QByteArray, stale);
-        QFETCH(bool, timesOut);
-        QFETCH(QByteArray, expected);
+        const auto [tcp, replyLine, ending, stale, timesOut, expected] =
+            fetch<bool, QByteArray, QByteArray, QByteArray, bool, QByteArray>(
+                "tcp", "replyLine", "ending", "stale", "timesOut", "expected");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         QVERIFY(!exchange(h, "V").timedOut); // the sim now knows which link to chatter on

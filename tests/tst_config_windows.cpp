@@ -1,5 +1,6 @@
 // The general setup and prox format windows: what their boxes accept and the
 // Const rule of the masks.
+#include "DataRows.h"
 #include "config/general.h"
 #include "config/wiegand.h"
 #include "widgets/DigitBox.h"
@@ -48,9 +49,7 @@ private slots:
     // and Backspace empties it; a paste is taken whole or refused whole.
     void digitBoxes_data()
     {
-        QTest::addColumn<QString>("array");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("maxLength");
+        addColumns<QString, int, int>({"array", "index", "maxLength"});
         const std::pair<int, int> general[] = {{0, 2}, {2, 2}, {3, 2}, {7, 5}, {8, 10}};
         for (const auto& [index, length] : general)
             QTest::addRow("Text5(%d)", index) << "Text5" << index << length;
@@ -66,9 +65,8 @@ private slots:
     }
     void digitBoxes()
     {
-        QFETCH(QString, array);
-        QFETCH(int, index);
-        QFETCH(int, maxLength);
+        const auto [array, index, maxLength] =
+            fetch<QString, int, int>("array", "index", "maxLength");
         DigitBox* b = array == "Text5"   ? m_general->Text5[index]
                       : array == "Text1" ? m_wiegand->Text1[index]
                       : array == "Text2" ? m_wiegand->Text2[index]
@@ -102,15 +100,13 @@ private slots:
     // until unchecked, and no other.
     void constBoxMapping_data()
     {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<int>("entry");
+        addColumns<int, int>({"number", "entry"});
         for (int entry = 0; entry < 15; ++entry)
             QTest::addRow("Check%d", kConstCheck[entry]) << kConstCheck[entry] << entry;
     }
     void constBoxMapping()
     {
-        QFETCH(int, number);
-        QFETCH(int, entry);
+        const auto [number, entry] = fetch<int, int>("number", "entry");
         for (DigitBox* start : m_wiegand->Text2)
             start->setText(QStringLiteral("7"));
         m_wiegand->check(number)->setChecked(true);

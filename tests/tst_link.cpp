@@ -119,33 +119,41 @@ class LinkTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The link that was opened stays the link in use until "Disconnect",
+    // whatever the mode option shows meanwhile; "Disconnect" closes that link.
     void connectAndDisconnect_data() { addLinkRows(); }
     void connectAndDisconnect()
     {
-        QFETCH(bool, tcp);
+        const auto [tcp] = fetch<bool>("tcp");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        QVERIFY(h.main().channel().activeLink().isOpen());
         QCOMPARE(Harness::spoken(h.menu().Label20), QStringLiteral("Connected"));
-
         Harness::click(h.comm().Label10);
         QCOMPARE(h.dialogs.messages, QStringList{"Disconnect first before connecting"});
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
-        QVERIFY(h.main().channel().activeLink().isOpen());
+
+        (tcp ? h.comm().Option2 : h.comm().Option1)->setChecked(true);
+        h.dialogs.yesNoAnswers << true;
+        Harness::click(h.menu().Label7);
+        QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
+        QVERIFY(!h.state().SendFailed);
 
         Harness::click(h.comm().Label7);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        QVERIFY(!h.main().channel().activeLink().isOpen());
+        QVERIFY(!h.main().tcpclient.isOpen());
+        QVERIFY(!h.main().MSComm1.isOpen());
+        if (tcp)
+            QTRY_VERIFY(!h.server.hasClient());
         Harness::click(h.comm().Label7);
         QCOMPARE(h.dialogs.messages,
                  (QStringList{"Disconnect first before connecting", "Already disconnected"}));
+        QVERIFY(connectByRow(h, !tcp));
+        QVERIFY(tcp ? h.main().MSComm1.isOpen() : h.main().tcpclient.isOpen());
     }
 
     void serialOpensTheChosenPortWithTheChosenSettings_data()
     {
-        QTest::addColumn<int>("baudIndex");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<uint>("speed");
+        addColumns<int, int, uint>({"baudIndex", "baud", "speed"});
         QTest::newRow("9600") << 0 << 9600 << uint(B9600);
         QTest::newRow("19200") << 1 << 19200 << uint(B19200);
         QTest::newRow("38400") << 2 << 38400 << uint(B38400);
@@ -154,9 +162,7 @@ private slots:
     }
     void serialOpensTheChosenPortWithTheChosenSettings()
     {
-        QFETCH(int, baudIndex);
-        QFETCH(int, baud);
-        QFETCH(uint, speed);
+        const auto [baudIndex, baud, speed] = fetch<int, int, uint>("baudIndex", "baud", "speed");
         Harness h;
         h.comm().baudOptions()[baudIndex].option->setChecked(true);
         QCOMPARE(h.state().BaudRate, baud);
@@ -189,8 +195,7 @@ private slots:
     // still goes out when the user disconnects right after the send.
     void partOfAWriteTakenRestFollows_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<bool>("disconnect");
+        addColumns<bool, bool>({"tcp", "disconnect"});
         QTest::newRow("serial") << false << false;
         QTest::newRow("tcp") << true << false;
         QTest::newRow("tcp then disconnect") << true << true;
@@ -198,8 +203,7 @@ private slots:
     }
     void partOfAWriteTakenRestFollows()
     {
-        QFETCH(bool, tcp);
-        QFETCH(bool, disconnect);
+        const auto [tcp, disconnect] = fetch<bool, bool>("tcp", "disconnect");
         Harness h;
         SlowDevice device;
         QVERIFY(tcp ? device.listen() : device.openPty());
@@ -274,8 +278,7 @@ private slots:
     // happened and when, and the next successful connect clears it.
     void lostLinkIsToldButKeepsConnectedUntilTheUserDisconnects_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QString>("pattern");
+        addColumns<bool, QString>({"tcp", "pattern"});
         QTest::newRow("tcp") << true
                              << "^The reader at 127\\.0\\.0\\.1 closed the connection at "
                                 "\\d\\d:\\d\\d:\\d\\d\\. Disconnect, then connect again\\.$";
@@ -286,8 +289,7 @@ private slots:
     }
     void lostLinkIsToldButKeepsConnectedUntilTheUserDisconnects()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QString, pattern);
+        const auto [tcp, pattern] = fetch<bool, QString>("tcp", "pattern");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         QCOMPARE(h.comm().LinkReason->text(), QString());
@@ -311,9 +313,7 @@ private slots:
     // changes: the state stays "Disconnected" and no box appears.
     void failedConnectSaysWhy_data()
     {
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<QString>("portText");
-        QTest::addColumn<QString>("expected");
+        addColumns<int, QString, QString>({"fault", "portText", "expected"});
         QTest::newRow("no device") << 0 << QString()
                                    << "Port 8 has no serial device on this computer. Ports with "
                                       "a device: {ports}.";
@@ -333,9 +333,8 @@ private slots:
     }
     void failedConnectSaysWhy()
     {
-        QFETCH(int, fault);
-        QFETCH(QString, portText);
-        QFETCH(QString, expected);
+        auto [fault, portText, expected] =
+            fetch<int, QString, QString>("fault", "portText", "expected");
         Harness h;
         QVERIFY(h.pty.open());
         h.app.portNames().setOverride(Harness::kPtyPort, h.pty.slavePath());
@@ -377,31 +376,6 @@ private slots:
             QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
             QCOMPARE(h.comm().LinkReason->text(), QString());
         }
-    }
-
-    // The link that was opened stays the link in use until "Disconnect",
-    // whatever the mode option shows meanwhile; "Disconnect" closes that link.
-    void modeChangedWhileConnectedWaitsForTheNextConnect_data() { addLinkRows(); }
-    void modeChangedWhileConnectedWaitsForTheNextConnect()
-    {
-        QFETCH(bool, tcp);
-        Harness h;
-        QVERIFY(connectByRow(h, tcp));
-        (tcp ? h.comm().Option2 : h.comm().Option1)->setChecked(true);
-        h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().Label7);
-        QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
-        QVERIFY(!h.state().SendFailed);
-
-        Harness::click(h.comm().Label7);
-        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        QVERIFY(!h.main().tcpclient.isOpen());
-        QVERIFY(!h.main().MSComm1.isOpen());
-        if (tcp)
-            QTRY_VERIFY(!h.server.hasClient());
-
-        QVERIFY(connectByRow(h, !tcp));
-        QVERIFY(tcp ? h.main().MSComm1.isOpen() : h.main().tcpclient.isOpen());
     }
 
     // The port box at both ends of its range: "0" and "9" are taken, the

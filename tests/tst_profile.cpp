@@ -24,80 +24,68 @@ namespace {
 struct Control
 {
     QString name;
-    std::function<QString(Harness&)> read;
-    std::function<void(Harness&)> write;
+    QCheckBox* check; // or else a text box
+    QLineEdit* text;
     QString value;
+    QString read() const { return check ? QString::number(check->checkState()) : text->text(); }
 };
 
-QList<Control> everyControl()
+QList<Control> everyControl(Harness& h)
 {
     QList<Control> list;
-    const auto checkBox = [&](const QString& name, auto box, Qt::CheckState state) {
-        list.append({name, [box](Harness& h) { return QString::number(box(h)->checkState()); },
-                     [box, state](Harness& h) { box(h)->setCheckState(state); },
-                     QString::number(state)});
+    const auto checkBox = [&](const QString& name, QCheckBox* box, Qt::CheckState state) {
+        list.append({name, box, nullptr, QString::number(state)});
     };
-    const auto textBox = [&](const QString& name, auto box, const QString& text) {
-        list.append({name, [box](Harness& h) { return box(h)->text(); },
-                     [box, text](Harness& h) { box(h)->setText(text); }, text});
+    const auto textBox = [&](const QString& name, QLineEdit* box, const QString& text) {
+        list.append({name, nullptr, box, text});
     };
-    const std::pair<QCheckBox * general::*, Qt::CheckState> generalChecks[] = {
-        {&general::Check5, Qt::Unchecked},         {&general::Check8, Qt::Checked},
-        {&general::Check6, Qt::PartiallyChecked},  {&general::Check15, Qt::Unchecked},
-        {&general::Check16, Qt::PartiallyChecked}, {&general::Check1, Qt::Unchecked},
-        {&general::Check7, Qt::Checked},           {&general::Check18, Qt::PartiallyChecked}};
+    general& gen = h.main().generalSetup();
+    wiegand& prox = h.main().proxSetup();
+    const std::pair<QCheckBox*, Qt::CheckState> generalChecks[] = {
+        {gen.Check5, Qt::Unchecked},         {gen.Check8, Qt::Checked},
+        {gen.Check6, Qt::PartiallyChecked},  {gen.Check15, Qt::Unchecked},
+        {gen.Check16, Qt::PartiallyChecked}, {gen.Check1, Qt::Unchecked},
+        {gen.Check7, Qt::Checked},           {gen.Check18, Qt::PartiallyChecked}};
     int n = 0;
-    for (const auto& [member, state] : generalChecks)
-        checkBox(
-            QStringLiteral("general check %1").arg(n++),
-            [member](Harness& h) { return h.main().generalSetup().*member; }, state);
+    for (const auto& [box, state] : generalChecks)
+        checkBox(QStringLiteral("general check %1").arg(n++), box, state);
     const std::pair<int, const char*> generalTexts[] = {
         {3, "07"}, {2, "9"}, {0, "12"}, {7, "54321"}, {8, "0123456789"}};
     for (const auto& [index, text] : generalTexts)
-        textBox(
-            QStringLiteral("Text5(%1)").arg(index),
-            [index](Harness& h) { return h.main().generalSetup().Text5[index]; },
-            QString::fromLatin1(text));
+        textBox(QStringLiteral("Text5(%1)").arg(index), gen.Text5[index],
+                QString::fromLatin1(text));
     // Start and Total Bits boxes take three digits, the others two.
     const QList<int> threeDigits{0, 1, 2, 3, 10, 11, 14, 16, 20, 21, 24, 26};
     for (int i = 0; i < 30; ++i)
-        textBox(
-            QStringLiteral("Text1(%1)").arg(i),
-            [i](Harness& h) { return h.main().proxSetup().Text1[i]; },
-            QString::number(threeDigits.contains(i) ? 100 + i : i + 1));
+        textBox(QStringLiteral("Text1(%1)").arg(i), prox.Text1[i],
+                QString::number(threeDigits.contains(i) ? 100 + i : i + 1));
     for (int i = 0; i < 15; ++i) {
-        textBox(
-            QStringLiteral("Text2(%1)").arg(i),
-            [i](Harness& h) { return h.main().proxSetup().Text2[i]; }, QString::number(40 + i));
-        textBox(
-            QStringLiteral("Text3(%1)").arg(i),
-            [i](Harness& h) { return h.main().proxSetup().Text3[i]; }, QString::number(200 + i));
+        textBox(QStringLiteral("Text2(%1)").arg(i), prox.Text2[i], QString::number(40 + i));
+        textBox(QStringLiteral("Text3(%1)").arg(i), prox.Text3[i], QString::number(200 + i));
     }
     const QList<int> lsb{1, 2, 3, 14, 15, 16, 22, 23, 24};
     for (int number = 1; number <= 24; ++number)
-        checkBox(
-            QStringLiteral("Check%1").arg(number),
-            [number](Harness& h) { return h.main().proxSetup().check(number); },
-            lsb.contains(number) && number % 2 ? Qt::Checked : Qt::PartiallyChecked);
+        checkBox(QStringLiteral("Check%1").arg(number), prox.check(number),
+                 lsb.contains(number) && number % 2 ? Qt::Checked : Qt::PartiallyChecked);
     return list;
 }
 
 void fillEveryControl(Harness& h)
 {
-    for (const Control& control : everyControl())
-        control.write(h);
+    for (const Control& c : everyControl(h))
+        c.check ? c.check->setCheckState(Qt::CheckState(c.value.toInt()))
+                : c.text->setText(c.value);
 }
 
 // Controls whose value is (or, with equal false, is not) the one above.
 QStringList controlsAt(Harness& h, bool equal)
 {
     QStringList found;
-    for (const Control& control : everyControl())
-        if ((control.read(h) == control.value) == equal)
-            found << control.name + "=" + control.read(h);
+    for (const Control& control : everyControl(h))
+        if ((control.read() == control.value) == equal)
+            found << control.name + "=" + control.read();
     return found;
 }
-
 } // namespace
 
 class ProfileTest : public QObject
@@ -118,11 +106,7 @@ private slots:
         QCOMPARE(h.dialogs.saveFileRequests,
                  (QList<QStringList>{{"settings.json", "Settings Profiles (*.json)", "json"}}));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"site.json"});
-        QFile saved(path);
-        QFile known(QFINDTESTDATA("data/every-field.json"));
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QVERIFY(known.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), known.readAll());
+        QCOMPARE(fileBytes(path), fileBytes(QFINDTESTDATA("data/every-field.json")));
     }
 
     // The checked-in file, opened at start-up values, reaches every box.
@@ -166,9 +150,7 @@ private slots:
     // A bad profile changes nothing and says which entry is wrong and why.
     void badProfileChangesNothing_data()
     {
-        QTest::addColumn<QStringList>("path");
-        QTest::addColumn<QJsonValue>("value");
-        QTest::addColumn<QString>("error");
+        addColumns<QStringList, QJsonValue, QString>({"path", "value", "error"});
         const auto row = [](const char* name, const char* path, const QJsonValue& value,
                             const char* error) {
             QTest::newRow(name) << QString::fromLatin1(path).split('/') << value << error;
@@ -191,9 +173,8 @@ private slots:
     }
     void badProfileChangesNothing()
     {
-        QFETCH(QStringList, path);
-        QFETCH(QJsonValue, value);
-        QFETCH(QString, error);
+        const auto [path, value, error] =
+            fetch<QStringList, QJsonValue, QString>("path", "value", "error");
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("bad.json"));
         Harness h;
@@ -201,10 +182,7 @@ private slots:
         h.dialogs.saveFileAnswers << file;
         QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
 
-        QFile json(file);
-        QVERIFY(json.open(QIODevice::ReadOnly));
-        QJsonObject root = QJsonDocument::fromJson(json.readAll()).object();
-        json.close();
+        QJsonObject root = QJsonDocument::fromJson(fileBytes(file)).object();
         // Rebuilt from the inside out: QJsonObject values are copies.
         std::function<void(QJsonObject&, int)> edit = [&](QJsonObject& object, int depth) {
             if (depth == path.size() - 1) {
@@ -219,9 +197,7 @@ private slots:
             object.insert(path[depth], inner);
         };
         edit(root, 0);
-        QVERIFY(json.open(QIODevice::WriteOnly));
-        json.write(QJsonDocument(root).toJson());
-        json.close();
+        QVERIFY(writeFile(file, QJsonDocument(root).toJson()));
 
         fillEveryControl(h);
         h.dialogs.openFileAnswers << file;

@@ -1,7 +1,6 @@
-// Command building and prox validation below the windows. tst_programming.cpp
-// already programs the start-up values end to end; this covers what a run
-// through the windows does not reach: field widths, control mapping with
-// distinct values, and every validation message.
+// Command building and prox validation below the windows, for what a run through them
+// does not reach: field widths, control mapping with distinct values, every message.
+#include "DataRows.h"
 #include "app/DigitsForBits.h"
 #include "program/ProgrammingCommands.h"
 #include "program/ProxValidation.h"
@@ -92,9 +91,8 @@ private slots:
     }
     void generalValues()
     {
-        QFETCH(QStringList, texts);
-        QFETCH(QString, checks);
-        QFETCH(QByteArrayList, commands);
+        const auto [texts, checks, commands] =
+            fetch<QStringList, QString, QByteArrayList>("texts", "checks", "commands");
         GeneralValues g;
         qsizetype t = 0, c = 0;
         for (QString* box :
@@ -114,9 +112,7 @@ private slots:
     // and a Z2 field ii: both commands of the box's format.
     void formatFields_data()
     {
-        QTest::addColumn<int>("lsbCheck");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<QByteArrayList>("commands");
+        addColumns<int, int, QByteArrayList>({"lsbCheck", "step", "commands"});
         const auto row = [](int lsbCheck, int step, const char* first, const char* second) {
             QTest::addRow("Check%d", lsbCheck) << lsbCheck << step << QByteArrayList{first, second};
         };
@@ -130,9 +126,8 @@ private slots:
     }
     void formatFields()
     {
-        QFETCH(int, lsbCheck);
-        QFETCH(int, step);
-        QFETCH(QByteArrayList, commands);
+        const auto [lsbCheck, step, commands] =
+            fetch<int, int, QByteArrayList>("lsbCheck", "step", "commands");
         ProxValues p;
         for (int i = 0; i < 30; ++i)
             p.Text1[i] = QString::number(100 + i);
@@ -196,8 +191,7 @@ private slots:
 
     void validation_data()
     {
-        QTest::addColumn<QString>("edits");
-        QTest::addColumn<QString>("codes");
+        addColumns<QString, QString>({"edits", "codes"});
         const auto row = [](const char* name, const char* edits, const char* codes) {
             QTest::newRow(name) << QString(edits) << QString(codes);
         };
@@ -222,8 +216,7 @@ private slots:
     }
     void validation()
     {
-        QFETCH(QString, edits);
-        QFETCH(QString, codes);
+        const auto [edits, codes] = fetch<QString, QString>("edits", "codes");
         ProxValues p = startupProx();
         applyEdits(p, edits);
         QCOMPARE(validationLines(p), expectedLines(codes));

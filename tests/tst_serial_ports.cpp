@@ -1,6 +1,5 @@
-// Which device each port option of the communications window stands for:
-// the system's ports in their documented order, ports pinned on the command
-// line, and the tips that name them.
+// The device each port option stands for: the system's ports in their documented
+// order, ports pinned on the command line, and the tips that name them.
 #include "Harness.h"
 
 #include "app/commandmenu.h"
@@ -44,12 +43,6 @@ void connectPort(Harness& h, int port)
     Harness::click(h.comm().Label10);
 }
 
-bool touch(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
-}
-
 } // namespace
 
 class SerialPortsTest : public QObject
@@ -61,15 +54,13 @@ private slots:
     // name leads to an adapter, programs the reader as a listed port would.
     void pinnedDeviceProgramsTheReader_data()
     {
-        QTest::addColumn<bool>("throughLink");
-        QTest::addColumn<int>("port");
+        addColumns<bool, int>({"throughLink", "port"});
         QTest::newRow("pseudo-terminal on port 3") << false << 3;
         QTest::newRow("link to it on port 7") << true << 7;
     }
     void pinnedDeviceProgramsTheReader()
     {
-        QFETCH(bool, throughLink);
-        QFETCH(int, port);
+        const auto [throughLink, port] = fetch<bool, int>("throughLink", "port");
         QTemporaryDir folder;
         Harness h;
         QVERIFY(h.pty.open());
@@ -94,8 +85,7 @@ private slots:
     // "Disconnected", no box appears, and the reason line names the device.
     void pinnedDeviceThatIsNotThere_data()
     {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("reason");
+        addColumns<QString, QString>({"value", "reason"});
         QTest::newRow("path") << "5=/dev/serial/by-id/usb-KARVEL_gone-if00-port0"
                               << "/dev/serial/by-id/usb-KARVEL_gone-if00-port0 could not be "
                                  "opened: the device does not exist.";
@@ -105,8 +95,7 @@ private slots:
     }
     void pinnedDeviceThatIsNotThere()
     {
-        QFETCH(QString, value);
-        QFETCH(QString, reason);
+        const auto [value, reason] = fetch<QString, QString>("value", "reason");
         Harness h;
         QVERIFY(pin(h, {value}));
         connectPort(h, 5);
@@ -117,8 +106,8 @@ private slots:
 
     void goodPortValuesPinPorts_data()
     {
-        QTest::addColumn<QStringList>("values");
-        QTest::addColumn<QStringList>("pinned"); // "port=device" for each pinned port, in order
+        // "port=device" for each pinned port, in order.
+        addColumns<QStringList, QStringList>({"values", "pinned"});
         const auto row = [](const char* name, const QStringList& values,
                             const QStringList& pinned) { QTest::newRow(name) << values << pinned; };
         row("one", {"3=/dev/pts/7"}, {"3=/dev/pts/7"});
@@ -131,8 +120,7 @@ private slots:
     }
     void goodPortValuesPinPorts()
     {
-        QFETCH(QStringList, values);
-        QFETCH(QStringList, pinned);
+        const auto [values, pinned] = fetch<QStringList, QStringList>("values", "pinned");
         SerialPortNames names;
         names.setSystemPorts([] { return QStringList(); });
         QString error;
@@ -149,8 +137,7 @@ private slots:
     // The program itself refuses a bad value before any window opens.
     void badPortValuesAreRefused_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
+        addColumns<QStringList, QString>({"arguments", "message"});
         const auto row = [](const char* name, const char* arguments, const QString& message) {
             QTest::newRow(name) << QString::fromLatin1(arguments).split(' ') << message;
         };
@@ -169,8 +156,7 @@ private slots:
     }
     void badPortValuesAreRefused()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
+        const auto [arguments, message] = fetch<QStringList, QString>("arguments", "message");
         QProcess utility;
         utility.start(QStringLiteral(KARVEL_UTILITY), arguments);
         QVERIFY(utility.waitForFinished(60000));
@@ -199,9 +185,8 @@ private slots:
     // text would put ttyS10 before ttyS2 and ttyUSB10 before ttyUSB9.
     void portOptionsStandForPortsInTheDocumentedOrder_data()
     {
-        QTest::addColumn<QStringList>("reported");
-        QTest::addColumn<QStringList>("expected"); // ports 1 to 8, those with a device
-        QTest::addColumn<QString>("reasonForPort8");
+        // Expected: ports 1 to 8, those with a device.
+        addColumns<QStringList, QStringList, QString>({"reported", "expected", "reasonForPort8"});
         // Devices in /dev, named with blanks between them.
         const auto row = [](const char* name, const char* reported, const char* expected,
                             const QString& reason) {
@@ -227,9 +212,8 @@ private slots:
     }
     void portOptionsStandForPortsInTheDocumentedOrder()
     {
-        QFETCH(QStringList, reported);
-        QFETCH(QStringList, expected);
-        QFETCH(QString, reasonForPort8);
+        const auto [reported, expected, reasonForPort8] =
+            fetch<QStringList, QStringList, QString>("reported", "expected", "reasonForPort8");
         QTemporaryDir noStableNames;
         Harness h;
         h.app.portNames().setSystemPorts([reported] { return reported; });
@@ -253,7 +237,7 @@ private slots:
         QVERIFY(QDir(base).mkpath(QStringLiteral("dev")));
         QVERIFY(QDir(base).mkpath(QStringLiteral("by-id")));
         for (const char* name : {"ttyS0", "ttyUSB0", "ttyUSB1", "ttyACM0"})
-            QVERIFY(touch(base + "/dev/" + name));
+            QVERIFY(writeFile(base + "/dev/" + name, {}));
         const QString adapter = base + "/by-id/usb-Acme_USB_UART_A10K1XYZ-if00-port0";
         const QString acm = base + "/by-id/usb-KARVEL_Reader_0042-if00";
         // Relative links, as the system makes them, and one whose adapter is gone.

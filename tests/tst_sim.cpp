@@ -1,7 +1,6 @@
-// The simulated reader itself, for what the utility's end-to-end tests do not
-// reach: exact chunking and prefix matching in the reader, the loader taking
-// the link over, which link a reply goes back on, and the transports across
-// reconnections.
+// The simulated reader itself where the end-to-end tests do not reach: chunking, prefix
+// matching, the loader taking the link over, and each link across reconnections.
+#include "DataRows.h"
 #include "SimFirmware.h"
 #include "SimPty.h"
 #include "SimReader.h"
@@ -108,9 +107,7 @@ private slots:
     // the middle of another: bytes on each side reach the right reader.
     void loaderSharesChunksWithTheCommandParser_data()
     {
-        QTest::addColumn<QByteArray>("block");
-        QTest::addColumn<QByteArray>("answers");
-        QTest::addColumn<QByteArray>("kept");
+        addColumns<QByteArray, QByteArray, QByteArray>({"block", "answers", "kept"});
         QTest::newRow("good block")
             << QByteArray("\x02\x41\x42\x03\x00", 5) << "YKKB" + versionLine << QByteArray("AB");
         QTest::newRow("spoilt check byte")
@@ -118,9 +115,8 @@ private slots:
     }
     void loaderSharesChunksWithTheCommandParser()
     {
-        QFETCH(QByteArray, block);
-        QFETCH(QByteArray, answers);
-        QFETCH(QByteArray, kept);
+        const auto [block, answers, kept] =
+            fetch<QByteArray, QByteArray, QByteArray>("block", "answers", "kept");
         sim::SimFirmware loader(*m_reader);
         m_reader->receive(QByteArray("\x00\x1b\x0d\x00\x1b\x0dw", 7) + block + "V\r");
         QCOMPARE(m_replies, answers);

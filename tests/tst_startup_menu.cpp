@@ -117,44 +117,32 @@ private slots:
         QTRY_VERIFY(label->textColor() != now);
     }
 
-    void windowEntriesWorkWithoutALink_data()
+    // Without a link, window entries bring their window forward and reader
+    // entries change nothing: no question, no message, nothing sent.
+    void entriesWithoutALink_data()
     {
-        QTest::addColumn<int>("entry");
-        QTest::addColumn<QString>("caption");
+        addColumns<int, QString>({"entry", "caption"});
         QTest::newRow("general") << 2 << "General Setup";
         QTest::newRow("prox") << 3 << "Prox Setup";
         QTest::newRow("communications") << 0 << "Communications";
+        for (int entry : {1, 4, 5, 6, 7})
+            QTest::addRow("reader entry %d", entry) << entry << "Prox Setup";
     }
-    void windowEntriesWorkWithoutALink()
+    void entriesWithoutALink()
     {
-        QFETCH(int, entry);
-        QFETCH(QString, caption);
+        const auto [entry, caption] = fetch<int, QString>("entry", "caption");
         Harness h;
         Harness::click(h.menu().Label9); // something other than the start-up choice
         h.state().StopMonitor = false;
-        Harness::click(mainEntries(h.menu())[entry].first);
-        QCOMPARE(highlighted(h.menu()), caption);
-        QVERIFY(h.state().StopMonitor);
-        QWidget* expected = entry == 2   ? static_cast<QWidget*>(&h.main().generalSetup())
-                            : entry == 3 ? static_cast<QWidget*>(&h.main().proxSetup())
-                                         : static_cast<QWidget*>(&h.comm());
-        QCOMPARE(frontWindow(h), expected);
-    }
-
-    void readerEntriesDoNothingWhileDisconnected_data()
-    {
-        QTest::addColumn<int>("entry");
-        for (int entry : {1, 4, 5, 6, 7})
-            QTest::newRow(qPrintable(QString::number(entry))) << entry;
-    }
-    void readerEntriesDoNothingWhileDisconnected()
-    {
-        QFETCH(int, entry);
-        Harness h;
         h.dialogs.yesNoAnswers << true;
         Harness::click(mainEntries(h.menu())[entry].first);
-        QCOMPARE(highlighted(h.menu()), QStringLiteral("Communications"));
-        QCOMPARE(frontWindow(h), static_cast<QWidget*>(&h.comm()));
+        QCOMPARE(highlighted(h.menu()), caption);
+        if (entry == 0 || entry == 2 || entry == 3)
+            QVERIFY(h.state().StopMonitor);
+        QWidget* expected = entry == 2   ? static_cast<QWidget*>(&h.main().generalSetup())
+                            : entry == 0 ? static_cast<QWidget*>(&h.comm())
+                                         : static_cast<QWidget*>(&h.main().proxSetup());
+        QCOMPARE(frontWindow(h), expected);
         QVERIFY(h.dialogs.questions.isEmpty());
         QVERIFY(h.dialogs.messages.isEmpty());
         QVERIFY(h.reader.received().isEmpty());
@@ -163,9 +151,7 @@ private slots:
     // Declining keeps the new highlight and sends nothing.
     void confirmationsDeclined_data()
     {
-        QTest::addColumn<int>("entry");
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QString>("caption");
+        addColumns<int, QString, QString>({"entry", "question", "caption"});
         QTest::newRow("program") << 5
                                  << "Do you want to program the reader with the options you have "
                                     "specified?\rAll data will be lost in the reader"
@@ -175,9 +161,8 @@ private slots:
     }
     void confirmationsDeclined()
     {
-        QFETCH(int, entry);
-        QFETCH(QString, question);
-        QFETCH(QString, caption);
+        const auto [entry, question, caption] =
+            fetch<int, QString, QString>("entry", "question", "caption");
         Harness h;
         QVERIFY(h.connectTcp());
         h.dialogs.yesNoAnswers << false;
@@ -191,18 +176,15 @@ private slots:
 
     void firmwareNeeds9600BaudOnSerialOnly_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<int>("baudIndex");
-        QTest::addColumn<bool>("refused");
+        addColumns<bool, int, bool>({"tcp", "baudIndex", "refused"});
         QTest::newRow("serial 115200") << false << 4 << true;
         QTest::newRow("serial 9600") << false << 0 << false;
         QTest::newRow("tcp 57600") << true << 3 << false;
     }
     void firmwareNeeds9600BaudOnSerialOnly()
     {
-        QFETCH(bool, tcp);
-        QFETCH(int, baudIndex);
-        QFETCH(bool, refused);
+        const auto [tcp, baudIndex, refused] =
+            fetch<bool, int, bool>("tcp", "baudIndex", "refused");
         Harness h;
         h.comm().baudOptions()[baudIndex].option->setChecked(true);
         QVERIFY(connectByRow(h, tcp));

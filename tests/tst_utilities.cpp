@@ -50,20 +50,6 @@ QDateTime at(const char* text)
     return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
-}
-
-QByteArray lines(const QList<QByteArray>& records)
-{
-    QByteArray text;
-    for (const QByteArray& record : records)
-        text += record + "\r\n";
-    return text;
-}
-
 // Runs an action when a label is painted showing a given text.
 class OnPaint : public QObject
 {
@@ -132,12 +118,9 @@ private slots:
 
     void commandsShowTheReply_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QByteArray>("reply"); // null: the reader's own
-        QTest::addColumn<QByteArray>("sent");  // after the two returns
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QStringList>("fields");
+        // A null reply is the reader's own; "sent" is what follows the two returns.
+        addColumns<bool, int, QByteArray, QByteArray, QString, QStringList>(
+            {"tcp", "index", "reply", "sent", "status", "fields"});
         const QString earlier("earlier");
         const QStringList start{"", "", "00000", "00000", "00000"};
         const auto row = [](const char* name, bool tcp, int index, const QByteArray& reply,
@@ -167,12 +150,9 @@ private slots:
     }
     void commandsShowTheReply()
     {
-        QFETCH(bool, tcp);
-        QFETCH(int, index);
-        QFETCH(QByteArray, reply);
-        QFETCH(QByteArray, sent);
-        QFETCH(QString, status);
-        QFETCH(QStringList, fields);
+        const auto [tcp, index, reply, sent, status, fields] =
+            fetch<bool, int, QByteArray, QByteArray, QString, QStringList>(
+                "tcp", "index", "reply", "sent", "status", "fields");
         Rig h;
         QVERIFY(h.connect(tcp));
         if (!reply.isNull())
@@ -189,13 +169,8 @@ private slots:
     // The command carries the shifted time and the weekday, Monday 1 to Sunday 7.
     void setReaderTime_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QDateTime>("now");
-        QTest::addColumn<QString>("hours");
-        QTest::addColumn<bool>("subtract");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<QString>("status");
+        addColumns<bool, QDateTime, QString, bool, QByteArray, QByteArray, QString>(
+            {"tcp", "now", "hours", "subtract", "reply", "sent", "status"});
         const auto row = [](const char* name, bool tcp, const char* now, const char* hours,
                             bool subtract, const QByteArray& reply, const QByteArray& sent,
                             const char* status) {
@@ -213,13 +188,9 @@ private slots:
     }
     void setReaderTime()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QDateTime, now);
-        QFETCH(QString, hours);
-        QFETCH(bool, subtract);
-        QFETCH(QByteArray, reply);
-        QFETCH(QByteArray, sent);
-        QFETCH(QString, status);
+        const auto [tcp, now, hours, subtract, reply, sent, status] =
+            fetch<bool, QDateTime, QString, bool, QByteArray, QByteArray, QString>(
+                "tcp", "now", "hours", "subtract", "reply", "sent", "status");
         Rig h;
         QVERIFY(h.connect(tcp));
         h.window().setPcClock([now] { return now; });
@@ -235,20 +206,15 @@ private slots:
 
     void clearReaderMemory_data()
     {
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<int>("stored");
+        addColumns<bool, QByteArray, QString, int>({"yes", "reply", "status", "stored"});
         QTest::newRow("yes") << true << QByteArray() << "Log Cleared" << 0;
         QTest::newRow("no") << false << QByteArray() << "earlier" << 3;
         QTest::newRow("other reply") << true << QByteArray("ERR") << "" << 0;
     }
     void clearReaderMemory()
     {
-        QFETCH(bool, yes);
-        QFETCH(QByteArray, reply);
-        QFETCH(QString, status);
-        QFETCH(int, stored);
+        const auto [yes, reply, status, stored] =
+            fetch<bool, QByteArray, QString, int>("yes", "reply", "status", "stored");
         Rig h;
         QVERIFY(h.connect(false));
         h.service.fillLog(3);
@@ -266,8 +232,7 @@ private slots:
     // The exchange, the file (replacing an older one) and the count as it goes.
     void uploadWritesEveryRecord_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QList<QByteArray>>("records");
+        addColumns<bool, QList<QByteArray>>({"tcp", "records"});
         QList<QByteArray> many;
         for (int n = 1; n <= 1000; ++n)
             many << sim::SimUtilities::sampleRecord(n);
@@ -278,16 +243,13 @@ private slots:
     }
     void uploadWritesEveryRecord()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QList<QByteArray>, records);
+        const auto [tcp, records] = fetch<bool, QList<QByteArray>>("tcp", "records");
         Rig h;
         QVERIFY(h.connect(tcp));
         h.service.log() = records;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("upload.txt"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(100000, 'x')) == 100000);
-        old.close();
+        QVERIFY(writeFile(path, QByteArray(100000, 'x')));
         h.dialogs.saveFileAnswers << path;
         // At each "l", the status and the file as they stand: every record so far is on disk.
         QStringList progress;
@@ -302,17 +264,16 @@ private slots:
         h.clickElement(19);
         QCOMPARE(h.window().statusText(),
                  QStringLiteral("Upload complete,  %1 transactions received ").arg(records.size()));
-        QCOMPARE(fileBytes(path), lines(records));
+        QCOMPARE(fileBytes(path), crlfLines(records));
         QCOMPARE(h.dialogs.saveFileRequests,
                  (QList<QStringList>{{"upload.txt", "Text (*.txt)", "txt"}}));
         QCOMPARE(h.reader.commands(),
                  QList<QByteArray>{"lr"} + QList<QByteArray>(records.size() + 1, "l"));
-        QCOMPARE(progress.size(), records.size() + 1);
         // The first count shows at once; later ones at the screen's pace, never ahead
         // of the file and never going back.
         int shown = 1;
         for (int count = 1; count <= records.size(); ++count) {
-            QCOMPARE(onDisk.at(count), lines(records.mid(0, count)));
+            QCOMPARE(onDisk.at(count), crlfLines(records.mid(0, count)));
             const QString prefix = QStringLiteral("Transactions uploaded:  ");
             QVERIFY2(progress.at(count).startsWith(prefix), qPrintable(progress.at(count)));
             const int now = progress.at(count).mid(prefix.size()).toInt();
@@ -324,17 +285,15 @@ private slots:
     // Each way an upload can end early: what the reader was sent, the status and the file.
     void uploadEndsCleanly_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("requests"); // "l" commands sent
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QByteArray>("file");
+        // "requests" counts the "l" commands sent.
+        addColumns<bool, QString, int, QString, QByteArray>(
+            {"tcp", "fault", "requests", "status", "file"});
         const auto row = [](const char* name, bool tcp, const char* fault, int requests,
                             const char* status, const QByteArray& file) {
             QTest::newRow(name) << tcp << fault << requests << status << file;
         };
         const QByteArray none("<no file>");
-        const QByteArray two = lines({"r1", "r2"});
+        const QByteArray two = crlfLines({"r1", "r2"});
         const char* noResponse = "No response from reader";
         row("lr refused", true, "lr NO", 0, "invalid response from reader", none);
         row("cancelled", false, "cancel", 0, "earlier", none);
@@ -343,15 +302,13 @@ private slots:
         row("silent", true, "silent", 3, noResponse, two);
         row("drop serial", false, "drop", 3, noResponse, two);
         row("drop tcp", true, "drop", 3, noResponse, two);
-        row("gone while waiting", false, "closed", 2, noResponse, lines({"r1"}));
+        row("gone while waiting", false, "closed", 2, noResponse, crlfLines({"r1"}));
     }
     void uploadEndsCleanly()
     {
-        QFETCH(bool, tcp);
-        QFETCH(QString, fault);
-        QFETCH(int, requests);
-        QFETCH(QString, status);
-        QFETCH(QByteArray, file);
+        const auto [tcp, fault, requests, status, file] =
+            fetch<bool, QString, int, QString, QByteArray>("tcp", "fault", "requests", "status",
+                                                           "file");
         if (fault == "disk full" && !QFile::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full here");
         Rig h;
@@ -441,18 +398,10 @@ private slots:
         QString clockAtReply;
         QObject::connect(&h.reader, &sim::SimReader::send, &h.reader,
                          [&] { clockAtReply = Harness::spoken(h.window().Label1[4]); });
-        h.clickElement(0);
-        QCOMPARE(clockAtReply, QStringLiteral("Current Date/Time: 2024-03-15  13:45:09"));
-        QCOMPARE(h.window().Text1[0]->text(), QString::fromLatin1(kVersion));
-    }
-
-    // A double-click on a button is one click: one command on the wire.
-    void doubleClickSendsOneCommand()
-    {
-        Rig h;
-        QVERIFY(h.connect(true));
+        // A double-click on a button is one click: one command on the wire.
         Harness::doubleClick(h.window().Label1[0]);
         QCOMPARE(h.reader.commands(), QList<QByteArray>{"V"});
+        QCOMPARE(clockAtReply, QStringLiteral("Current Date/Time: 2024-03-15  13:45:09"));
         QCOMPARE(h.window().Text1[0]->text(), QString::fromLatin1(kVersion));
     }
 };

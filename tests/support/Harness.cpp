@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -229,6 +230,26 @@ QByteArray wire(const QList<QByteArray>& commands)
     for (const QByteArray& command : commands)
         bytes += command + '\r';
     return bytes;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray crlfLines(const QList<QByteArray>& records)
+{
+    QByteArray text;
+    for (const QByteArray& record : records)
+        text += record + "\r\n";
+    return text;
 }
 
 void addLinkRows()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataRows.h"
 #include "ScriptedDialogs.h"
 #include "SimPty.h"
 #include "SimReader.h"
@@ -86,6 +87,12 @@ private:
 // and the bytes on the wire: two returns, then each command with its return.
 QList<QByteArray> startUpCommands();
 QByteArray wire(const QList<QByteArray>& commands);
+
+// A file's bytes, "<no file>" if it cannot be read; and a file written whole.
+QByteArray fileBytes(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
+// Records as a text file holds them, each ended by CR LF.
+QByteArray crlfLines(const QList<QByteArray>& records);
 
 // Both links, for data-driven tests: a "tcp" column of type bool.
 void addLinkRows();
