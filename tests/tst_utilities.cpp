@@ -265,6 +265,11 @@ private slots:
         QCOMPARE(h.window().statusText(),
                  QStringLiteral("Upload complete,  %1 transactions received ").arg(records.size()));
         QCOMPARE(fileBytes(path), crlfLines(records));
+        // A five-digit count is read whole, not cut at the line's ends.
+        const QLabel* line = h.window().Label1[24];
+        QVERIFY(line->fontMetrics().horizontalAdvance(
+                    QStringLiteral("Upload complete,  40000 transactions received ")) <=
+                line->contentsRect().width());
         QCOMPARE(h.dialogs.saveFileRequests,
                  (QList<QStringList>{{"upload.txt", "Text (*.txt)", "txt"}}));
         QCOMPARE(h.reader.commands(),
