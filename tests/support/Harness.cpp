@@ -161,8 +161,18 @@ bool Harness::connectSerial()
     app.portNames().setOverride(kPtyPort, pty.slavePath());
     comm().Option2->setChecked(true);
     comm().portOptions()[kPtyPort - 1]->setChecked(true);
-    click(comm().Label10);
-    return connectionState() == QLatin1String("Connected");
+    // Test programs run side by side, and a pseudo-terminal's number is reused
+    // at once: another program's port may still be letting go of its lock file
+    // for this device, so one refusal is retried after saying why.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        click(comm().Label10);
+        if (connectionState() == QLatin1String("Connected"))
+            return true;
+        qWarning("serial connect to %s failed: %s", qPrintable(pty.slavePath()),
+                 qPrintable(comm().LinkReason->text()));
+        QTest::qWait(200);
+    }
+    return false;
 }
 
 QStringList Harness::paneLines(const QString& text)
