@@ -52,23 +52,28 @@ loopback& openByEscape(Harness& h, int passes, int echoMs)
 
 QString firstLine(bool tcp)
 {
-    return tcp ? QStringLiteral("Starting Loopback Test on tcp port")
-               : QStringLiteral("Starting Loopback Test on serial port");
+    return QStringLiteral("Starting Loopback Test on %1 port").arg(tcp ? "tcp" : "serial");
 }
 
-QString accessibleName(QObject* object)
+void clickOn(QWidget* button)
 {
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
-    return face ? face->text(QAccessible::Name) : QString();
+    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 using Fault = sim::SimEcho::Fault;
 
-// Stop, and end the echo wait under way as the timer would.
-void stopNow(loopback& window)
+// Starts the test and runs the steps meanwhile; a test still running when the
+// steps are done (if finishAfterSteps) or after kSafetyMs is stopped, ending
+// the echo wait under way as the timer would.
+bool runEchoTest(loopback& window, const QList<Step>& steps = {}, bool finishAfterSteps = false)
 {
-    window.Command3_Click();
-    window.TimerExpired = true;
+    return runSteps(
+        steps, [&] { clickOn(window.Command1); },
+        [&] {
+            window.Command3_Click();
+            window.TimerExpired = true;
+        },
+        kSafetyMs, finishAfterSteps);
 }
 
 } // namespace
@@ -84,49 +89,37 @@ private slots:
     // sent as code n), and each character's outcome: Good, Bad or Time-out.
     void judgeTakesOnlyItsOwnEcho_data()
     {
-        QTest::addColumn<QList<QByteArray>>("arrivals");
-        QTest::addColumn<QByteArray>("outcomes");
+        addColumns<QList<QByteArray>, QByteArray>({"arrivals", "outcomes"});
         using L = QList<QByteArray>;
-        QTest::newRow("good") << L{"\x01", "\x02"} << QByteArray("GG");
-        QTest::newRow("wrong") << L{"\x07", "\x02"} << QByteArray("BG");
-        QTest::newRow("late echo comes with the next")
-            << L{"", "\x01\x02", "\x03"} << QByteArray("TGG");
-        QTest::newRow("two late echoes come with the next")
-            << L{"", "", "\x01\x02\x03"} << QByteArray("TTG");
-        QTest::newRow("late echo of an older time-out, the next one lost")
-            << L{"", "", "\x02\x03"} << QByteArray("TTG");
-        QTest::newRow("a late echo alone is judged") << L{"", "\x01", "\x02"} << QByteArray("TBB");
-        QTest::newRow("older byte is no late echo")
-            << L{"", "\x07\x02", "\x03"} << QByteArray("TTT");
-        QTest::newRow("doubled") << L{"\x01\x01", "\x02", "\x03"} << QByteArray("TTT");
-        QTest::newRow("stray before") << L{"\x09\x01", "\x02", "\x03"} << QByteArray("TTT");
-        QTest::newRow("stray after") << L{"\x01\x09", "\x02", "\x03"} << QByteArray("TTT");
-        QTest::newRow("stray after, late") << L{"\x01", "\x09\x02", "\x03"} << QByteArray("GTT");
-        QTest::newRow("doubled, then judged with the next")
-            << L{"\x01\x01", "", "\x02"} << QByteArray("TBB");
+        using B = QByteArray;
+        QTest::newRow("good") << L{"\x01", "\x02"} << B("GG");
+        QTest::newRow("wrong") << L{"\x07", "\x02"} << B("BG");
+        QTest::newRow("late echo comes with the next") << L{"", "\x01\x02", "\x03"} << B("TGG");
+        QTest::newRow("two late echoes with the next") << L{"", "", "\x01\x02\x03"} << B("TTG");
+        QTest::newRow("older late echo, next one lost") << L{"", "", "\x02\x03"} << B("TTG");
+        QTest::newRow("a late echo alone is judged") << L{"", "\x01", "\x02"} << B("TBB");
+        QTest::newRow("older byte is no late echo") << L{"", "\x07\x02", "\x03"} << B("TTT");
+        QTest::newRow("doubled") << L{"\x01\x01", "\x02", "\x03"} << B("TTT");
+        QTest::newRow("stray before") << L{"\x09\x01", "\x02", "\x03"} << B("TTT");
+        QTest::newRow("stray after") << L{"\x01\x09", "\x02", "\x03"} << B("TTT");
+        QTest::newRow("stray after, late") << L{"\x01", "\x09\x02", "\x03"} << B("GTT");
+        QTest::newRow("doubled, judged with the next") << L{"\x01\x01", "", "\x02"} << B("TBB");
     }
     void judgeTakesOnlyItsOwnEcho()
     {
-        QFETCH(QList<QByteArray>, arrivals);
-        QFETCH(QByteArray, outcomes);
+        const auto [arrivals, outcomes] =
+            fetch<QList<QByteArray>, QByteArray>("arrivals", "outcomes");
+        using Verdict = echotest::EchoJudge::Verdict;
         echotest::EchoJudge judge;
         QByteArray seen;
         for (qsizetype i = 0; i < arrivals.size(); ++i) {
             const auto sent = std::uint8_t(i + 1);
             judge.take(arrivals[i]);
             std::uint8_t received = 0;
-            switch (judge.judge(sent, received)) {
-            case echotest::EchoJudge::Verdict::Good:
-                seen += 'G';
-                break;
-            case echotest::EchoJudge::Verdict::Bad:
-                seen += 'B';
-                break;
-            case echotest::EchoJudge::Verdict::Waiting:
+            const Verdict verdict = judge.judge(sent, received);
+            if (verdict == Verdict::Waiting)
                 judge.timedOut(sent);
-                seen += 'T';
-                break;
-            }
+            seen += verdict == Verdict::Good ? 'G' : verdict == Verdict::Bad ? 'B' : 'T';
         }
         QCOMPARE(seen, outcomes);
     }
@@ -144,7 +137,7 @@ private slots:
         QVERIFY(window.isVisible());
         QCOMPARE(window.Label1->text(), QString());
 
-        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        clickOn(window.Command1);
         const QString endLine = QStringLiteral(" 1024: end of test");
         QCOMPARE(listOf(window), (QStringList{firstLine(tcp), endLine}));
         QCOMPARE(window.Label1->text(), QStringLiteral("Characters Sent:  1000"));
@@ -155,28 +148,23 @@ private slots:
         QVERIFY(!h.state().OperationRunning);
 
         // What a screen reader hears: the counter's and the last line's current text.
-        QCOMPARE(accessibleName(window.Label1), QStringLiteral("Characters Sent:  1000"));
+        QCOMPARE(Harness::spoken(window.Label1), QStringLiteral("Characters Sent:  1000"));
         QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.List1);
         QVERIFY(list && list->tableInterface());
         QCOMPARE(list->tableInterface()->rowCount(), 2);
         QCOMPARE(list->tableInterface()->cellAt(1, 0)->text(QAccessible::Name), endLine);
     }
 
-    // The waits and the pass count at their real values, read from the armed
-    // timer rather than slept through.
+    // The waits and the pass count at their real values, read from the armed timer.
     void realTiming_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<int>("pauseMs");
-        QTest::addColumn<int>("echoMs");
+        addColumns<bool, int, int>({"tcp", "pauseMs", "echoMs"});
         QTest::newRow("tcp") << true << 5000 << 5000;
         QTest::newRow("serial") << false << 2000 << 1000;
     }
     void realTiming()
     {
-        QFETCH(bool, tcp);
-        QFETCH(int, pauseMs);
-        QFETCH(int, echoMs);
+        const auto [tcp, pauseMs, echoMs] = fetch<bool, int, int>("tcp", "pauseMs", "echoMs");
         QCOMPARE(echotest::Timing{}.passes, 2000);
         Harness h;
         sim::SimEcho echo(h.reader);
@@ -194,13 +182,11 @@ private slots:
                                 {[&] { return echo.count() >= 3 && window.Timer1.isActive(); },
                                  [&] {
                                      QCOMPARE(window.Timer1.interval(), echoMs);
-                                     QTest::mouseClick(window.Command3, Qt::LeftButton);
+                                     clickOn(window.Command3);
                                  }}};
-        QVERIFY(runSteps(
-            steps, [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); },
-            [&] { stopNow(window); }, kSafetyMs, false));
-        // The echoes are awaited for real here, so a loaded machine may list a
-        // time-out before the end; only the end is certain.
+        QVERIFY(runEchoTest(window, steps));
+        // Echoes are awaited for real: a loaded machine may list a time-out, only the end is
+        // certain.
         const QStringList lines = listOf(window);
         QVERIFY2(lines.last().endsWith(QStringLiteral(": end of test")),
                  qPrintable(lines.join('|')));
@@ -211,43 +197,28 @@ private slots:
     // timer would) only where the reader has held back or spoilt the echo.
     void faultsAreListed_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<Fault>("fault");
-        QTest::addColumn<qint64>("at");
-        QTest::addColumn<char>("byte");
-        QTest::addColumn<QStringList>("faultLines");
-        QTest::newRow("tcp late 5") << true << Fault::LateByOne << qint64(5) << char(0)
-                                    << QStringList{" 5: timeout", " 256: end of test"};
-        QTest::newRow("serial late 200") << false << Fault::LateByOne << qint64(200) << char(0)
-                                         << QStringList{" 200: timeout", " 256: end of test"};
+        addColumns<bool, Fault, int, char, QString>({"tcp", "fault", "at", "byte", "line"});
+        using F = Fault;
+        QTest::newRow("tcp late 5") << true << F::LateByOne << 5 << '\0' << " 5: timeout";
+        QTest::newRow("serial late 200") << false << F::LateByOne << 200 << '\0' << " 200: timeout";
         QTest::newRow("tcp wrong 11")
-            << true << Fault::Wrong << qint64(11) << char(0)
-            << QStringList{" 11: bad echo, expected A received 0", " 256: end of test"};
+            << true << F::Wrong << 11 << '\0' << " 11: bad echo, expected A received 0";
         QTest::newRow("serial wrong 200")
-            << false << Fault::Wrong << qint64(200) << 'A'
-            << QStringList{" 200: bad echo, expected C7 received 41", " 256: end of test"};
-        // These put the link out of step: every later character is listed too,
-        // until the test is stopped two characters on.
-        QTest::newRow("tcp doubled 6")
-            << true << Fault::Doubled << qint64(6) << char(0) << QStringList{" 6: timeout"};
-        QTest::newRow("serial doubled 6")
-            << false << Fault::Doubled << qint64(6) << char(0) << QStringList{" 6: timeout"};
-        QTest::newRow("tcp stray before 7")
-            << true << Fault::StrayBefore << qint64(7) << 'x' << QStringList{" 7: timeout"};
+            << false << F::Wrong << 200 << 'A' << " 200: bad echo, expected C7 received 41";
+        // These put the link out of step: every later character is listed until the stop.
+        QTest::newRow("tcp doubled 6") << true << F::Doubled << 6 << '\0' << " 6: timeout";
+        QTest::newRow("serial doubled 6") << false << F::Doubled << 6 << '\0' << " 6: timeout";
+        QTest::newRow("tcp stray before 7") << true << F::StrayBefore << 7 << 'x' << " 7: timeout";
         QTest::newRow("serial stray before 7")
-            << false << Fault::StrayBefore << qint64(7) << 'x' << QStringList{" 7: timeout"};
-        QTest::newRow("tcp stray after 8")
-            << true << Fault::StrayAfter << qint64(8) << 'x' << QStringList{" 8: timeout"};
+            << false << F::StrayBefore << 7 << 'x' << " 7: timeout";
+        QTest::newRow("tcp stray after 8") << true << F::StrayAfter << 8 << 'x' << " 8: timeout";
         QTest::newRow("serial stray after 8")
-            << false << Fault::StrayAfter << qint64(8) << 'x' << QStringList{" 8: timeout"};
+            << false << F::StrayAfter << 8 << 'x' << " 8: timeout";
     }
     void faultsAreListed()
     {
-        QFETCH(bool, tcp);
-        QFETCH(Fault, fault);
-        QFETCH(qint64, at);
-        QFETCH(char, byte);
-        QFETCH(QStringList, faultLines);
+        const auto [tcp, fault, at, byte, line] =
+            fetch<bool, Fault, int, char, QString>("tcp", "fault", "at", "byte", "line");
         Harness h;
         sim::SimEcho echo(h.reader);
         echo.setFaultAt(at, fault, byte);
@@ -269,26 +240,24 @@ private slots:
             }
             // An out-of-step link would fill the list to the end of the pass.
             if (outOfStep && waitingFor >= at + 2 && !window.StopRequested)
-                QTest::mouseClick(window.Command3, Qt::LeftButton);
+                clickOn(window.Command3);
         });
         expire.start();
-        QVERIFY(runSteps(
-            {}, [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); },
-            [&] { stopNow(window); }, kSafetyMs, false));
+        QVERIFY(runEchoTest(window));
 
         const QStringList lines = listOf(window);
         if (!outOfStep) {
-            QCOMPARE(lines, QStringList{firstLine(tcp)} + faultLines);
+            QCOMPARE(lines, (QStringList{firstLine(tcp), line, " 256: end of test"}));
             return;
         }
         QVERIFY2(lines.size() >= 3, qPrintable(lines.join('|')));
-        QCOMPARE(lines.mid(0, 2), QStringList{firstLine(tcp)} + faultLines);
+        QCOMPARE(lines.mid(0, 2), (QStringList{firstLine(tcp), line}));
         // Later characters are all listed up to the stop: none passes.
         const int last = numberOf(lines.constLast());
         QCOMPARE(lines.constLast(), QStringLiteral(" %1: end of test").arg(last));
-        QCOMPARE(lines.size(), last - int(at) + 3);
+        QCOMPARE(lines.size(), last - at + 3);
         for (int i = 2; i < lines.size() - 1; ++i)
-            QCOMPARE(numberOf(lines[i]), int(at) + i - 1);
+            QCOMPARE(numberOf(lines[i]), at + i - 1);
     }
 
     // A silent reader: every character times out. Clear List, then a second
@@ -304,17 +273,14 @@ private slots:
         auto rows = [&] { return window.List1->model()->rowCount(); };
         const QList<Step> steps{{[&] { return rows() >= 3; },
                                  [&] {
-                                     QTest::mouseClick(window.Command4, Qt::LeftButton);
+                                     clickOn(window.Command4);
                                      QCOMPARE(rows(), 0);
-                                     QTest::mouseClick(window.Command1, Qt::LeftButton);
+                                     clickOn(window.Command1);
                                      QCOMPARE(listOf(window),
                                               QStringList{"Another reader operation is running"});
                                  }},
-                                {[&] { return rows() >= 3; },
-                                 [&] { QTest::mouseClick(window.Command3, Qt::LeftButton); }}};
-        QVERIFY(runSteps(
-            steps, [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); },
-            [&] { stopNow(window); }, kSafetyMs));
+                                {[&] { return rows() >= 3; }, [&] { clickOn(window.Command3); }}};
+        QVERIFY(runEchoTest(window, steps, true));
 
         const QStringList lines = listOf(window).mid(1);
         QVERIFY2(lines.size() >= 3, qPrintable(lines.join('|')));
@@ -336,9 +302,7 @@ private slots:
         loopback& window = openByEscape(h, 2000, kNeverMs);
         const QList<Step> steps{{[&] { return echo.count() >= 100; },
                                  [&] { tcp ? h.server.dropClient() : h.pty.close(); }}};
-        QVERIFY(runSteps(
-            steps, [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); },
-            [&] { stopNow(window); }, kSafetyMs, false));
+        QVERIFY(runEchoTest(window, steps));
         const QStringList lines = listOf(window);
         QVERIFY2(lines.size() == 3, qPrintable(lines.join(QLatin1Char('|'))));
         const int last = numberOf(lines.constLast());
@@ -367,7 +331,7 @@ private slots:
         loopback& window = h.main().loopbackTest();
         QVERIFY(window.isVisible());
         window.setTiming({1, 50, 50, kNeverMs, kNeverMs});
-        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        clickOn(window.Command1);
         QCOMPARE(listOf(window), (QStringList{firstLine(true), " 256: end of test"}));
 
         h.reader.clearRecord();

@@ -36,17 +36,13 @@ Cell cellOf(const TerminalGrid& grid, int column, int row)
     return {c.column, c.row, c.code, c.hex};
 }
 
-// Key events as the window gets them: press, release, or a character with no key.
+// Key events as the window gets them: press, release, a character with no key,
+// or another window taking the focus and this one getting it back.
 struct KeyStep
 {
-    enum Kind
-    {
-        Press,
-        Release,
-        Char,
-        // Another window takes the focus, then this one gets it back.
-        SwitchAway
-    } kind;
+    // clang-format off
+    enum Kind { Press, Release, Char, SwitchAway } kind;
+    // clang-format on
     int key = 0;
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
     int character = 0;
@@ -64,40 +60,48 @@ KeyStep pad(int key)
 {
     return press(key, Qt::KeypadModifier | Qt::AltModifier);
 }
+// A key pressed with the character it types; a character with no key.
+KeyStep typed(int key, int character)
+{
+    return {KeyStep::Press, key, {}, character};
+}
+KeyStep charOnly(int character)
+{
+    return {KeyStep::Char, 0, {}, character};
+}
+// Alt held while the keypad keys go down, then released.
+QList<KeyStep> altCode(const QList<int>& keys)
+{
+    QList<KeyStep> steps{press(Qt::Key_Alt)};
+    for (const int key : keys)
+        steps << pad(key);
+    return steps << release(Qt::Key_Alt);
+}
+QList<KeyStep> altCode(const char* digits)
+{
+    QList<int> keys;
+    for (; *digits; ++digits)
+        keys << Qt::Key_0 + (*digits - '0');
+    return altCode(keys);
+}
 
 void keyStep(termmode& t, const KeyStep& step, QWidget& elsewhere)
 {
-    const QString text = step.character ? QString(QChar(step.character)) : QString();
-    switch (step.kind) {
-    case KeyStep::Press:
-    case KeyStep::Char: {
-        QKeyEvent event(QEvent::KeyPress, step.kind == KeyStep::Char ? 0 : step.key, step.modifiers,
-                        text);
+    if (step.kind != KeyStep::SwitchAway) {
+        QKeyEvent event(step.kind == KeyStep::Release ? QEvent::KeyRelease : QEvent::KeyPress,
+                        step.kind == KeyStep::Char ? 0 : step.key, step.modifiers,
+                        step.character ? QString(QChar(step.character)) : QString());
         QCoreApplication::sendEvent(t.pop1, &event);
-        break;
+        return;
     }
-    case KeyStep::Release: {
-        QKeyEvent event(QEvent::KeyRelease, step.key, step.modifiers, text);
-        QCoreApplication::sendEvent(t.pop1, &event);
-        break;
-    }
-    case KeyStep::SwitchAway:
-        elsewhere.show();
-        elsewhere.activateWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(elsewhere.isActiveWindow(), kWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(!t.pop1->hasFocus(), kWaitMs);
-        t.window()->activateWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(t.isActiveWindow(), kWaitMs);
-        t.pop1->setFocus();
-        QTRY_VERIFY_WITH_TIMEOUT(t.pop1->hasFocus(), kWaitMs);
-        break;
-    }
-}
-
-QString accessibleName(QObject* object)
-{
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
-    return face ? face->text(QAccessible::Name) : QString();
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(elsewhere.isActiveWindow(), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!t.pop1->hasFocus(), kWaitMs);
+    t.window()->activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(t.isActiveWindow(), kWaitMs);
+    t.pop1->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(t.pop1->hasFocus(), kWaitMs);
 }
 
 // A red pixel for received, a black one for typed, somewhere in the cell.
@@ -136,35 +140,29 @@ class TerminalTest : public QObject
 private slots:
     void gridPlacesEachByte_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QList<Cell>>("cells");
-        QTest::addColumn<int>("curpos");
-        QTest::addColumn<int>("currentline");
-        QTest::newRow("O K CR LF") << QByteArray("OK\r\n")
-                                   << QList<Cell>{{1, 1, 'O', false},
-                                                  {2, 1, 'K', false},
-                                                  {3, 1, 0x0D, true},
-                                                  {4, 1, 0x0A, true}}
-                                   << 5 << 1;
+        addColumns<QByteArray, QList<Cell>, int, int>({"bytes", "cells", "curpos", "currentline"});
+        using C = QList<Cell>;
+        using B = QByteArray;
+        QTest::newRow("O K CR LF")
+            << B("OK\r\n")
+            << C{{1, 1, 'O', false}, {2, 1, 'K', false}, {3, 1, 0x0D, true}, {4, 1, 0x0A, true}}
+            << 5 << 1;
         QTest::newRow("brace, tilde, 127, 128, space")
-            << QByteArray("}~\x7f\x80 ") + QByteArray(1, '\0')
-            << QList<Cell>{{1, 1, '}', false}, {2, 1, '~', true},  {3, 1, 0x7f, true},
-                           {4, 1, 0x80, true}, {5, 1, ' ', false}, {6, 1, 0, true}}
+            << B("}~\x7f\x80 \0", 6)
+            << C{{1, 1, '}', false}, {2, 1, '~', true},  {3, 1, 0x7f, true},
+                 {4, 1, 0x80, true}, {5, 1, ' ', false}, {6, 1, 0, true}}
             << 7 << 1;
         QTest::newRow("40th character wraps")
-            << QByteArray(40, 'x') << QList<Cell>{{39, 1, 'x', false}, {1, 2, 'x', false}} << 2
-            << 2;
+            << B(40, 'x') << C{{39, 1, 'x', false}, {1, 2, 'x', false}} << 2 << 2;
         // 39 x 22 = 858 cells fill the screen; the next clears it and starts at the top.
         QTest::newRow("full screen clears")
-            << QByteArray(858, 'a') + "b"
-            << QList<Cell>{{1, 1, 'b', false}, {2, 1, 0, false}, {39, 22, 0, false}} << 2 << 1;
+            << B(858, 'a') + "b" << C{{1, 1, 'b', false}, {2, 1, 0, false}, {39, 22, 0, false}} << 2
+            << 1;
     }
     void gridPlacesEachByte()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QList<Cell>, cells);
-        QFETCH(int, curpos);
-        QFETCH(int, currentline);
+        const auto [bytes, cells, curpos, currentline] =
+            fetch<QByteArray, QList<Cell>, int, int>("bytes", "cells", "curpos", "currentline");
         TerminalGrid grid;
         for (const char byte : bytes)
             grid.put(std::uint8_t(byte), TerminalGrid::Ink::Received);
@@ -187,81 +185,45 @@ private slots:
     // follows each row, so once it has arrived nothing else is on its way.
     void keysSendBytes_data()
     {
-        QTest::addColumn<QList<KeyStep>>("steps");
-        QTest::addColumn<QByteArray>("sent");
+        addColumns<QList<KeyStep>, QByteArray>({"steps", "sent"});
+        using L = QList<KeyStep>;
+        using B = QByteArray;
         const KeyStep alt = press(Qt::Key_Alt);
         const KeyStep altUp = release(Qt::Key_Alt);
-        QTest::newRow("Alt keypad 2 7")
-            << QList<KeyStep>{alt, pad(Qt::Key_2), pad(Qt::Key_7), altUp} << QByteArray("\x1b");
-        QTest::newRow("Alt alone") << QList<KeyStep>{alt, altUp} << QByteArray(1, '\0');
-        QTest::newRow("Alt keypad 0 9: both ends of the keypad")
-            << QList<KeyStep>{alt, pad(Qt::Key_0), pad(Qt::Key_9), altUp} << QByteArray("\t");
-        QTest::newRow("Alt 255, the highest code")
-            << QList<KeyStep>{alt, pad(Qt::Key_2), pad(Qt::Key_5), pad(Qt::Key_5), altUp}
-            << QByteArray("\xff");
-        QTest::newRow("Alt 256 sends nothing")
-            << QList<KeyStep>{alt, pad(Qt::Key_2), pad(Qt::Key_5), pad(Qt::Key_6), altUp}
-            << QByteArray();
-        QTest::newRow("Alt 0065, leading zeros")
-            << QList<KeyStep>{alt,  pad(Qt::Key_0), pad(Qt::Key_0), pad(Qt::Key_6), pad(Qt::Key_5),
-                              altUp}
-            << QByteArray("A");
-        QTest::newRow("Num Lock off: Insert PageUp, both ends = 9")
-            << QList<KeyStep>{alt, pad(Qt::Key_Insert), pad(Qt::Key_PageUp), altUp}
-            << QByteArray("\t");
+        const KeyStep away{KeyStep::SwitchAway};
+        QTest::newRow("Alt keypad 2 7") << altCode("27") << B("\x1b");
+        QTest::newRow("Alt alone") << altCode("") << B(1, '\0');
+        QTest::newRow("Alt keypad 0 9: both ends of the keypad") << altCode("09") << B("\t");
+        QTest::newRow("Alt 255, the highest code") << altCode("255") << B("\xff");
+        QTest::newRow("Alt 256 sends nothing") << altCode("256") << B();
+        QTest::newRow("Alt 0065, leading zeros") << altCode("0065") << B("A");
+        QTest::newRow("Num Lock off: Insert PageUp = 9")
+            << altCode({Qt::Key_Insert, Qt::Key_PageUp}) << B("\t");
         QTest::newRow("Num Lock off: End Down Right = 126")
-            << QList<KeyStep>{alt, pad(Qt::Key_End), pad(Qt::Key_Down), pad(Qt::Key_Right), altUp}
-            << QByteArray("~");
+            << altCode({Qt::Key_End, Qt::Key_Down, Qt::Key_Right}) << B("~");
         QTest::newRow("Num Lock off: Clear Left Home Up PageDown = 54783, sends nothing")
-            << QList<KeyStep>{alt,
-                              pad(Qt::Key_Clear),
-                              pad(Qt::Key_Left),
-                              pad(Qt::Key_Home),
-                              pad(Qt::Key_Up),
-                              pad(Qt::Key_PageDown),
-                              altUp}
-            << QByteArray();
+            << altCode({Qt::Key_Clear, Qt::Key_Left, Qt::Key_Home, Qt::Key_Up, Qt::Key_PageDown})
+            << B();
         QTest::newRow("main keyboard digits are not collected")
-            << QList<KeyStep>{alt, press(Qt::Key_6, Qt::AltModifier), altUp} << QByteArray(1, '\0');
-        QTest::newRow("F10 F9") << QList<KeyStep>{press(Qt::Key_F10), press(Qt::Key_F9)}
-                                << QByteArray("\0\x80", 2);
+            << L{alt, press(Qt::Key_6, Qt::AltModifier), altUp} << B(1, '\0');
+        QTest::newRow("F10 F9") << L{press(Qt::Key_F10), press(Qt::Key_F9)} << B("\0\x80", 2);
         QTest::newRow("character after an Alt code is dropped, the next key is not")
-            << QList<KeyStep>{alt,
-                              pad(Qt::Key_9),
-                              pad(Qt::Key_7),
-                              altUp,
-                              {KeyStep::Char, 0, {}, 'a'},
-                              {KeyStep::Press, Qt::Key_A, {}, 'a'}}
-            << QByteArray("aa");
+            << altCode("97") + L{charOnly('a'), typed(Qt::Key_A, 'a')} << B("aa");
         QTest::newRow("Enter Backspace Tab Escape")
-            << QList<KeyStep>{{KeyStep::Press, Qt::Key_Return, {}, 13},
-                              {KeyStep::Press, Qt::Key_Backspace, {}, 8},
-                              {KeyStep::Press, Qt::Key_Tab, {}, 9},
-                              {KeyStep::Press, Qt::Key_Escape, {}, 27}}
-            << QByteArray("\r\b\t\x1b");
-        QTest::newRow("characters 1, 255 and 256") << QList<KeyStep>{{KeyStep::Char, 0, {}, 1},
-                                                                     {KeyStep::Char, 0, {}, 255},
-                                                                     {KeyStep::Char, 0, {}, 256}}
-                                                   << QByteArray("\x01\xff");
+            << L{typed(Qt::Key_Return, 13), typed(Qt::Key_Backspace, 8), typed(Qt::Key_Tab, 9),
+                 typed(Qt::Key_Escape, 27)}
+            << B("\r\b\t\x1b");
+        QTest::newRow("characters 1, 255 and 256")
+            << L{charOnly(1), charOnly(255), charOnly(256)} << B("\x01\xff");
         // Alt+Tab away: the release of Alt and the keys after it go elsewhere.
         QTest::newRow("held Alt forgotten when focus leaves")
-            << QList<KeyStep>{alt,
-                              press(Qt::Key_Tab, Qt::AltModifier),
-                              {KeyStep::SwitchAway},
-                              {KeyStep::Press, Qt::Key_B, {}, 'b'}}
-            << QByteArray("b");
+            << L{alt, press(Qt::Key_Tab, Qt::AltModifier), away, typed(Qt::Key_B, 'b')} << B("b");
         QTest::newRow("half-typed Alt code forgotten; Alt released after coming back")
-            << QList<KeyStep>{alt,
-                              pad(Qt::Key_6),
-                              {KeyStep::SwitchAway},
-                              altUp,
-                              {KeyStep::Press, Qt::Key_C, {}, 'c'}}
-            << QByteArray("c");
+            << L{alt, pad(Qt::Key_6), away, altUp, typed(Qt::Key_C, 'c')} << B("c");
     }
     void keysSendBytes()
     {
-        QFETCH(QList<KeyStep>, steps);
-        QFETCH(QByteArray, sent);
+        const auto [steps, sent] = fetch<QList<KeyStep>, QByteArray>("steps", "sent");
         Harness h;
         QVERIFY(h.connectTcp());
         termmode& t = h.main().terminal();
@@ -270,7 +232,7 @@ private slots:
                                [&] {
                                    for (const KeyStep& step : steps)
                                        keyStep(t, step, elsewhere);
-                                   keyStep(t, {KeyStep::Press, Qt::Key_Z, {}, 'z'}, elsewhere);
+                                   keyStep(t, typed(Qt::Key_Z, 'z'), elsewhere);
                                }},
                               {[&] { return h.reader.received().endsWith('z'); }, [] {}}};
         QVERIFY(inTerminalRun(h, run));
@@ -282,15 +244,13 @@ private slots:
     // another entry, which then runs in its place.
     void runShowsAndSends_data()
     {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<bool>("endByProgramming");
+        addColumns<bool, bool>({"tcp", "endByProgramming"});
         QTest::newRow("tcp, ended by Communications") << true << false;
         QTest::newRow("serial, ended by Program Reader") << false << true;
     }
     void runShowsAndSends()
     {
-        QFETCH(bool, tcp);
-        QFETCH(bool, endByProgramming);
+        const auto [tcp, endByProgramming] = fetch<bool, bool>("tcp", "endByProgramming");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         termmode& t = h.main().terminal();
@@ -301,7 +261,7 @@ private slots:
                      t.Label2[0]->text(),
                      tcp ? QStringLiteral("Connected to 127.0.0.1 Port %1").arg(h.server.port())
                          : QStringLiteral("Connected to comm port 3"));
-                 QCOMPARE(accessibleName(t.Label2[0]), t.Label2[0]->text());
+                 QCOMPARE(Harness::spoken(t.Label2[0]), t.Label2[0]->text());
                  QVERIFY(h.state().OperationRunning);
                  h.reader.sendUnsolicited("OK\r\n~");
              }},
