@@ -111,7 +111,6 @@ QString commandmenu::connectionState() const
 void commandmenu::setConnectionState(const QString& text)
 {
     Label20->setText(text);
-    Label20->setAccessibleName(text);
 }
 
 bool commandmenu::connected() const
