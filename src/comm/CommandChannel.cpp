@@ -11,17 +11,6 @@
 namespace {
 
 constexpr char kCR = '\r';
-constexpr qint64 kDiscardChunk = 64 * 1024;
-
-// Late replies and chatter must never be taken for the next command's reply.
-void discardPending(Link& link)
-{
-    while (link.pending() > 0) {
-        if (link.read(std::min(link.pending(), kDiscardChunk)).isEmpty())
-            return;
-    }
-}
-
 } // namespace
 
 CommandChannel::CommandChannel(AppState& state, Link& serial, Link& tcp, QTimer& replyTimer)
@@ -43,7 +32,7 @@ Link& CommandChannel::activeLink() const
 void CommandChannel::SendReaderCommand(const QByteArray& command)
 {
     Link& link = activeLink();
-    discardPending(link);
+    link.discardPending();
     m_state.SendFailed = !link.write(command + kCR);
     if (!m_state.SendFailed && m_state.isTcp())
         eventwait::yieldToEventLoop();

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <algorithm>
+
 // What reader operations may do with a link, whichever kind it is.
 class Link : public QObject
 {
@@ -17,4 +19,16 @@ public:
     virtual QByteArray read(qint64 maxBytes) = 0;
     // Queues the bytes as one write and starts sending them; false on failure.
     virtual bool write(const QByteArray& bytes) = 0;
+
+    // Throws away what has arrived, so late replies and chatter are never
+    // taken for what comes next. Reads in bounded pieces so a flood costs no
+    // more memory than one piece.
+    void discardPending()
+    {
+        constexpr qint64 kPiece = 64 * 1024;
+        while (pending() > 0) {
+            if (read(std::min(pending(), kPiece)).isEmpty())
+                return;
+        }
+    }
 };

@@ -81,12 +81,6 @@ bool loopback::pause(int ms)
     return !m_state.Closing;
 }
 
-void loopback::discardPending(Link& link)
-{
-    for (qint64 count = link.pending(); count > 0; count = link.pending())
-        link.read(count);
-}
-
 void loopback::Command1_Click()
 {
     OperationMark mark(m_state);
@@ -109,7 +103,7 @@ void loopback::Command1_Click()
         return;
     if (started) {
         // The reader's answer to the attention sequence is not looked at.
-        discardPending(link);
+        link.discardPending();
     }
     if (started && link.write(QByteArray(1, echotest::kEchoCommand))) {
         emit passesStarted();

@@ -50,7 +50,6 @@ private:
     void armTimer(int ms);
     // Waits for Timer1; false when the program is closing.
     bool pause(int ms);
-    void discardPending(Link& link);
     enum class Echo
     {
         Good,

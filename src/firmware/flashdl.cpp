@@ -176,18 +176,15 @@ flashdl::Outcome flashdl::transfer(QFile& file, Link& link, const Parameters& p,
         return failed(Failure::FileUnreadable, fileProblem(file));
 
     // Leftovers of an earlier run (a late acknowledgement) would spoil the ready reply.
-    while (link.pending() > 0)
-        link.read(link.pending());
+    link.discardPending();
     if (!link.write(AttentionSequence))
         return failed(Failure::LinkLost);
     if (!pause(scaled(p.pauseMs, m_pauseScale)))
         return {Outcome::Closing, {}, {}};
 
     // On serial, whatever the reader said while waking up is not the reply.
-    if (!tcp) {
-        while (link.pending() > 0)
-            link.read(link.pending());
-    }
+    if (!tcp)
+        link.discardPending();
     if (!link.write(p.startCommand))
         return failed(Failure::LinkLost);
     const Wait ready = awaitReady(link, p, tcp);
