@@ -8,8 +8,8 @@
 //
 //   bench_batch [--quick | --rounds N]   (--quick: one round; three by default)
 #include "BenchSupport.h"
+#include "app/MainWindow.h"
 #include "app/UtilityApp.h"
-#include "app/stamain.h"
 #include "config/Profile.h"
 #include "config/SettingsReaders.h"
 #include "program/ProgrammingCommands.h"

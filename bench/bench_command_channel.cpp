@@ -8,14 +8,14 @@
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
+#include "app/CommandMenu.h"
 #include "app/Dialogs.h"
+#include "app/MainWindow.h"
 #include "app/UtilityApp.h"
-#include "app/commandmenu.h"
-#include "app/stamain.h"
 #include "comm/CommandChannel.h"
-#include "comm/commform.h"
+#include "comm/CommunicationsWindow.h"
 #include "program/ProgrammingCommands.h"
-#include "program/pgmform.h"
+#include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -74,12 +74,12 @@ struct Rig
 
     Rig() { app.start(); }
 
-    stamain& main() { return app.main(); }
+    MainWindow& main() { return app.main(); }
     CommandChannel& channel() { return app.main().channel(); }
 
     bool connect(bool tcp)
     {
-        commform& comm = main().communications();
+        CommunicationsWindow& comm = main().communications();
         if (tcp) {
             if (!server.listen())
                 return false;
@@ -235,8 +235,8 @@ Distribution roundTrips(Rig& rig, const Plan& plan)
 
 Distribution programmingRuns(Rig& rig, const Plan& plan)
 {
-    pgmform& window = rig.main().programming();
-    stamain::bringToFront(&window);
+    ProgressWindow& window = rig.main().programming();
+    MainWindow::bringToFront(&window);
     std::vector<double> millis;
     int failed = 0;
     QElapsedTimer clock;

@@ -9,17 +9,17 @@
 //
 //   bench_diag [--quick] [--sim PATH]
 #include "BenchSupport.h"
+#include "app/CommandMenu.h"
 #include "app/Dialogs.h"
+#include "app/MainWindow.h"
 #include "app/UtilityApp.h"
-#include "app/commandmenu.h"
-#include "app/stamain.h"
-#include "comm/commform.h"
+#include "comm/CommunicationsWindow.h"
 #include "diag/EchoLog.h"
 #include "diag/EchoTest.h"
+#include "diag/LoopbackWindow.h"
 #include "diag/TerminalGrid.h"
 #include "diag/TerminalScreen.h"
-#include "diag/loopback.h"
-#include "diag/termmode.h"
+#include "diag/TerminalWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -112,11 +112,11 @@ struct Rig
     UtilityApp app{&dialogs};
 
     Rig() { app.start(); }
-    stamain& main() { return app.main(); }
+    MainWindow& main() { return app.main(); }
 
     bool connect(bool tcp, const SimProcess& sim)
     {
-        commform& comm = main().communications();
+        CommunicationsWindow& comm = main().communications();
         if (tcp) {
             comm.Option1->setChecked(true);
             comm.Text1->setText(QStringLiteral("127.0.0.1"));
@@ -157,7 +157,7 @@ struct Idle
 // that ends the run.
 void inTerminalRun(Rig& rig, const std::function<void(std::function<void()>)>& body)
 {
-    commandmenu& menu = rig.main().menu();
+    CommandMenu& menu = rig.main().menu();
     QTimer::singleShot(0, &rig.main(), [&] { body([&] { emit menu.Label3->clicked(); }); });
     emit menu.Label1->clicked();
 }
@@ -165,7 +165,7 @@ void inTerminalRun(Rig& rig, const std::function<void(std::function<void()>)>& b
 Flood measureFlood(Rig& rig, SimProcess& sim, const Plan& plan)
 {
     Flood flood;
-    termmode& terminal = rig.main().terminal();
+    TerminalWindow& terminal = rig.main().terminal();
     QElapsedTimer clock;
     qint64 cpuBefore = 0;
     QTimer poll;
@@ -264,8 +264,8 @@ struct EchoRun
 EchoRun windowEcho(Rig& rig, const Plan& plan)
 {
     EchoRun run;
-    loopback& window = rig.main().loopbackTest();
-    stamain::bringToFront(&window);
+    LoopbackWindow& window = rig.main().loopbackTest();
+    MainWindow::bringToFront(&window);
     echotest::Timing timing;
     timing.passes = plan.passes;
     window.setTiming(timing);
@@ -276,7 +276,7 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
     QElapsedTimer clock;
     qint64 passStartNs = 0;
     qint64 passStartCpu = 0;
-    const auto connection = QObject::connect(&window, &loopback::passesStarted, &window, [&] {
+    const auto connection = QObject::connect(&window, &LoopbackWindow::passesStarted, &window, [&] {
         passStartNs = clock.nsecsElapsed();
         passStartCpu = processCpuMicroseconds();
     });

@@ -10,12 +10,12 @@
 // its length, for the utility and the bare client alike; the block phase does
 // not contain it either way.
 #include "BenchSupport.h"
+#include "app/CommandMenu.h"
 #include "app/Dialogs.h"
+#include "app/MainWindow.h"
 #include "app/UtilityApp.h"
-#include "app/commandmenu.h"
-#include "app/stamain.h"
-#include "comm/commform.h"
-#include "firmware/flashdl.h"
+#include "comm/CommunicationsWindow.h"
+#include "firmware/DownloadWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -136,8 +136,8 @@ Run utilityDownload(Reader& reader, bool tcp, const QString& image, double pause
     dialogs.image = image;
     UtilityApp app(&dialogs);
     app.start();
-    stamain& main = app.main();
-    commform& comm = main.communications();
+    MainWindow& main = app.main();
+    CommunicationsWindow& comm = main.communications();
     if (tcp) {
         comm.Option1->setChecked(true);
         comm.Text1->setText(QStringLiteral("127.0.0.1"));
@@ -153,15 +153,15 @@ Run utilityDownload(Reader& reader, bool tcp, const QString& image, double pause
         return run;
     }
     emit main.menu().Label4->clicked();
-    flashdl& window = main.flashDownload();
+    DownloadWindow& window = main.flashDownload();
     window.setTimeScale(pauseScale, 1.0);
     window.Label4_Click();
 
     QElapsedTimer whole;
     QElapsedTimer blocks;
     qint64 blockNs = 0;
-    QObject::connect(&window, &flashdl::handshakeDone, [&blocks] { blocks.start(); });
-    QObject::connect(&window, &flashdl::transferDone,
+    QObject::connect(&window, &DownloadWindow::handshakeDone, [&blocks] { blocks.start(); });
+    QObject::connect(&window, &DownloadWindow::transferDone,
                      [&blocks, &blockNs] { blockNs = blocks.nsecsElapsed(); });
     QTimer sampler;
     sampler.setInterval(20);

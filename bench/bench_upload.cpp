@@ -7,13 +7,13 @@
 //
 //   bench_upload [--quick] [--records N] [--rounds N] [--sim PATH]
 #include "BenchSupport.h"
+#include "app/CommandMenu.h"
 #include "app/Dialogs.h"
+#include "app/MainWindow.h"
 #include "app/UtilityApp.h"
-#include "app/commandmenu.h"
-#include "app/stamain.h"
 #include "comm/CommandChannel.h"
-#include "comm/commform.h"
-#include "utilities/utilities.h"
+#include "comm/CommunicationsWindow.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -155,7 +155,7 @@ struct Utility
 
     bool connect(bool tcp, const ReaderProcess& reader)
     {
-        commform& comm = app.main().communications();
+        CommunicationsWindow& comm = app.main().communications();
         if (tcp) {
             comm.Option1->setChecked(true);
             comm.Text1->setText(QStringLiteral("127.0.0.1"));
@@ -181,7 +181,7 @@ Run utilityUpload(bool tcp, const ReaderProcess& reader, const QString& path, in
     if (!utility.connect(tcp, reader))
         return {};
     utility.dialogs.path = path;
-    utilities& window = utility.app.main().readerUtilities();
+    UtilitiesWindow& window = utility.app.main().readerUtilities();
     const QString done = QStringLiteral("Upload complete,  %1 transactions received ").arg(records);
     return timed([&] {
         emit window.Label1[19]->clicked();

@@ -11,7 +11,7 @@
 #include "comm/CommandChannel.h"
 #include "comm/Link.h"
 #include "firmware/DownloadProtocol.h"
-#include "firmware/flashdl.h"
+#include "firmware/DownloadWindow.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -44,7 +44,7 @@ class Loader : public Link
 {
 public:
     // Back to waiting for the attention sequence, with nothing taken in yet.
-    void restart(const Parameters& p, int refusedBlock, const flashdl& shownBy)
+    void restart(const Parameters& p, int refusedBlock, const DownloadWindow& shownBy)
     {
         data.clear();
         ending.clear();
@@ -81,7 +81,7 @@ public:
     bool refused = false;
     bool finished = false;
     QStringList statusAtBlock; // what the window showed as each block came in
-    const flashdl* window = nullptr;
+    const DownloadWindow* window = nullptr;
 
 private:
     enum class Phase
@@ -180,8 +180,8 @@ struct Bench
     QTimer replyTimer;
     Loader loader;
     CommandChannel channel{state, loader, loader, replyTimer};
-    flashdl firmware{state, channel, answers, nullptr, Variant::Firmware};
-    flashdl extension{state, channel, answers, nullptr, Variant::BootExtension};
+    DownloadWindow firmware{state, channel, answers, nullptr, Variant::Firmware};
+    DownloadWindow extension{state, channel, answers, nullptr, Variant::BootExtension};
 };
 Bench* bench = nullptr;
 
@@ -200,7 +200,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzzApplication();
     bench = new Bench;
-    for (flashdl* window : {&bench->firmware, &bench->extension}) {
+    for (DownloadWindow* window : {&bench->firmware, &bench->extension}) {
         window->setTimeScale(0, 1);
         window->setDateSource([] { return QDate(2024, 2, 29); });
     }
@@ -227,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     state.ConnectedLinkMode = state.LinkMode;
     state.ConnectedBaudRate = tcp ? 0 : 9600;
     const Parameters p = parametersFor(variant, tcp);
-    flashdl& window = variant == Variant::Firmware ? bench->firmware : bench->extension;
+    DownloadWindow& window = variant == Variant::Firmware ? bench->firmware : bench->extension;
     Loader& loader = bench->loader;
     loader.restart(p, refusedBlock, window);
     Answers& answers = bench->answers;

@@ -3,24 +3,24 @@
 // setup windows unchanged; whatever it refuses must say why.
 #include "FuzzApp.h"
 
+#include "config/GeneralSetupWindow.h"
 #include "config/Profile.h"
+#include "config/ProxSetupWindow.h"
 #include "config/SettingsReaders.h"
-#include "config/general.h"
-#include "config/wiegand.h"
 
 #include <cstdio>
 
 namespace {
-general* generalWindow = nullptr;
-wiegand* proxWindow = nullptr;
+GeneralSetupWindow* generalWindow = nullptr;
+ProxSetupWindow* proxWindow = nullptr;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzzApplication();
     // The windows are the only store of these values once a profile is opened.
-    generalWindow = new general(nullptr);
-    proxWindow = new wiegand(nullptr);
+    generalWindow = new GeneralSetupWindow(nullptr);
+    proxWindow = new ProxSetupWindow(nullptr);
     return 0;
 }
 

@@ -1,12 +1,12 @@
 // Programming several simulated readers at once from the command line.
 #include "Harness.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
+#include "config/GeneralSetupWindow.h"
 #include "config/Profile.h"
+#include "config/ProxSetupWindow.h"
 #include "config/SettingsReaders.h"
-#include "config/general.h"
-#include "config/wiegand.h"
 #include "program/BatchCommandLine.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"

@@ -2,10 +2,10 @@
 // a card's raw bits against the three formats, all through the window.
 #include "Harness.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
-#include "config/wiegand.h"
-#include "program/pgmform.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
+#include "config/ProxSetupWindow.h"
+#include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -35,7 +35,7 @@ const FormatBoxes kFormats[3] = {
     {26, {20, 22, 27}, {21, 23, 28}, {24, 25, 29}, {22, 23, 24}},
 };
 
-void chooseLayout(wiegand& prox, int format, const QString& name)
+void chooseLayout(ProxSetupWindow& prox, int format, const QString& name)
 {
     QComboBox* choice = prox.layoutChoice[format];
     const int index = choice->findText(name);
@@ -44,7 +44,8 @@ void chooseLayout(wiegand& prox, int format, const QString& name)
     emit choice->activated(index);
 }
 
-void enterCard(wiegand& prox, const QString& kind, const QString& data, const QString& count)
+void enterCard(ProxSetupWindow& prox, const QString& kind, const QString& data,
+               const QString& count)
 {
     prox.cardDataKind->setCurrentIndex(prox.cardDataKind->findText(kind));
     prox.cardData->setText(data);
@@ -86,7 +87,7 @@ private slots:
             fetch<QString, QStringList, QByteArray, QByteArray>("layout", "boxes", "firstHalf",
                                                                 "secondHalf");
         Harness h;
-        wiegand& prox = h.main().proxSetup();
+        ProxSetupWindow& prox = h.main().proxSetup();
         for (int format = 0; format < 3; ++format) {
             const FormatBoxes& f = kFormats[format];
             // What a user left there before: Lsb flags and an Issue field.
@@ -205,7 +206,7 @@ private slots:
             fetch<QString, QString, QString, QString, QString, QString>(
                 "layout", "kind", "data", "count", "summary", "formatOne");
         Harness h;
-        wiegand& prox = h.main().proxSetup();
+        ProxSetupWindow& prox = h.main().proxSetup();
         chooseLayout(prox, 0, layout);
         enterCard(prox, kind, data, count);
         QCOMPARE(prox.cardSummary->text(), summary);
@@ -222,7 +223,7 @@ private slots:
     void lsbFlagsReverseTheirField()
     {
         Harness h;
-        wiegand& prox = h.main().proxSetup();
+        ProxSetupWindow& prox = h.main().proxSetup();
         const FormatBoxes& two = kFormats[1];
         const std::pair<int, const char*> boxes[] = {
             {two.total, "8"}, {two.site[0], "1"},  {two.site[1], "4"}, {two.id[0], "5"},
@@ -253,7 +254,7 @@ private slots:
         QTemporaryDir folder;
         const QString profilePath = folder.filePath(QStringLiteral("site.json"));
         Harness h;
-        wiegand& prox = h.main().proxSetup();
+        ProxSetupWindow& prox = h.main().proxSetup();
         chooseLayout(prox, 1, QStringLiteral("35-bit corporate"));
         chooseLayout(prox, 2, QStringLiteral("48-bit corporate"));
         h.dialogs.saveFileAnswers << profilePath;
@@ -272,7 +273,7 @@ private slots:
     void valuesAreReadableAndTheWheelIsIgnored()
     {
         Harness h;
-        wiegand& prox = h.main().proxSetup();
+        ProxSetupWindow& prox = h.main().proxSetup();
         enterCard(prox, QStringLiteral("Hex"), QStringLiteral("2020002"), QStringLiteral("26"));
         const std::pair<QLabel*, QString> values[] = {{prox.cardSummary, "Card"},
                                                       {prox.cardResults[0], "Prox Format # 1"},

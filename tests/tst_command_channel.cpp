@@ -2,7 +2,7 @@
 // simulated reader received, over TCP and over a pseudo-terminal.
 #include "Harness.h"
 
-#include "app/stamain.h"
+#include "app/MainWindow.h"
 
 #include <QTest>
 #include <QTimer>

@@ -1,8 +1,8 @@
 // The general setup and prox format windows: what their boxes accept and the
 // Const rule of the masks.
 #include "DataRows.h"
-#include "config/general.h"
-#include "config/wiegand.h"
+#include "config/GeneralSetupWindow.h"
+#include "config/ProxSetupWindow.h"
 #include "widgets/DigitBox.h"
 
 #include <QApplication>
@@ -31,15 +31,15 @@ class ConfigWindowsTest : public QObject
 
     // Stands in for the main window's working area, which owns both windows.
     std::unique_ptr<QWidget> m_workArea;
-    general* m_general = nullptr;
-    wiegand* m_wiegand = nullptr;
+    GeneralSetupWindow* m_general = nullptr;
+    ProxSetupWindow* m_wiegand = nullptr;
 
 private slots:
     void init()
     {
         m_workArea = std::make_unique<QWidget>();
-        m_general = new general(m_workArea.get());
-        m_wiegand = new wiegand(m_workArea.get());
+        m_general = new GeneralSetupWindow(m_workArea.get());
+        m_wiegand = new ProxSetupWindow(m_workArea.get());
         m_wiegand->setGeometry(0, 0, 733, 530);
         m_workArea->show();
     }

@@ -3,13 +3,13 @@
 #include "Harness.h"
 #include "SimFirmware.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
 #include "firmware/DownloadProtocol.h"
-#include "firmware/flashdl.h"
+#include "firmware/DownloadWindow.h"
 #include "widgets/ClickLabel.h"
 
-#include "comm/commform.h"
+#include "comm/CommunicationsWindow.h"
 
 #include <QAccessible>
 #include <QFile>
@@ -88,7 +88,7 @@ struct Rig
     Harness h;
     sim::SimFirmware loader{h.reader};
     QTemporaryDir dir;
-    flashdl* window = nullptr;
+    DownloadWindow* window = nullptr;
     // As a screen reader hears it, at the attention sequence and when the image is in.
     QStringList statusSeen;
     int pauseArmed = 0;                  // the window's timer at the attention sequence
@@ -98,8 +98,8 @@ struct Rig
     {
         if (!connectByRow(h, tcp))
             return false;
-        window =
-            boot2 ? static_cast<flashdl*>(&h.main().bootExtension()) : &h.main().flashDownload();
+        window = boot2 ? static_cast<DownloadWindow*>(&h.main().bootExtension())
+                       : &h.main().flashDownload();
         window->setTimeScale(0.02, 0.1);
         window->setDateSource([] { return QDate(2026, 3, 14); });
         QObject::connect(&loader, &sim::SimFirmware::attentionReceived, [this] {
@@ -125,7 +125,7 @@ struct Rig
     {
         h.reader.clearRecord();
         if (twice) {
-            stamain::bringToFront(window);
+            MainWindow::bringToFront(window);
             Harness::doubleClick(window->Label8);
         } else {
             Harness::click(window->Label8);
@@ -325,7 +325,7 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.start(false, true));
-        flashdl& other = rig.h.main().bootExtension();
+        DownloadWindow& other = rig.h.main().bootExtension();
         rig.h.dialogs.openFileAnswers << rig.choose(imageOf(194));
         Harness::click(other.Label4);
         rig.window->setTimeScale(1.0, 1.0);
@@ -350,7 +350,7 @@ private slots:
     void serialDownloadNeedsTheOpenPortAt9600()
     {
         Rig rig;
-        commform& comm = rig.h.comm();
+        CommunicationsWindow& comm = rig.h.comm();
         comm.Option10->setChecked(true); // 19200
         QVERIFY(rig.h.connectSerial());
         Harness::click(rig.h.menu().Label4);
@@ -380,7 +380,7 @@ private slots:
         Harness h;
         QVERIFY(h.connectSerial());
         Harness::click(h.menu().Label4);
-        flashdl& window = h.main().flashDownload();
+        DownloadWindow& window = h.main().flashDownload();
         QVERIFY(window.isVisible());
         QCOMPARE(window.Label2->text(), QStringLiteral("KVT Series  Flash Download"));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(192, 192, 192));

@@ -2,10 +2,10 @@
 // 127.0.0.1 and over a pseudo-terminal in a serial port's place.
 #include "Harness.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
+#include "comm/CommunicationsWindow.h"
 #include "comm/LinkFailure.h"
-#include "comm/commform.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 

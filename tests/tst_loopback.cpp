@@ -5,12 +5,12 @@
 #include "SimEcho.h"
 #include "StepScript.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
 #include "diag/EchoTest.h"
+#include "diag/LoopbackWindow.h"
 #include "diag/TerminalScreen.h"
-#include "diag/loopback.h"
-#include "diag/termmode.h"
+#include "diag/TerminalWindow.h"
 #include "widgets/ClickLabel.h"
 
 #include <QAccessible>
@@ -27,7 +27,7 @@ constexpr int kNeverMs = 600000;
 // A test that has not ended by then is stopped, and fails.
 constexpr int kSafetyMs = 60000;
 
-QStringList listOf(loopback& window)
+QStringList listOf(LoopbackWindow& window)
 {
     QStringList lines;
     const QAbstractItemModel* model = window.List1->model();
@@ -42,10 +42,10 @@ int numberOf(const QString& line)
 }
 
 // Opened as the user does: Escape in the menu while connected.
-loopback& openByEscape(Harness& h, int passes, int echoMs)
+LoopbackWindow& openByEscape(Harness& h, int passes, int echoMs)
 {
     QTest::keyClick(&h.menu(), Qt::Key_Escape);
-    loopback& window = h.main().loopbackTest();
+    LoopbackWindow& window = h.main().loopbackTest();
     window.setTiming({passes, 50, 50, echoMs, echoMs});
     return window;
 }
@@ -65,7 +65,8 @@ using Fault = sim::SimEcho::Fault;
 // Starts the test and runs the steps meanwhile; a test still running when the
 // steps are done (if finishAfterSteps) or after kSafetyMs is stopped, ending
 // the echo wait under way as the timer would.
-bool runEchoTest(loopback& window, const QList<Step>& steps = {}, bool finishAfterSteps = false)
+bool runEchoTest(LoopbackWindow& window, const QList<Step>& steps = {},
+                 bool finishAfterSteps = false)
 {
     return runSteps(
         steps, [&] { clickOn(window.Command1); },
@@ -131,9 +132,9 @@ private slots:
         Harness h;
         sim::SimEcho echo(h.reader);
         QTest::keyClick(&h.menu(), Qt::Key_Escape);
-        QVERIFY(!h.main().findChild<loopback*>());
+        QVERIFY(!h.main().findChild<LoopbackWindow*>());
         QVERIFY(connectByRow(h, tcp));
-        loopback& window = openByEscape(h, 4, kNeverMs);
+        LoopbackWindow& window = openByEscape(h, 4, kNeverMs);
         QVERIFY(window.isVisible());
         QCOMPARE(window.Label1->text(), QString());
 
@@ -172,7 +173,7 @@ private slots:
         h.reader.setSilentOn(QByteArray("\x1b"));
         QVERIFY(connectByRow(h, tcp));
         QTest::keyClick(&h.menu(), Qt::Key_Escape);
-        loopback& window = h.main().loopbackTest();
+        LoopbackWindow& window = h.main().loopbackTest();
         const QList<Step> steps{{[&] { return window.Timer1.isActive(); },
                                  [&] {
                                      QCOMPARE(window.Timer1.interval(), pauseMs);
@@ -224,7 +225,7 @@ private slots:
         echo.setFaultAt(at, fault, byte);
         const bool outOfStep = fault != Fault::Wrong && fault != Fault::LateByOne;
         QVERIFY(connectByRow(h, tcp));
-        loopback& window = openByEscape(h, 1, kNeverMs);
+        LoopbackWindow& window = openByEscape(h, 1, kNeverMs);
 
         // Once the reader has counted a character its answer is out (or held back).
         QTimer expire;
@@ -269,7 +270,7 @@ private slots:
         sim::SimEcho echo(h.reader);
         echo.setSilent(true);
         QVERIFY(h.connectTcp());
-        loopback& window = openByEscape(h, 1, 30);
+        LoopbackWindow& window = openByEscape(h, 1, 30);
         auto rows = [&] { return window.List1->model()->rowCount(); };
         const QList<Step> steps{{[&] { return rows() >= 3; },
                                  [&] {
@@ -299,7 +300,7 @@ private slots:
         Harness h;
         sim::SimEcho echo(h.reader);
         QVERIFY(connectByRow(h, tcp));
-        loopback& window = openByEscape(h, 2000, kNeverMs);
+        LoopbackWindow& window = openByEscape(h, 2000, kNeverMs);
         const QList<Step> steps{{[&] { return echo.count() >= 100; },
                                  [&] { tcp ? h.server.dropClient() : h.pty.close(); }}};
         QVERIFY(runEchoTest(window, steps));
@@ -319,7 +320,7 @@ private slots:
         Harness h;
         sim::SimEcho echo(h.reader);
         QVERIFY(h.connectTcp());
-        termmode& terminal = h.main().terminal();
+        TerminalWindow& terminal = h.main().terminal();
         // Ended by Communications only if Escape failed to end it.
         QVERIFY(runSteps(
             {{[&] { return terminal.running(); },
@@ -327,8 +328,8 @@ private slots:
             [&] { Harness::click(h.menu().Label1); }, [&] { Harness::click(h.menu().Label3); },
             kSafetyMs, false));
         QVERIFY(!terminal.running());
-        QCOMPARE(h.menu().Label1->textColor(), commandmenu::kYellow);
-        loopback& window = h.main().loopbackTest();
+        QCOMPARE(h.menu().Label1->textColor(), CommandMenu::kYellow);
+        LoopbackWindow& window = h.main().loopbackTest();
         QVERIFY(window.isVisible());
         window.setTiming({1, 50, 50, kNeverMs, kNeverMs});
         clickOn(window.Command1);

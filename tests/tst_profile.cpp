@@ -2,9 +2,9 @@
 // the "Settings" menu.
 #include "Harness.h"
 
-#include "app/stamain.h"
-#include "config/general.h"
-#include "config/wiegand.h"
+#include "app/MainWindow.h"
+#include "config/GeneralSetupWindow.h"
+#include "config/ProxSetupWindow.h"
 #include "widgets/DigitBox.h"
 
 #include <QCheckBox>
@@ -39,8 +39,8 @@ QList<Control> everyControl(Harness& h)
     const auto textBox = [&](const QString& name, QLineEdit* box, const QString& text) {
         list.append({name, nullptr, box, text});
     };
-    general& gen = h.main().generalSetup();
-    wiegand& prox = h.main().proxSetup();
+    GeneralSetupWindow& gen = h.main().generalSetup();
+    ProxSetupWindow& prox = h.main().proxSetup();
     const std::pair<QCheckBox*, Qt::CheckState> generalChecks[] = {
         {gen.Check5, Qt::Unchecked},         {gen.Check8, Qt::Checked},
         {gen.Check6, Qt::PartiallyChecked},  {gen.Check15, Qt::Unchecked},

@@ -2,12 +2,12 @@
 // progress pane and the commands the simulated reader received.
 #include "Harness.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
-#include "comm/commform.h"
-#include "config/general.h"
-#include "config/wiegand.h"
-#include "program/pgmform.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
+#include "comm/CommunicationsWindow.h"
+#include "config/GeneralSetupWindow.h"
+#include "config/ProxSetupWindow.h"
+#include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -113,7 +113,7 @@ private slots:
             fetch<int, QString, int, QString>("text1Index", "value", "maskIndex", "line");
         Harness h;
         QVERIFY(h.connectTcp());
-        wiegand& prox = h.main().proxSetup();
+        ProxSetupWindow& prox = h.main().proxSetup();
         if (text1Index >= 0)
             prox.Text1[text1Index]->setText(value);
         if (maskIndex >= 0)
@@ -145,14 +145,14 @@ private slots:
     {
         Harness h;
         QVERIFY(h.connectTcp());
-        general& gen = h.main().generalSetup();
+        GeneralSetupWindow& gen = h.main().generalSetup();
         gen.Text5[7]->setText(QStringLiteral("42"));
         gen.Text5[8]->setText(QStringLiteral("1234567890"));
         gen.Text5[0]->clear();
         gen.Text5[3]->clear();
         gen.Check8->setCheckState(Qt::PartiallyChecked);
         gen.Check7->setChecked(true);
-        wiegand& prox = h.main().proxSetup();
+        ProxSetupWindow& prox = h.main().proxSetup();
         prox.Check4->setChecked(true); // Const of mask 1, row 1
         prox.Text3[0]->setText(QStringLiteral("5"));
         prox.Check1->setCheckState(Qt::PartiallyChecked);

@@ -2,11 +2,11 @@
 // order, ports pinned on the command line, and the tips that name them.
 #include "Harness.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
+#include "comm/CommunicationsWindow.h"
 #include "comm/SerialPortNames.h"
-#include "comm/commform.h"
-#include "program/pgmform.h"
+#include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 
 #include <QApplication>

@@ -1,12 +1,12 @@
 // What the user sees right after start-up, and how the command menu reacts.
 #include "Harness.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
-#include "comm/commform.h"
-#include "config/general.h"
-#include "config/wiegand.h"
-#include "program/pgmform.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
+#include "comm/CommunicationsWindow.h"
+#include "config/GeneralSetupWindow.h"
+#include "config/ProxSetupWindow.h"
+#include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -23,7 +23,7 @@ const QColor kWhite(255, 255, 255);
 const QColor kLightGreen(0, 255, 0);
 
 // Entries in menu order, with their captions.
-QList<std::pair<ClickLabel*, QString>> mainEntries(commandmenu& m)
+QList<std::pair<ClickLabel*, QString>> mainEntries(CommandMenu& m)
 {
     return {{m.Label3, "Communications"}, {m.Label1, "Terminal Mode"},
             {m.Label2, "General Setup"},  {m.Label9, "Prox Setup"},
@@ -32,7 +32,7 @@ QList<std::pair<ClickLabel*, QString>> mainEntries(commandmenu& m)
 }
 
 // The entry shown in yellow; all others must be white.
-QString highlighted(commandmenu& m)
+QString highlighted(CommandMenu& m)
 {
     QString yellow;
     for (const auto& [label, caption] : mainEntries(m)) {
@@ -81,7 +81,7 @@ private slots:
     void mainWindowAndPlacement()
     {
         Harness h;
-        stamain& m = h.main();
+        MainWindow& m = h.main();
         QCOMPARE(m.windowTitle(), QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
         QCOMPARE(m.menuBar()->actions().size(), 2);
         QCOMPARE(m.menuBar()->actions().at(0)->text(), QStringLiteral("Settings"));

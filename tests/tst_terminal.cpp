@@ -3,15 +3,15 @@
 #include "Harness.h"
 #include "StepScript.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
 #include "comm/CommandChannel.h"
 #include "comm/Link.h"
 #include "diag/TerminalGrid.h"
 #include "diag/TerminalKeys.h"
 #include "diag/TerminalScreen.h"
-#include "diag/termmode.h"
-#include "program/pgmform.h"
+#include "diag/TerminalWindow.h"
+#include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 
 #include <QAccessible>
@@ -85,7 +85,7 @@ QList<KeyStep> altCode(const char* digits)
     return altCode(keys);
 }
 
-void keyStep(termmode& t, const KeyStep& step, QWidget& elsewhere)
+void keyStep(TerminalWindow& t, const KeyStep& step, QWidget& elsewhere)
 {
     if (step.kind != KeyStep::SwitchAway) {
         QKeyEvent event(step.kind == KeyStep::Release ? QEvent::KeyRelease : QEvent::KeyPress,
@@ -105,7 +105,7 @@ void keyStep(termmode& t, const KeyStep& step, QWidget& elsewhere)
 }
 
 // A red pixel for received, a black one for typed, somewhere in the cell.
-bool cellHasInk(termmode& t, int column, int row, const QColor& ink)
+bool cellHasInk(TerminalWindow& t, int column, int row, const QColor& ink)
 {
     const QImage shown = t.pop1->grab().toImage();
     const QRect area = t.pop1->cellRect(column, row).toRect() & shown.rect();
@@ -226,7 +226,7 @@ private slots:
         const auto [steps, sent] = fetch<QList<KeyStep>, QByteArray>("steps", "sent");
         Harness h;
         QVERIFY(h.connectTcp());
-        termmode& t = h.main().terminal();
+        TerminalWindow& t = h.main().terminal();
         QWidget elsewhere;
         const QList<Step> run{{nullptr,
                                [&] {
@@ -253,7 +253,7 @@ private slots:
         const auto [tcp, endByProgramming] = fetch<bool, bool>("tcp", "endByProgramming");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        termmode& t = h.main().terminal();
+        TerminalWindow& t = h.main().terminal();
         const QList<Step> steps{
             {nullptr,
              [&] {
@@ -304,7 +304,7 @@ private slots:
                      QStringLiteral("Programming Complete"));
             QCOMPARE(h.reader.commands().constLast(), QByteArray("h          "));
         } else {
-            QCOMPARE(h.menu().Label3->textColor(), commandmenu::kYellow);
+            QCOMPARE(h.menu().Label3->textColor(), CommandMenu::kYellow);
         }
         // The screen keeps its contents after the run; nothing more is read.
         const Link& link = h.main().channel().activeLink();
@@ -320,7 +320,7 @@ private slots:
     {
         Harness h;
         QVERIFY(h.connectTcp());
-        termmode& t = h.main().terminal();
+        TerminalWindow& t = h.main().terminal();
         t.show();
         QTest::keyClick(t.pop1, Qt::Key_B);
         QTest::keyClick(t.pop1, Qt::Key_F10);
@@ -346,7 +346,7 @@ private slots:
         QFETCH(bool, tcp);
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        termmode& t = h.main().terminal();
+        TerminalWindow& t = h.main().terminal();
         const QList<Step> steps{{nullptr, [&] { tcp ? h.server.dropClient() : h.pty.close(); }},
                                 {[&] { return !h.main().channel().activeLink().isOpen(); },
                                  [&] {

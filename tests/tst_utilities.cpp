@@ -1,12 +1,12 @@
-// The utilities window and the transaction upload against the simulated
+// The UtilitiesWindow window and the transaction upload against the simulated
 // reader over both links: what reaches the reader, the window and the file.
 #include "Harness.h"
 #include "SimUtilities.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
-#include "comm/commform.h"
-#include "utilities/utilities.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
+#include "comm/CommunicationsWindow.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -26,7 +26,7 @@ const QList<int> kElements{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 17, 19,
 struct Rig : Harness
 {
     sim::SimUtilities service{reader};
-    utilities& window() { return main().readerUtilities(); }
+    UtilitiesWindow& window() { return main().readerUtilities(); }
     bool connect(bool tcp)
     {
         if (!connectByRow(*this, tcp))
@@ -39,7 +39,7 @@ struct Rig : Harness
     QString status() { return Harness::spoken(window().Label1[24]); }
     QStringList fields()
     {
-        utilities& w = window();
+        UtilitiesWindow& w = window();
         return {w.Text1[0]->text(), w.Text1[1]->text(), Harness::spoken(w.Label1[15]),
                 Harness::spoken(w.Label1[17]), Harness::spoken(w.Label1[8])};
     }
@@ -83,7 +83,7 @@ private slots:
     void disconnectedElementsSendNothing()
     {
         Rig h;
-        utilities& w = h.window();
+        UtilitiesWindow& w = h.window();
         QVERIFY(w.Option1[0]->isChecked());
         QCOMPARE(w.Text2->text(), QStringLiteral("00"));
         QCOMPARE(w.statusText(), QString());

@@ -5,18 +5,18 @@
 #include "SimReader.h"
 #include "SimTcpServer.h"
 #include "SimUtilities.h"
+#include "app/AboutBox.h"
+#include "app/CommandMenu.h"
 #include "app/Dialogs.h"
+#include "app/MainWindow.h"
 #include "app/UtilityApp.h"
-#include "app/about.h"
-#include "app/commandmenu.h"
-#include "app/stamain.h"
-#include "comm/commform.h"
-#include "config/wiegand.h"
+#include "comm/CommunicationsWindow.h"
+#include "config/ProxSetupWindow.h"
+#include "diag/LoopbackWindow.h"
 #include "diag/TerminalScreen.h"
-#include "diag/loopback.h"
-#include "diag/termmode.h"
-#include "firmware/flashdl.h"
-#include "utilities/utilities.h"
+#include "diag/TerminalWindow.h"
+#include "firmware/DownloadWindow.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -66,8 +66,8 @@ int main(int argc, char* argv[])
     YesDialogs dialogs;
     UtilityApp utility(&dialogs);
     utility.start();
-    stamain& main = utility.main();
-    commandmenu& menu = main.menu();
+    MainWindow& main = utility.main();
+    CommandMenu& menu = main.menu();
 
     auto save = [&](const char* name) {
         QApplication::processEvents();
@@ -77,7 +77,7 @@ int main(int argc, char* argv[])
     };
 
     save("start-up");
-    commform& comm = main.communications();
+    CommunicationsWindow& comm = main.communications();
     comm.Option2->setChecked(true);
     comm.Option15->setChecked(true);
     emit comm.Label10->clicked();
@@ -96,11 +96,11 @@ int main(int argc, char* argv[])
     emit menu.Label7->clicked();
     save("reset");
 
-    // The utilities window after reading the firmware, the reader's clock and its memory.
+    // The UtilitiesWindow window after reading the firmware, the reader's clock and its memory.
     sim::SimUtilities readerService(reader);
     readerService.fillLog(120);
     emit menu.Label5->clicked();
-    utilities& tools = main.readerUtilities();
+    UtilitiesWindow& tools = main.readerUtilities();
     for (int index : {0, 6, 7})
         emit tools.Label1[index]->clicked();
     save("utilities");
@@ -113,7 +113,7 @@ int main(int argc, char* argv[])
     imageFile.close();
     dialogs.openFile = image;
     emit menu.Label4->clicked();
-    flashdl& flash = main.flashDownload();
+    DownloadWindow& flash = main.flashDownload();
     flash.setTimeScale(0.01, 1.0);
     emit flash.Label4->clicked();
     QObject::connect(&loader, &sim::SimFirmware::imageComplete, &main,
@@ -125,7 +125,7 @@ int main(int argc, char* argv[])
     // The terminal with received bytes in red and typed ones in black; the
     // run is ended by the next menu entry, as a user ends it.
     sim::SimEcho echo(reader);
-    termmode& terminal = main.terminal();
+    TerminalWindow& terminal = main.terminal();
     QTimer::singleShot(0, &main, [&] {
         reader.sendUnsolicited("OK\r\nKARVEL READER SIM V1.00\r\n{card 12345}~\x7f\x80");
         QTimer::singleShot(100, &main, [&] {
@@ -144,14 +144,14 @@ int main(int argc, char* argv[])
     // A short echo test with one wrong byte, opened by Escape in the menu.
     echo.setWrongAt(300, 'A');
     QTest::keyClick(&menu, Qt::Key_Escape);
-    loopback& echoTest = main.loopbackTest();
+    LoopbackWindow& echoTest = main.loopbackTest();
     echoTest.setTiming({4, 50, 50, 1000, 1000});
     echoTest.Command1_Click();
     save("loopback");
 
     // Prox Setup with standard layouts chosen and a 26-bit card checked.
     emit menu.Label9->clicked();
-    wiegand& prox = main.proxSetup();
+    ProxSetupWindow& prox = main.proxSetup();
     for (const auto& [format, layout] :
          {std::pair{1, "35-bit corporate"}, {2, "37-bit with site code"}}) {
         QComboBox* choice = prox.layoutChoice[format];
@@ -162,7 +162,7 @@ int main(int argc, char* argv[])
     prox.cardBitCount->setText(QStringLiteral("26"));
     save("card-formats");
 
-    about box(&main);
+    AboutBox box(&main);
     box.show();
     QApplication::processEvents();
     box.grab().save(folder + QStringLiteral("/about.png"));

@@ -1,12 +1,12 @@
 #include "UtilityApp.h"
 
+#include "CommandMenu.h"
 #include "DigitsForBits.h"
-#include "comm/commform.h"
-#include "commandmenu.h"
-#include "config/general.h"
-#include "config/wiegand.h"
-#include "stamain.h"
-#include "utilities/utilities.h"
+#include "MainWindow.h"
+#include "comm/CommunicationsWindow.h"
+#include "config/GeneralSetupWindow.h"
+#include "config/ProxSetupWindow.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -24,7 +24,7 @@ UtilityApp::~UtilityApp() = default;
 
 void UtilityApp::start()
 {
-    m_main = std::make_unique<stamain>(m_state, m_dialogs, m_portNames);
+    m_main = std::make_unique<MainWindow>(m_state, m_dialogs, m_portNames);
     if (m_qtDialogs)
         m_qtDialogs->setParent(m_main.get());
     m_main->show();
@@ -36,18 +36,18 @@ void UtilityApp::start()
     m_state.LinkMode = 2;
 
     // First use of the command menu: it is created here and docks itself.
-    m_main->menu().Label20->setTextColor(commandmenu::kYellow);
+    m_main->menu().Label20->setTextColor(CommandMenu::kYellow);
 
     fillDigitsForBits(m_state.DigitsForBits);
 
     m_main->menu().show();
-    stamain::bringToFront(&m_main->communications());
+    MainWindow::bringToFront(&m_main->communications());
 }
 
 void UtilityApp::SetDefaultSettings()
 {
     // Set as a user would, in this order, so every change handler runs.
-    commform& comm = m_main->communications();
+    CommunicationsWindow& comm = m_main->communications();
     comm.Option2->setChecked(true);
     comm.Option8->setChecked(true);
     comm.Option11->setChecked(true);
@@ -56,7 +56,7 @@ void UtilityApp::SetDefaultSettings()
 
     m_main->readerUtilities().Option1[0]->setChecked(true);
 
-    general& gen = m_main->generalSetup();
+    GeneralSetupWindow& gen = m_main->generalSetup();
     gen.Check5->setChecked(true);
     gen.Check8->setChecked(false);
     gen.Check6->setChecked(true);
@@ -72,7 +72,7 @@ void UtilityApp::SetDefaultSettings()
     gen.Check6->setChecked(true);
     gen.Check15->setChecked(true);
 
-    wiegand& prox = m_main->proxSetup();
+    ProxSetupWindow& prox = m_main->proxSetup();
     const std::pair<int, const char*> formatOne[] = {{1, "02"}, {4, "08"}, {6, "03"}, {0, "10"},
                                                      {5, "16"}, {7, "05"}, {3, "26"}};
     for (const auto& [index, text] : formatOne)

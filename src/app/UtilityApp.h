@@ -6,7 +6,7 @@
 
 #include <memory>
 
-class stamain;
+class MainWindow;
 
 // One running utility: its shared state, its dialogs and its main window.
 // Tests build a fresh one for each case.
@@ -26,12 +26,12 @@ public:
 
     AppState& state() { return m_state; }
     SerialPortNames& portNames() { return m_portNames; }
-    stamain& main() { return *m_main; }
+    MainWindow& main() { return *m_main; }
 
 private:
     AppState m_state;
     SerialPortNames m_portNames;
     std::unique_ptr<QtDialogs> m_qtDialogs;
     Dialogs& m_dialogs;
-    std::unique_ptr<stamain> m_main;
+    std::unique_ptr<MainWindow> m_main;
 };

@@ -1,12 +1,12 @@
 #include "SettingsReaders.h"
 
-#include "general.h"
+#include "GeneralSetupWindow.h"
+#include "ProxSetupWindow.h"
 #include "widgets/DigitBox.h"
-#include "wiegand.h"
 
 #include <QCheckBox>
 
-GeneralValues readGeneralValues(const general& window)
+GeneralValues readGeneralValues(const GeneralSetupWindow& window)
 {
     GeneralValues values;
     values.beepOnGoodRead = window.Check5->checkState();
@@ -25,7 +25,7 @@ GeneralValues readGeneralValues(const general& window)
     return values;
 }
 
-ProxValues readProxValues(const wiegand& window)
+ProxValues readProxValues(const ProxSetupWindow& window)
 {
     ProxValues values;
     for (std::size_t i = 0; i < values.Text1.size(); ++i)
@@ -39,7 +39,7 @@ ProxValues readProxValues(const wiegand& window)
     return values;
 }
 
-void writeGeneralValues(general& window, const GeneralValues& values)
+void writeGeneralValues(GeneralSetupWindow& window, const GeneralValues& values)
 {
     window.Check5->setCheckState(values.beepOnGoodRead);
     window.Check8->setCheckState(values.maskingOn);
@@ -56,7 +56,7 @@ void writeGeneralValues(general& window, const GeneralValues& values)
     window.Text5[8]->setText(values.readerDescription);
 }
 
-void writeProxValues(wiegand& window, const ProxValues& values)
+void writeProxValues(ProxSetupWindow& window, const ProxValues& values)
 {
     // Checks first: a Const box pins its Start box when it changes.
     for (int number = 1; number <= 24; ++number)

@@ -2,13 +2,13 @@
 
 #include "program/ProgrammingCommands.h"
 
-class general;
-class wiegand;
+class GeneralSetupWindow;
+class ProxSetupWindow;
 
 // What the settings windows show right now, for building reader commands.
-GeneralValues readGeneralValues(const general& window);
-ProxValues readProxValues(const wiegand& window);
+GeneralValues readGeneralValues(const GeneralSetupWindow& window);
+ProxValues readProxValues(const ProxSetupWindow& window);
 
 // Sets every control as a user would, so their change handlers run.
-void writeGeneralValues(general& window, const GeneralValues& values);
-void writeProxValues(wiegand& window, const ProxValues& values);
+void writeGeneralValues(GeneralSetupWindow& window, const GeneralValues& values);
+void writeProxValues(ProxSetupWindow& window, const ProxValues& values);

@@ -20,8 +20,8 @@ constexpr char kFinalAck = 'B';
 
 enum class Variant
 {
-    Firmware,      // flashdl
-    BootExtension, // flashboot2
+    Firmware,      // the firmware download window
+    BootExtension, // the bootloader extension window
 };
 
 // Everything that differs between the two windows and the two links.

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-// Command texts, reply slicing and status texts of the utilities window:
+// Command texts, reply slicing and status texts of the UtilitiesWindow window:
 // everything it does that needs no window.
 namespace utilitycommands {
 

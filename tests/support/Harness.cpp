@@ -1,10 +1,10 @@
 #include "Harness.h"
 
-#include "app/commandmenu.h"
-#include "app/stamain.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
+#include "comm/CommunicationsWindow.h"
 #include "comm/EventWait.h"
-#include "comm/commform.h"
-#include "program/pgmform.h"
+#include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -21,7 +21,7 @@
 
 namespace {
 
-// The offscreen platform warns about window calls it cannot honour; that is
+// The offscreen platform warns AboutBox window calls it cannot honour; that is
 // noise, not a finding.
 void quietOffscreenWarnings()
 {
@@ -66,22 +66,22 @@ Harness::Harness()
 
 Harness::~Harness() = default;
 
-stamain& Harness::main()
+MainWindow& Harness::main()
 {
     return app.main();
 }
 
-commandmenu& Harness::menu()
+CommandMenu& Harness::menu()
 {
     return app.main().menu();
 }
 
-commform& Harness::comm()
+CommunicationsWindow& Harness::comm()
 {
     return app.main().communications();
 }
 
-pgmform& Harness::programming()
+ProgressWindow& Harness::programming()
 {
     return app.main().programming();
 }

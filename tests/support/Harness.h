@@ -10,10 +10,10 @@
 #include <QStringList>
 #include <QTimer>
 
-class commandmenu;
-class commform;
-class pgmform;
-class stamain;
+class CommandMenu;
+class CommunicationsWindow;
+class ProgressWindow;
+class MainWindow;
 class ClickLabel;
 
 // A started utility with scripted dialogs and a simulated reader it can
@@ -34,10 +34,10 @@ public:
     UtilityApp app{&dialogs};
 
     AppState& state() { return app.state(); }
-    stamain& main();
-    commandmenu& menu();
-    commform& comm();
-    pgmform& programming();
+    MainWindow& main();
+    CommandMenu& menu();
+    CommunicationsWindow& comm();
+    ProgressWindow& programming();
 
     QString connectionState();
     static void click(ClickLabel* label);

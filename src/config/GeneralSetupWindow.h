@@ -12,11 +12,11 @@ class QLabel;
 // General setup: reader options that are not about card bit formats. The
 // controls are the only store of these settings; the start-up code fills
 // them and the programming run reads them, both directly.
-class general : public QWidget
+class GeneralSetupWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit general(QWidget* parent);
+    explicit GeneralSetupWindow(QWidget* parent);
 
     QCheckBox* Check1 = nullptr;  // Include Date/Time
     QCheckBox* Check5 = nullptr;  // Beep on Good Read

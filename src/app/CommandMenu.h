@@ -3,13 +3,13 @@
 #include <QWidget>
 
 class ClickLabel;
-class pgmform;
-class stamain;
+class ProgressWindow;
+class MainWindow;
 
 // The teal strip at the left of the main window from which every command is
 // chosen. The entry carried out last is yellow; Label20 shows the connection
 // state.
-class commandmenu : public QWidget
+class CommandMenu : public QWidget
 {
     Q_OBJECT
 public:
@@ -18,7 +18,7 @@ public:
     static const QColor kYellow;
     static const QColor kLightGreen;
 
-    commandmenu(stamain& main, QWidget* parent);
+    CommandMenu(MainWindow& main, QWidget* parent);
 
     ClickLabel* Label1;  // Terminal Mode
     ClickLabel* Label2;  // General Setup
@@ -55,9 +55,10 @@ private:
     ClickLabel* addEntry(const QString& caption, int topTwips);
     void highlight(ClickLabel* entry);
     // Program and reset: connection check, highlight, Yes/No, then the run.
-    void runConfirmed(ClickLabel* entry, const QString& question, void (pgmform::*operation)());
+    void runConfirmed(ClickLabel* entry, const QString& question,
+                      void (ProgressWindow::*operation)());
     // Firmware downloads over serial need the reader at 9600 baud.
     bool downloadRefused();
 
-    stamain& m_main;
+    MainWindow& m_main;
 };

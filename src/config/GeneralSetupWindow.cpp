@@ -1,4 +1,4 @@
-#include "general.h"
+#include "GeneralSetupWindow.h"
 
 #include "ConfigLayout.h"
 #include "SettingsLimits.h"
@@ -46,7 +46,7 @@ QGridLayout* frameGrid(QFrame* frame)
 
 } // namespace
 
-general::general(QWidget* parent) : QWidget(parent)
+GeneralSetupWindow::GeneralSetupWindow(QWidget* parent) : QWidget(parent)
 {
     paintSettingsBackground(this);
 

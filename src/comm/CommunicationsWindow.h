@@ -18,11 +18,12 @@ class TcpLink;
 
 // The communications window: how the PC reaches the reader, and the
 // "Connect to Port" and "Disconnect" commands.
-class commform : public QWidget
+class CommunicationsWindow : public QWidget
 {
     Q_OBJECT
 public:
-    commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& dialogs, QWidget* parent);
+    CommunicationsWindow(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& dialogs,
+                         QWidget* parent);
 
     // The connection state is the caption of the menu's state label; the
     // window reads it through this.

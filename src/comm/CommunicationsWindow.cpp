@@ -1,4 +1,4 @@
-#include "commform.h"
+#include "CommunicationsWindow.h"
 
 #include "LinkFailure.h"
 #include "SerialLink.h"
@@ -28,8 +28,8 @@ QRadioButton* addOption(QGroupBox* group, const QString& caption, QRect geometry
 }
 } // namespace
 
-commform::commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& dialogs,
-                   QWidget* parent)
+CommunicationsWindow::CommunicationsWindow(AppState& state, SerialLink& serial, TcpLink& tcp,
+                                           Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_state(state), m_serial(serial), m_tcp(tcp), m_dialogs(dialogs)
 {
     setAccessibleName(QStringLiteral("Communications"));
@@ -128,11 +128,11 @@ commform::commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& d
             [this](const QString& text) { m_state.RemoteAddress = text; });
     connect(Text3, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_state.RemotePortText = text; });
-    connect(Label10, &ClickLabel::clicked, this, &commform::OpenLink);
-    connect(Label7, &ClickLabel::clicked, this, &commform::CloseLink);
+    connect(Label10, &ClickLabel::clicked, this, &CommunicationsWindow::OpenLink);
+    connect(Label7, &ClickLabel::clicked, this, &CommunicationsWindow::CloseLink);
     connect(&m_tcp, &TcpLink::connectCompleted, this, [this] { m_state.TcpConnectSeen = true; });
-    connect(&m_tcp, &TcpLink::lost, this, &commform::showReason);
-    connect(&m_serial, &SerialLink::lost, this, &commform::showReason);
+    connect(&m_tcp, &TcpLink::lost, this, &CommunicationsWindow::showReason);
+    connect(&m_serial, &SerialLink::lost, this, &CommunicationsWindow::showReason);
 
     for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
         ports[i]->installEventFilter(this);
@@ -140,12 +140,12 @@ commform::commform(AppState& state, SerialLink& serial, TcpLink& tcp, Dialogs& d
     }
 }
 
-std::array<QRadioButton*, 8> commform::portOptions() const
+std::array<QRadioButton*, 8> CommunicationsWindow::portOptions() const
 {
     return {Option5, Option8, Option6, Option9, Option7, Option13, Option14, Option15};
 }
 
-std::array<commform::BaudOption, 5> commform::baudOptions() const
+std::array<CommunicationsWindow::BaudOption, 5> CommunicationsWindow::baudOptions() const
 {
     return {{{Option11, 9600, "9600,N,8,1"},
              {Option10, 19200, "19200,N,8,1"},
@@ -154,22 +154,22 @@ std::array<commform::BaudOption, 5> commform::baudOptions() const
              {Option12, 115200, "115200,N,8,1"}}};
 }
 
-void commform::setConnectionStateReader(std::function<QString()> reader)
+void CommunicationsWindow::setConnectionStateReader(std::function<QString()> reader)
 {
     m_stateReader = std::move(reader);
 }
 
-QString commform::connectionState() const
+QString CommunicationsWindow::connectionState() const
 {
     return m_stateReader ? m_stateReader() : QString::fromLatin1(kDisconnected);
 }
 
-void commform::setConnectionState(const char* text)
+void CommunicationsWindow::setConnectionState(const char* text)
 {
     emit connectionStateChanged(QString::fromLatin1(text));
 }
 
-void commform::ApplySerialSettings()
+void CommunicationsWindow::ApplySerialSettings()
 {
     // Reads the options themselves; a group with nothing selected leaves
     // that setting of the port as it was.
@@ -184,7 +184,7 @@ void commform::ApplySerialSettings()
     }
 }
 
-void commform::OpenLink()
+void CommunicationsWindow::OpenLink()
 {
     if (m_connecting)
         return;
@@ -220,7 +220,7 @@ void commform::OpenLink()
     }
 }
 
-bool commform::openTcp()
+bool CommunicationsWindow::openTcp()
 {
     m_state.TcpConnectSeen = false;
     bool numeric = false;
@@ -240,7 +240,7 @@ bool commform::openTcp()
     return true;
 }
 
-void commform::CloseLink()
+void CommunicationsWindow::CloseLink()
 {
     if (connectionState() == QLatin1String(kDisconnected)) {
         m_dialogs.inform(QStringLiteral("Already disconnected"));
@@ -256,19 +256,19 @@ void commform::CloseLink()
     setConnectionState(kDisconnected);
 }
 
-void commform::showReason(const LinkFailure& failure)
+void CommunicationsWindow::showReason(const LinkFailure& failure)
 {
     LinkReason->setText(describe(failure));
 }
 
-void commform::refreshPortToolTip(int portNumber)
+void CommunicationsWindow::refreshPortToolTip(int portNumber)
 {
     const QString description = m_serial.portNames().describe(portNumber);
     portOptions()[portNumber - 1]->setToolTip(
         description.isEmpty() ? QStringLiteral("No such port on this computer") : description);
 }
 
-bool commform::eventFilter(QObject* watched, QEvent* event)
+bool CommunicationsWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Adapters come and go, so the device is looked up when the tip is shown.
     if (event->type() == QEvent::ToolTip) {

@@ -5,17 +5,17 @@
 struct AppState;
 class CommandChannel;
 class QPlainTextEdit;
-class general;
-class wiegand;
+class GeneralSetupWindow;
+class ProxSetupWindow;
 
 // The progress window of a programming run or a reset: every line goes to
 // the left pane; the right pane is only cleared.
-class pgmform : public QWidget
+class ProgressWindow : public QWidget
 {
     Q_OBJECT
 public:
-    pgmform(AppState& state, CommandChannel& channel, const general& generalSetup,
-            const wiegand& proxSetup, QWidget* parent);
+    ProgressWindow(AppState& state, CommandChannel& channel, const GeneralSetupWindow& generalSetup,
+                   const ProxSetupWindow& proxSetup, QWidget* parent);
 
     QPlainTextEdit* Picture1;
     QPlainTextEdit* Picture2;
@@ -33,6 +33,6 @@ private:
 
     AppState& m_state;
     CommandChannel& m_channel;
-    const general& m_general;
-    const wiegand& m_prox;
+    const GeneralSetupWindow& m_general;
+    const ProxSetupWindow& m_prox;
 };

@@ -1,4 +1,4 @@
-#include "about.h"
+#include "AboutBox.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
-about::about(QWidget* parent) : QDialog(parent)
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About"));
     setModal(true);
@@ -37,7 +37,7 @@ about::about(QWidget* parent) : QDialog(parent)
     layout->setContentsMargins(24, 24, 24, 16);
 }
 
-QPixmap about::readerPicture(int size)
+QPixmap AboutBox::readerPicture(int size)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);

@@ -1,4 +1,4 @@
-#include "flashdl.h"
+#include "DownloadWindow.h"
 
 #include "app/AppState.h"
 #include "app/Dialogs.h"
@@ -35,8 +35,8 @@ QString fileProblem(const QFile& file)
 
 } // namespace
 
-flashdl::flashdl(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWidget* parent,
-                 Variant variant)
+DownloadWindow::DownloadWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs,
+                               QWidget* parent, Variant variant)
     : QWidget(parent), m_state(state), m_channel(channel), m_dialogs(dialogs), m_variant(variant),
       m_today([] { return QDate::currentDate(); })
 {
@@ -81,22 +81,22 @@ flashdl::flashdl(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWi
 
     Timer1.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, [this] { TimerExpired = true; });
-    connect(Label4, &ClickLabel::clicked, this, &flashdl::Label4_Click);
-    connect(Label8, &ClickLabel::clicked, this, &flashdl::Label8_Click);
+    connect(Label4, &ClickLabel::clicked, this, &DownloadWindow::Label4_Click);
+    connect(Label8, &ClickLabel::clicked, this, &DownloadWindow::Label8_Click);
 }
 
-void flashdl::setTimeScale(double pauses, double timeouts)
+void DownloadWindow::setTimeScale(double pauses, double timeouts)
 {
     m_pauseScale = pauses;
     m_timeoutScale = timeouts;
 }
 
-void flashdl::setDateSource(std::function<QDate()> today)
+void DownloadWindow::setDateSource(std::function<QDate()> today)
 {
     m_today = std::move(today);
 }
 
-void flashdl::Label4_Click()
+void DownloadWindow::Label4_Click()
 {
     if (DownloadBusy)
         return;
@@ -105,7 +105,7 @@ void flashdl::Label4_Click()
     DownloadBusy = false;
 }
 
-void flashdl::Label8_Click()
+void DownloadWindow::Label8_Click()
 {
     if (DownloadBusy || DownloadFile.isEmpty())
         return;
@@ -114,7 +114,7 @@ void flashdl::Label8_Click()
     DownloadBusy = false;
 }
 
-void flashdl::getdownloadfile()
+void DownloadWindow::getdownloadfile()
 {
     DownloadFile.clear();
     const std::optional<QString> chosen =
@@ -127,7 +127,7 @@ void flashdl::getdownloadfile()
         Label1->setText(DownloadFile);
 }
 
-void flashdl::doflashdl()
+void DownloadWindow::doflashdl()
 {
     OperationMark mark(m_state);
     if (!mark.acquired()) {
@@ -170,7 +170,8 @@ void flashdl::doflashdl()
     m_dialogs.inform(failureMessage(outcome.failure, p.errorCodes, m_stage, outcome.detail));
 }
 
-flashdl::Outcome flashdl::transfer(QFile& file, Link& link, const Parameters& p, bool tcp)
+DownloadWindow::Outcome DownloadWindow::transfer(QFile& file, Link& link, const Parameters& p,
+                                                 bool tcp)
 {
     if (!file.open(QIODevice::ReadOnly))
         return failed(Failure::FileUnreadable, fileProblem(file));
@@ -195,7 +196,8 @@ flashdl::Outcome flashdl::transfer(QFile& file, Link& link, const Parameters& p,
     return sendImage(file, link, p, tcp);
 }
 
-flashdl::Outcome flashdl::sendImage(QFile& file, Link& link, const Parameters& p, bool tcp)
+DownloadWindow::Outcome DownloadWindow::sendImage(QFile& file, Link& link, const Parameters& p,
+                                                  bool tcp)
 {
     const qint64 dataLength = file.size() - p.trailerBytes;
     // An image of no more than its trailer has no data part to send.
@@ -254,7 +256,7 @@ flashdl::Outcome flashdl::sendImage(QFile& file, Link& link, const Parameters& p
     return {Outcome::Complete, {}, {}};
 }
 
-flashdl::Wait flashdl::awaitBytes(Link& link, bool tcp, QByteArray& got)
+DownloadWindow::Wait DownloadWindow::awaitBytes(Link& link, bool tcp, QByteArray& got)
 {
     for (;;) {
         eventwait::pass(link.pending() > 0);
@@ -279,7 +281,7 @@ flashdl::Wait flashdl::awaitBytes(Link& link, bool tcp, QByteArray& got)
     }
 }
 
-flashdl::Wait flashdl::awaitReady(Link& link, const Parameters& p, bool tcp)
+DownloadWindow::Wait DownloadWindow::awaitReady(Link& link, const Parameters& p, bool tcp)
 {
     armTimer(scaled(p.readyTimeoutMs, m_timeoutScale));
     QByteArray reply;
@@ -297,7 +299,7 @@ flashdl::Wait flashdl::awaitReady(Link& link, const Parameters& p, bool tcp)
     return Wait::Done;
 }
 
-flashdl::Wait flashdl::awaitAck(Link& link, bool tcp, char expected, int timeoutMs)
+DownloadWindow::Wait DownloadWindow::awaitAck(Link& link, bool tcp, char expected, int timeoutMs)
 {
     armTimer(timeoutMs);
     QByteArray got;
@@ -307,7 +309,7 @@ flashdl::Wait flashdl::awaitAck(Link& link, bool tcp, char expected, int timeout
     return got.at(0) == expected ? Wait::Done : Wait::Wrong;
 }
 
-bool flashdl::pause(int ms)
+bool DownloadWindow::pause(int ms)
 {
     armTimer(ms);
     while (!TimerExpired) {
@@ -319,7 +321,7 @@ bool flashdl::pause(int ms)
     return true;
 }
 
-void flashdl::armTimer(int ms)
+void DownloadWindow::armTimer(int ms)
 {
     Timer1.stop();
     TimerExpired = false;
@@ -327,12 +329,12 @@ void flashdl::armTimer(int ms)
     Timer1.start();
 }
 
-int flashdl::scaled(int ms, double factor) const
+int DownloadWindow::scaled(int ms, double factor) const
 {
     return int(std::lround(ms * factor));
 }
 
-void flashdl::setStatus(const QString& text)
+void DownloadWindow::setStatus(const QString& text)
 {
     // The progress text changes once in many blocks; drawing it again each block
     // would cost more than the block itself.
@@ -342,12 +344,12 @@ void flashdl::setStatus(const QString& text)
     Label3->repaint();
 }
 
-flashdl::Outcome flashdl::failed(Failure failure, const QString& detail) const
+DownloadWindow::Outcome DownloadWindow::failed(Failure failure, const QString& detail) const
 {
     return {Outcome::Failed, failure, detail};
 }
 
-flashdl::Outcome flashdl::fromWait(Wait wait, Failure refused) const
+DownloadWindow::Outcome DownloadWindow::fromWait(Wait wait, Failure refused) const
 {
     switch (wait) {
     case Wait::Closing:

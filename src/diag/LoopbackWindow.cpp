@@ -1,4 +1,4 @@
-#include "loopback.h"
+#include "LoopbackWindow.h"
 
 #include "app/AppState.h"
 #include "comm/CommandChannel.h"
@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-loopback::loopback(AppState& state, CommandChannel& channel, QWidget* parent)
+LoopbackWindow::LoopbackWindow(AppState& state, CommandChannel& channel, QWidget* parent)
     : QWidget(parent), m_state(state), m_channel(channel)
 {
     setWindowTitle(QStringLiteral("Loopback Test"));
@@ -46,25 +46,25 @@ loopback::loopback(AppState& state, CommandChannel& channel, QWidget* parent)
     layout->addWidget(List1, 1);
     layout->addWidget(Label1);
 
-    connect(Command1, &QPushButton::clicked, this, &loopback::Command1_Click);
-    connect(Command3, &QPushButton::clicked, this, &loopback::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &loopback::Command4_Click);
+    connect(Command1, &QPushButton::clicked, this, &LoopbackWindow::Command1_Click);
+    connect(Command3, &QPushButton::clicked, this, &LoopbackWindow::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &LoopbackWindow::Command4_Click);
 
     Timer1.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, [this] { TimerExpired = true; });
 }
 
-void loopback::Command3_Click()
+void LoopbackWindow::Command3_Click()
 {
     StopRequested = true;
 }
 
-void loopback::Command4_Click()
+void LoopbackWindow::Command4_Click()
 {
     log.clear();
 }
 
-void loopback::armTimer(int ms)
+void LoopbackWindow::armTimer(int ms)
 {
     Timer1.stop();
     TimerExpired = false;
@@ -72,7 +72,7 @@ void loopback::armTimer(int ms)
     Timer1.start();
 }
 
-bool loopback::pause(int ms)
+bool LoopbackWindow::pause(int ms)
 {
     armTimer(ms);
     while (!TimerExpired && !m_state.Closing)
@@ -81,7 +81,7 @@ bool loopback::pause(int ms)
     return !m_state.Closing;
 }
 
-void loopback::Command1_Click()
+void LoopbackWindow::Command1_Click()
 {
     OperationMark mark(m_state);
     if (!mark.acquired()) {
@@ -117,7 +117,7 @@ void loopback::Command1_Click()
     log.announce();
 }
 
-std::int64_t loopback::runPasses(Link& link, bool tcp)
+std::int64_t LoopbackWindow::runPasses(Link& link, bool tcp)
 {
     std::int64_t charsSent = 0;
     echotest::EchoJudge judge;
@@ -152,8 +152,8 @@ std::int64_t loopback::runPasses(Link& link, bool tcp)
     return charsSent;
 }
 
-loopback::Echo loopback::awaitEcho(Link& link, echotest::EchoJudge& judge, bool tcp,
-                                   std::uint8_t sent, std::uint8_t& received)
+LoopbackWindow::Echo LoopbackWindow::awaitEcho(Link& link, echotest::EchoJudge& judge, bool tcp,
+                                               std::uint8_t sent, std::uint8_t& received)
 {
     using Verdict = echotest::EchoJudge::Verdict;
     armTimer(m_timing.echoMs(tcp));

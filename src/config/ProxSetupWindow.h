@@ -14,11 +14,11 @@ class QLineEdit;
 // Prox setup: three card formats and three masks. The controls are the only
 // store of these values; the start-up code fills them, validation and the
 // programming run read them, all directly.
-class wiegand : public QWidget
+class ProxSetupWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit wiegand(QWidget* parent);
+    explicit ProxSetupWindow(QWidget* parent);
 
     // The formats: Start, Length, Chars and Total Bits boxes, in the
     // irregular order the programming commands use (see kProxFormats).

@@ -1,25 +1,25 @@
-#include "commandmenu.h"
+#include "CommandMenu.h"
 
 #include "AppState.h"
 #include "Dialogs.h"
-#include "comm/commform.h"
-#include "config/general.h"
-#include "config/wiegand.h"
-#include "diag/loopback.h"
-#include "diag/termmode.h"
-#include "firmware/flashdl.h"
-#include "program/pgmform.h"
-#include "stamain.h"
-#include "utilities/utilities.h"
+#include "MainWindow.h"
+#include "comm/CommunicationsWindow.h"
+#include "config/GeneralSetupWindow.h"
+#include "config/ProxSetupWindow.h"
+#include "diag/LoopbackWindow.h"
+#include "diag/TerminalWindow.h"
+#include "firmware/DownloadWindow.h"
+#include "program/ProgressWindow.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/Twips.h"
 
 #include <QKeyEvent>
 
-const QColor commandmenu::kTeal(0, 128, 128);
-const QColor commandmenu::kWhite(255, 255, 255);
-const QColor commandmenu::kYellow(255, 255, 0);
-const QColor commandmenu::kLightGreen(0, 255, 0);
+const QColor CommandMenu::kTeal(0, 128, 128);
+const QColor CommandMenu::kWhite(255, 255, 255);
+const QColor CommandMenu::kYellow(255, 255, 0);
+const QColor CommandMenu::kLightGreen(0, 255, 0);
 
 namespace {
 constexpr int kEntryLeftTwips = 120;
@@ -29,7 +29,7 @@ constexpr int kEntryHeightTwips = 330;
 const char* const kDisconnected = "Disconnected";
 } // namespace
 
-commandmenu::commandmenu(stamain& main, QWidget* parent) : QWidget(parent), m_main(main)
+CommandMenu::CommandMenu(MainWindow& main, QWidget* parent) : QWidget(parent), m_main(main)
 {
     setAccessibleName(QStringLiteral("Command menu"));
     setAutoFillBackground(true);
@@ -50,7 +50,7 @@ commandmenu::commandmenu(stamain& main, QWidget* parent) : QWidget(parent), m_ma
     Label7 = addEntry(QStringLiteral("Reset Reader"), next());
     Label4 = addEntry(QStringLiteral("Flash New Firmware"), next());
 
-    const int bottomTwips = stamain::kHeightTwips - 600;
+    const int bottomTwips = MainWindow::kHeightTwips - 600;
     Label20 = addEntry(QString::fromLatin1(kDisconnected), bottomTwips - kEntrySpacingTwips);
     Label20->setCursor(Qt::ArrowCursor);
     Label20->setTextColor(QColor(255, 0, 0));
@@ -61,24 +61,24 @@ commandmenu::commandmenu(stamain& main, QWidget* parent) : QWidget(parent), m_ma
     Label6->setPalette(offPalette);
     Label6->setEnabled(false);
 
-    connect(Label3, &ClickLabel::clicked, this, &commandmenu::communicationsClicked);
-    connect(Label1, &ClickLabel::clicked, this, &commandmenu::terminalClicked);
-    connect(Label2, &ClickLabel::clicked, this, &commandmenu::generalClicked);
-    connect(Label9, &ClickLabel::clicked, this, &commandmenu::proxClicked);
-    connect(Label5, &ClickLabel::clicked, this, &commandmenu::utilitiesClicked);
-    connect(Label10, &ClickLabel::clicked, this, &commandmenu::programClicked);
-    connect(Label7, &ClickLabel::clicked, this, &commandmenu::resetClicked);
-    connect(Label4, &ClickLabel::clicked, this, &commandmenu::flashClicked);
-    connect(Label6, &ClickLabel::clicked, this, &commandmenu::doboot2);
+    connect(Label3, &ClickLabel::clicked, this, &CommandMenu::communicationsClicked);
+    connect(Label1, &ClickLabel::clicked, this, &CommandMenu::terminalClicked);
+    connect(Label2, &ClickLabel::clicked, this, &CommandMenu::generalClicked);
+    connect(Label9, &ClickLabel::clicked, this, &CommandMenu::proxClicked);
+    connect(Label5, &ClickLabel::clicked, this, &CommandMenu::utilitiesClicked);
+    connect(Label10, &ClickLabel::clicked, this, &CommandMenu::programClicked);
+    connect(Label7, &ClickLabel::clicked, this, &CommandMenu::resetClicked);
+    connect(Label4, &ClickLabel::clicked, this, &CommandMenu::flashClicked);
+    connect(Label6, &ClickLabel::clicked, this, &CommandMenu::doboot2);
 
     // Creation: dock at the left, communications window in front, its entry selected.
-    setGeometry(0, 0, twipsToPixels(stamain::kMenuWidthTwips, this), parent->height());
-    stamain::bringToFront(&m_main.communications());
+    setGeometry(0, 0, twipsToPixels(MainWindow::kMenuWidthTwips, this), parent->height());
+    MainWindow::bringToFront(&m_main.communications());
     all_white();
     Label3->setTextColor(kYellow);
 }
 
-ClickLabel* commandmenu::addEntry(const QString& caption, int topTwips)
+ClickLabel* CommandMenu::addEntry(const QString& caption, int topTwips)
 {
     auto* entry = new ClickLabel(caption, this);
     QFont font(QStringLiteral("Arial"), 10);
@@ -86,51 +86,51 @@ ClickLabel* commandmenu::addEntry(const QString& caption, int topTwips)
     entry->setFont(font);
     entry->setTextColor(kWhite);
     entry->setGeometry(twipsRect(kEntryLeftTwips, topTwips,
-                                 stamain::kMenuWidthTwips - kEntryLeftTwips - 60, kEntryHeightTwips,
-                                 this));
+                                 MainWindow::kMenuWidthTwips - kEntryLeftTwips - 60,
+                                 kEntryHeightTwips, this));
     return entry;
 }
 
-void commandmenu::all_white()
+void CommandMenu::all_white()
 {
     for (ClickLabel* entry : {Label1, Label2, Label3, Label4, Label5, Label7, Label9, Label10})
         entry->setTextColor(kWhite);
 }
 
-void commandmenu::highlight(ClickLabel* entry)
+void CommandMenu::highlight(ClickLabel* entry)
 {
     all_white();
     entry->setTextColor(kYellow);
 }
 
-QString commandmenu::connectionState() const
+QString CommandMenu::connectionState() const
 {
     return Label20->text();
 }
 
-void commandmenu::setConnectionState(const QString& text)
+void CommandMenu::setConnectionState(const QString& text)
 {
     Label20->setText(text);
 }
 
-bool commandmenu::connected() const
+bool CommandMenu::connected() const
 {
     return connectionState() != QLatin1String(kDisconnected);
 }
 
-void commandmenu::blinkConnectionState()
+void CommandMenu::blinkConnectionState()
 {
     Label20->setTextColor(Label20->textColor() == kYellow ? kLightGreen : kYellow);
 }
 
-void commandmenu::communicationsClicked()
+void CommandMenu::communicationsClicked()
 {
     m_main.state().StopMonitor = true;
     highlight(Label3);
-    stamain::bringToFront(&m_main.communications());
+    MainWindow::bringToFront(&m_main.communications());
 }
 
-void commandmenu::terminalClicked()
+void CommandMenu::terminalClicked()
 {
     AppState& state = m_main.state();
     if (!connected() || state.OperationRunning)
@@ -139,44 +139,45 @@ void commandmenu::terminalClicked()
     m_main.terminal().openRun();
 }
 
-void commandmenu::generalClicked()
+void CommandMenu::generalClicked()
 {
     m_main.state().StopMonitor = true;
     highlight(Label2);
-    stamain::bringToFront(&m_main.generalSetup());
+    MainWindow::bringToFront(&m_main.generalSetup());
 }
 
-void commandmenu::proxClicked()
+void CommandMenu::proxClicked()
 {
     m_main.state().StopMonitor = true;
     highlight(Label9);
-    stamain::bringToFront(&m_main.proxSetup());
+    MainWindow::bringToFront(&m_main.proxSetup());
 }
 
-void commandmenu::utilitiesClicked()
+void CommandMenu::utilitiesClicked()
 {
     m_main.state().StopMonitor = true;
     if (!connected())
         return;
     highlight(Label5);
-    stamain::bringToFront(&m_main.readerUtilities());
+    MainWindow::bringToFront(&m_main.readerUtilities());
 }
 
-void commandmenu::programClicked()
+void CommandMenu::programClicked()
 {
     runConfirmed(Label10,
                  QStringLiteral("Do you want to program the reader with the options you have "
                                 "specified?\rAll data will be lost in the reader"),
-                 &pgmform::do_program);
+                 &ProgressWindow::do_program);
 }
 
-void commandmenu::resetClicked()
+void CommandMenu::resetClicked()
 {
-    runConfirmed(Label7, QStringLiteral("Do you want to reset the reader?"), &pgmform::do_reset);
+    runConfirmed(Label7, QStringLiteral("Do you want to reset the reader?"),
+                 &ProgressWindow::do_reset);
 }
 
-void commandmenu::runConfirmed(ClickLabel* entry, const QString& question,
-                               void (pgmform::*operation)())
+void CommandMenu::runConfirmed(ClickLabel* entry, const QString& question,
+                               void (ProgressWindow::*operation)())
 {
     AppState& state = m_main.state();
     // A terminal run ends here, so the command runs in its place.
@@ -190,12 +191,12 @@ void commandmenu::runConfirmed(ClickLabel* entry, const QString& question,
     highlight(entry);
     if (!m_main.dialogs().askYesNo(question))
         return;
-    pgmform& window = m_main.programming();
-    stamain::bringToFront(&window);
+    ProgressWindow& window = m_main.programming();
+    MainWindow::bringToFront(&window);
     (window.*operation)();
 }
 
-bool commandmenu::downloadRefused()
+bool CommandMenu::downloadRefused()
 {
     const AppState& state = m_main.state();
     // The open port's speed: a baud option ticked since takes effect only at the next connect.
@@ -207,31 +208,31 @@ bool commandmenu::downloadRefused()
     return false;
 }
 
-void commandmenu::flashClicked()
+void CommandMenu::flashClicked()
 {
     m_main.state().StopMonitor = true;
     if (!connected() || downloadRefused())
         return;
     highlight(Label4);
-    stamain::bringToFront(&m_main.flashDownload());
+    MainWindow::bringToFront(&m_main.flashDownload());
 }
 
-void commandmenu::doboot2()
+void CommandMenu::doboot2()
 {
     m_main.state().StopMonitor = true;
     if (!connected() || downloadRefused())
         return;
     highlight(Label4);
-    stamain::bringToFront(&m_main.bootExtension());
+    MainWindow::bringToFront(&m_main.bootExtension());
 }
 
-void commandmenu::keyPressEvent(QKeyEvent* event)
+void CommandMenu::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
         if (connected()) {
             // A terminal run would keep the link, and the echo test could not start.
             m_main.stopTerminalRun();
-            stamain::bringToFront(&m_main.loopbackTest());
+            MainWindow::bringToFront(&m_main.loopbackTest());
         }
         return;
     }

@@ -1,19 +1,19 @@
-#include "stamain.h"
+#include "MainWindow.h"
 
+#include "AboutBox.h"
 #include "AppState.h"
+#include "CommandMenu.h"
 #include "Dialogs.h"
-#include "about.h"
-#include "comm/commform.h"
-#include "commandmenu.h"
+#include "comm/CommunicationsWindow.h"
+#include "config/GeneralSetupWindow.h"
 #include "config/Profile.h"
+#include "config/ProxSetupWindow.h"
 #include "config/SettingsReaders.h"
-#include "config/general.h"
-#include "config/wiegand.h"
-#include "diag/loopback.h"
-#include "diag/termmode.h"
-#include "firmware/flashdl.h"
-#include "program/pgmform.h"
-#include "utilities/utilities.h"
+#include "diag/LoopbackWindow.h"
+#include "diag/TerminalWindow.h"
+#include "firmware/DownloadWindow.h"
+#include "program/ProgressWindow.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/Twips.h"
 
 #include <QCloseEvent>
@@ -22,18 +22,18 @@
 #include <QMenu>
 #include <QMenuBar>
 
-stamain::stamain(AppState& state, Dialogs& dialogs, const SerialPortNames& portNames)
+MainWindow::MainWindow(AppState& state, Dialogs& dialogs, const SerialPortNames& portNames)
     : MSComm1(portNames), m_state(state), m_dialogs(dialogs),
       m_channel(state, MSComm1, tcpclient, Timer1)
 {
     setWindowTitle(QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
     QMenu* settings = menuBar()->addMenu(QStringLiteral("Settings"));
     settings->addAction(QStringLiteral("Open Settings..."), QKeySequence(Qt::CTRL | Qt::Key_O),
-                        this, &stamain::openSettings);
+                        this, &MainWindow::openSettings);
     settings->addAction(QStringLiteral("Save Settings As..."), QKeySequence(Qt::CTRL | Qt::Key_S),
-                        this, &stamain::saveSettings);
+                        this, &MainWindow::saveSettings);
     m_ab = menuBar()->addAction(QStringLiteral("About          "));
-    connect(m_ab, &QAction::triggered, this, &stamain::showAbout);
+    connect(m_ab, &QAction::triggered, this, &MainWindow::showAbout);
 
     m_workArea = new QWidget(this);
     m_workArea->setAccessibleName(QStringLiteral("Working area"));
@@ -44,24 +44,24 @@ stamain::stamain(AppState& state, Dialogs& dialogs, const SerialPortNames& portN
     Timer1.stop();
 
     Timer2.setInterval(500);
-    connect(&Timer2, &QTimer::timeout, this, &stamain::blinkStateLabel);
+    connect(&Timer2, &QTimer::timeout, this, &MainWindow::blinkStateLabel);
     Timer2.start();
 }
 
-stamain::~stamain() = default;
+MainWindow::~MainWindow() = default;
 
-commandmenu& stamain::menu()
+CommandMenu& MainWindow::menu()
 {
     if (!m_menu)
-        m_menu = new commandmenu(*this, m_workArea);
+        m_menu = new CommandMenu(*this, m_workArea);
     return *m_menu;
 }
 
-commform& stamain::communications()
+CommunicationsWindow& MainWindow::communications()
 {
     if (!m_comm) {
-        m_comm = new commform(m_state, MSComm1, tcpclient, m_dialogs, m_workArea);
-        connect(m_comm, &commform::connectionStateChanged, this,
+        m_comm = new CommunicationsWindow(m_state, MSComm1, tcpclient, m_dialogs, m_workArea);
+        connect(m_comm, &CommunicationsWindow::connectionStateChanged, this,
                 [this](const QString& text) { menu().setConnectionState(text); });
         m_comm->setConnectionStateReader([this] { return menu().connectionState(); });
         PlaceWorkWindow(m_comm);
@@ -69,87 +69,87 @@ commform& stamain::communications()
     return *m_comm;
 }
 
-general& stamain::generalSetup()
+GeneralSetupWindow& MainWindow::generalSetup()
 {
     if (!m_general) {
-        m_general = new general(m_workArea);
+        m_general = new GeneralSetupWindow(m_workArea);
         PlaceWorkWindow(m_general);
     }
     return *m_general;
 }
 
-wiegand& stamain::proxSetup()
+ProxSetupWindow& MainWindow::proxSetup()
 {
     if (!m_wiegand) {
-        m_wiegand = new wiegand(m_workArea);
+        m_wiegand = new ProxSetupWindow(m_workArea);
         PlaceWorkWindow(m_wiegand);
     }
     return *m_wiegand;
 }
 
-pgmform& stamain::programming()
+ProgressWindow& MainWindow::programming()
 {
     if (!m_pgm) {
-        m_pgm = new pgmform(m_state, m_channel, generalSetup(), proxSetup(), m_workArea);
+        m_pgm = new ProgressWindow(m_state, m_channel, generalSetup(), proxSetup(), m_workArea);
         PlaceWorkWindow(m_pgm);
     }
     return *m_pgm;
 }
 
-utilities& stamain::readerUtilities()
+UtilitiesWindow& MainWindow::readerUtilities()
 {
     if (!m_utilities) {
-        m_utilities = new utilities(
+        m_utilities = new UtilitiesWindow(
             m_state, m_channel, m_dialogs, [this] { return menu().connected(); }, m_workArea);
         PlaceWorkWindow(m_utilities);
     }
     return *m_utilities;
 }
 
-flashdl& stamain::flashDownload()
+DownloadWindow& MainWindow::flashDownload()
 {
     if (!m_flashdl) {
-        m_flashdl = new flashdl(m_state, m_channel, m_dialogs, m_workArea);
+        m_flashdl = new DownloadWindow(m_state, m_channel, m_dialogs, m_workArea);
         PlaceWorkWindow(m_flashdl);
     }
     return *m_flashdl;
 }
 
-flashboot2& stamain::bootExtension()
+BootExtensionWindow& MainWindow::bootExtension()
 {
     if (!m_flashboot2) {
-        m_flashboot2 = new flashboot2(m_state, m_channel, m_dialogs, m_workArea);
+        m_flashboot2 = new BootExtensionWindow(m_state, m_channel, m_dialogs, m_workArea);
         PlaceWorkWindow(m_flashboot2);
     }
     return *m_flashboot2;
 }
 
-termmode& stamain::terminal()
+TerminalWindow& MainWindow::terminal()
 {
     if (!m_term) {
-        m_term = new termmode(m_state, m_channel, m_workArea);
+        m_term = new TerminalWindow(m_state, m_channel, m_workArea);
         PlaceWorkWindow(m_term);
     }
     return *m_term;
 }
 
-loopback& stamain::loopbackTest()
+LoopbackWindow& MainWindow::loopbackTest()
 {
     if (!m_loopback) {
-        m_loopback = new loopback(m_state, m_channel, m_workArea);
+        m_loopback = new LoopbackWindow(m_state, m_channel, m_workArea);
         PlaceWorkWindow(m_loopback);
     }
     return *m_loopback;
 }
 
-void stamain::stopTerminalRun()
+void MainWindow::stopTerminalRun()
 {
     m_state.StopMonitor = true;
     if (m_term)
         m_term->stopRun();
 }
 
-void stamain::PlaceWorkWindow(QWidget* window)
+void MainWindow::PlaceWorkWindow(QWidget* window)
 {
     // The command menu has a fixed width, so placing a window never needs
     // the menu itself (some windows are placed before the menu exists).
@@ -161,24 +161,24 @@ void stamain::PlaceWorkWindow(QWidget* window)
     window->setGeometry(left, 0, area.width() - left, area.height());
 }
 
-void stamain::bringToFront(QWidget* window)
+void MainWindow::bringToFront(QWidget* window)
 {
     window->show();
     window->raise();
 }
 
-void stamain::blinkStateLabel()
+void MainWindow::blinkStateLabel()
 {
     menu().blinkConnectionState();
 }
 
-void stamain::showAbout()
+void MainWindow::showAbout()
 {
-    about box(this);
+    AboutBox box(this);
     box.exec();
 }
 
-void stamain::openSettings()
+void MainWindow::openSettings()
 {
     const std::optional<QString> path =
         m_dialogs.chooseOpenFile(QStringLiteral("Settings Profiles (*.json)"));
@@ -195,7 +195,7 @@ void stamain::openSettings()
     writeProxValues(proxSetup(), read.profile->prox);
 }
 
-void stamain::saveSettings()
+void MainWindow::saveSettings()
 {
     const std::optional<QString> path = m_dialogs.chooseSaveFile(
         QStringLiteral("settings.json"), QStringLiteral("Settings Profiles (*.json)"),
@@ -210,7 +210,7 @@ void stamain::saveSettings()
         m_dialogs.inform(QStringLiteral("The settings were not saved to %1: %2").arg(*path, error));
 }
 
-void stamain::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Ends the program at once, even inside a waiting operation: waits see
     // Closing and return, and the outermost event loop then ends.

@@ -1,4 +1,4 @@
-#include "termmode.h"
+#include "TerminalWindow.h"
 
 #include "EchoTest.h"
 #include "TerminalScreen.h"
@@ -24,7 +24,7 @@ QLabel* makeLabel(const QString& text, const QRect& place, QWidget* parent)
 
 } // namespace
 
-termmode::termmode(AppState& state, CommandChannel& channel, QWidget* parent)
+TerminalWindow::TerminalWindow(AppState& state, CommandChannel& channel, QWidget* parent)
     : QWidget(parent), m_state(state), m_channel(channel)
 {
     setAccessibleName(QStringLiteral("Terminal"));
@@ -49,7 +49,7 @@ termmode::termmode(AppState& state, CommandChannel& channel, QWidget* parent)
     buttonPalette.setColor(QPalette::Window, QColor(0, 128, 128));
     Label17->setPalette(buttonPalette);
     Label17->setTextColor(Qt::white);
-    connect(Label17, &ClickLabel::clicked, this, &termmode::clearScreen);
+    connect(Label17, &ClickLabel::clicked, this, &TerminalWindow::clearScreen);
 
     // The window sees every key before its controls do.
     installEventFilter(this);
@@ -57,14 +57,14 @@ termmode::termmode(AppState& state, CommandChannel& channel, QWidget* parent)
         child->installEventFilter(this);
 }
 
-termmode::~termmode() = default;
+TerminalWindow::~TerminalWindow() = default;
 
-Link& termmode::link() const
+Link& TerminalWindow::link() const
 {
     return m_channel.activeLink();
 }
 
-void termmode::openRun()
+void TerminalWindow::openRun()
 {
     auto mark = std::make_unique<OperationMark>(m_state);
     if (!mark->acquired())
@@ -96,7 +96,7 @@ void termmode::openRun()
     m_mark.reset();
 }
 
-void termmode::stopRun()
+void TerminalWindow::stopRun()
 {
     m_state.StopMonitor = true;
     // Once stopped, this run reads nothing more from the link.
@@ -104,7 +104,7 @@ void termmode::stopRun()
         m_mark.reset();
 }
 
-void termmode::monitor()
+void TerminalWindow::monitor()
 {
     for (;;) {
         // Sleeps until the next event when nothing is waiting, so a quiet line costs nothing.
@@ -129,7 +129,7 @@ void termmode::monitor()
     }
 }
 
-void termmode::receive(const QByteArray& bytes)
+void TerminalWindow::receive(const QByteArray& bytes)
 {
     for (const char byte : bytes) {
         const auto code = static_cast<std::uint8_t>(byte);
@@ -140,24 +140,24 @@ void termmode::receive(const QByteArray& bytes)
     }
 }
 
-void termmode::checkline()
+void TerminalWindow::checkline()
 {
     m_grid.checkline();
 }
 
-void termmode::printchar(std::uint8_t char1, int linepos, int charpos, bool makehex)
+void TerminalWindow::printchar(std::uint8_t char1, int linepos, int charpos, bool makehex)
 {
     m_grid.printchar(char1, linepos, charpos, makehex, m_ink);
 }
 
-void termmode::clearScreen()
+void TerminalWindow::clearScreen()
 {
     m_grid.clear();
     pop1->drawPending();
     pop1->setFocus();
 }
 
-void termmode::type(std::uint8_t byte)
+void TerminalWindow::type(std::uint8_t byte)
 {
     m_ink = TerminalGrid::Ink::Typed;
     checkline();
@@ -173,7 +173,7 @@ void termmode::type(std::uint8_t byte)
         to.write(QByteArray(1, char(byte)));
 }
 
-bool termmode::keysIgnored() const
+bool TerminalWindow::keysIgnored() const
 {
     if (m_state.isTcp() && !m_state.TcpTerminalOpen)
         return true;
@@ -182,7 +182,7 @@ bool termmode::keysIgnored() const
     return m_state.OperationRunning && !m_mark;
 }
 
-bool termmode::eventFilter(QObject* watched, QEvent* event)
+bool TerminalWindow::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
@@ -203,7 +203,7 @@ bool termmode::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-bool termmode::handleKeyPress(QKeyEvent* event)
+bool TerminalWindow::handleKeyPress(QKeyEvent* event)
 {
     if (keysIgnored())
         return true;
@@ -228,7 +228,7 @@ bool termmode::handleKeyPress(QKeyEvent* event)
     return true;
 }
 
-bool termmode::handleKeyRelease(QKeyEvent* event)
+bool TerminalWindow::handleKeyRelease(QKeyEvent* event)
 {
     if (keysIgnored() || event->isAutoRepeat())
         return true;

@@ -1,4 +1,4 @@
-#include "pgmform.h"
+#include "ProgressWindow.h"
 
 #include "ProgrammingCommands.h"
 #include "ProgrammingRun.h"
@@ -27,8 +27,9 @@ QPlainTextEdit* makePane(const QString& name, QWidget* parent)
 
 } // namespace
 
-pgmform::pgmform(AppState& state, CommandChannel& channel, const general& generalSetup,
-                 const wiegand& proxSetup, QWidget* parent)
+ProgressWindow::ProgressWindow(AppState& state, CommandChannel& channel,
+                               const GeneralSetupWindow& generalSetup,
+                               const ProxSetupWindow& proxSetup, QWidget* parent)
     : QWidget(parent), m_state(state), m_channel(channel), m_general(generalSetup),
       m_prox(proxSetup)
 {
@@ -41,7 +42,7 @@ pgmform::pgmform(AppState& state, CommandChannel& channel, const general& genera
     layout->addWidget(Picture2, 1);
 }
 
-void pgmform::appendText(const QString& text)
+void ProgressWindow::appendText(const QString& text)
 {
     QTextCursor cursor(Picture1->document());
     cursor.movePosition(QTextCursor::End);
@@ -51,18 +52,18 @@ void pgmform::appendText(const QString& text)
     scroll->setValue(scroll->maximum());
 }
 
-void pgmform::appendLine(const QString& text)
+void ProgressWindow::appendLine(const QString& text)
 {
     appendText(text + QLatin1Char('\n'));
 }
 
-void pgmform::clearPanes()
+void ProgressWindow::clearPanes()
 {
     Picture1->clear();
     Picture2->clear();
 }
 
-void pgmform::do_program()
+void ProgressWindow::do_program()
 {
     OperationMark mark(m_state);
     if (!mark.acquired())
@@ -72,12 +73,12 @@ void pgmform::do_program()
     class PaneProgress : public ProgrammingProgress
     {
     public:
-        explicit PaneProgress(pgmform& window) : m_window(window) {}
+        explicit PaneProgress(ProgressWindow& window) : m_window(window) {}
         void text(const QString& text) override { m_window.appendText(text); }
         void line(const QString& text) override { m_window.appendLine(text); }
 
     private:
-        pgmform& m_window;
+        ProgressWindow& m_window;
     } progress(*this);
 
     clearPanes();
@@ -91,7 +92,7 @@ void pgmform::do_program()
         progress);
 }
 
-void pgmform::do_reset()
+void ProgressWindow::do_reset()
 {
     OperationMark mark(m_state);
     if (!mark.acquired())

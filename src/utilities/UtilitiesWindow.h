@@ -23,7 +23,7 @@ class QRadioButton;
 // The reader's one-shot service commands and the transaction upload. Every
 // element of Label1 goes through one dispatcher; the outcome is written to
 // the status line, Label1 index 24.
-class utilities : public QWidget
+class UtilitiesWindow : public QWidget
 {
     Q_OBJECT
 public:
@@ -32,8 +32,8 @@ public:
     static constexpr int kClockDisplay = 4;
 
     // connected reads the command menu's connection label.
-    utilities(AppState& state, CommandChannel& channel, Dialogs& dialogs,
-              std::function<bool()> connected, QWidget* parent);
+    UtilitiesWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs,
+                    std::function<bool()> connected, QWidget* parent);
 
     // Indexes the window does not have hold null.
     std::array<ClickLabel*, kLabelCount> Label1{};

@@ -18,12 +18,12 @@ class TerminalScreen;
 
 // The terminal window: every byte from the reader drawn into a grid of cells
 // in red, every key typed sent at once and drawn in black.
-class termmode : public QWidget
+class TerminalWindow : public QWidget
 {
     Q_OBJECT
 public:
-    termmode(AppState& state, CommandChannel& channel, QWidget* parent);
-    ~termmode() override;
+    TerminalWindow(AppState& state, CommandChannel& channel, QWidget* parent);
+    ~TerminalWindow() override;
 
     TerminalScreen* pop1;
     std::array<QLabel*, 2> Label2; // status line, hint

@@ -10,21 +10,21 @@
 struct AppState;
 class Dialogs;
 class SerialPortNames;
-class commandmenu;
-class commform;
-class general;
-class wiegand;
-class pgmform;
-class utilities;
-class flashdl;
-class flashboot2;
-class termmode;
-class loopback;
+class CommandMenu;
+class CommunicationsWindow;
+class GeneralSetupWindow;
+class ProxSetupWindow;
+class ProgressWindow;
+class UtilitiesWindow;
+class DownloadWindow;
+class BootExtensionWindow;
+class TerminalWindow;
+class LoopbackWindow;
 
 // The main window: holds the command menu and the working windows, the two
 // link objects and the two timers. Windows are created on first use and
 // live until the program ends, since a waiting procedure may still use them.
-class stamain : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -32,23 +32,23 @@ public:
     static constexpr int kWidthTwips = 13500;
     static constexpr int kMenuWidthTwips = 2500;
 
-    stamain(AppState& state, Dialogs& dialogs, const SerialPortNames& portNames);
-    ~stamain() override;
+    MainWindow(AppState& state, Dialogs& dialogs, const SerialPortNames& portNames);
+    ~MainWindow() override;
 
     AppState& state() { return m_state; }
     Dialogs& dialogs() { return m_dialogs; }
     CommandChannel& channel() { return m_channel; }
 
-    commandmenu& menu();
-    commform& communications();
-    general& generalSetup();
-    wiegand& proxSetup();
-    pgmform& programming();
-    utilities& readerUtilities();
-    flashdl& flashDownload();
-    flashboot2& bootExtension();
-    termmode& terminal();
-    loopback& loopbackTest();
+    CommandMenu& menu();
+    CommunicationsWindow& communications();
+    GeneralSetupWindow& generalSetup();
+    ProxSetupWindow& proxSetup();
+    ProgressWindow& programming();
+    UtilitiesWindow& readerUtilities();
+    DownloadWindow& flashDownload();
+    BootExtensionWindow& bootExtension();
+    TerminalWindow& terminal();
+    LoopbackWindow& loopbackTest();
     // Sets StopMonitor; a terminal run that was active no longer holds the
     // one-operation mark, so the command that stopped it may run its own.
     void stopTerminalRun();
@@ -83,14 +83,14 @@ private:
     QWidget* m_workArea;
     QAction* m_ab;
 
-    commandmenu* m_menu = nullptr;
-    commform* m_comm = nullptr;
-    general* m_general = nullptr;
-    wiegand* m_wiegand = nullptr;
-    pgmform* m_pgm = nullptr;
-    utilities* m_utilities = nullptr;
-    flashdl* m_flashdl = nullptr;
-    flashboot2* m_flashboot2 = nullptr;
-    termmode* m_term = nullptr;
-    loopback* m_loopback = nullptr;
+    CommandMenu* m_menu = nullptr;
+    CommunicationsWindow* m_comm = nullptr;
+    GeneralSetupWindow* m_general = nullptr;
+    ProxSetupWindow* m_wiegand = nullptr;
+    ProgressWindow* m_pgm = nullptr;
+    UtilitiesWindow* m_utilities = nullptr;
+    DownloadWindow* m_flashdl = nullptr;
+    BootExtensionWindow* m_flashboot2 = nullptr;
+    TerminalWindow* m_term = nullptr;
+    LoopbackWindow* m_loopback = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "wiegand.h"
+#include "ProxSetupWindow.h"
 
 #include "CardFormats.h"
 #include "ConfigLayout.h"
@@ -24,12 +24,15 @@ using namespace settingslimits;
 
 namespace {
 
-constexpr std::array<QCheckBox * wiegand::*, 24> kChecks{
-    &wiegand::Check1,  &wiegand::Check2,  &wiegand::Check3,  &wiegand::Check4,  &wiegand::Check5,
-    &wiegand::Check6,  &wiegand::Check7,  &wiegand::Check8,  &wiegand::Check9,  &wiegand::Check10,
-    &wiegand::Check11, &wiegand::Check12, &wiegand::Check13, &wiegand::Check14, &wiegand::Check15,
-    &wiegand::Check16, &wiegand::Check17, &wiegand::Check18, &wiegand::Check19, &wiegand::Check20,
-    &wiegand::Check21, &wiegand::Check22, &wiegand::Check23, &wiegand::Check24,
+constexpr std::array<QCheckBox * ProxSetupWindow::*, 24> kChecks{
+    &ProxSetupWindow::Check1,  &ProxSetupWindow::Check2,  &ProxSetupWindow::Check3,
+    &ProxSetupWindow::Check4,  &ProxSetupWindow::Check5,  &ProxSetupWindow::Check6,
+    &ProxSetupWindow::Check7,  &ProxSetupWindow::Check8,  &ProxSetupWindow::Check9,
+    &ProxSetupWindow::Check10, &ProxSetupWindow::Check11, &ProxSetupWindow::Check12,
+    &ProxSetupWindow::Check13, &ProxSetupWindow::Check14, &ProxSetupWindow::Check15,
+    &ProxSetupWindow::Check16, &ProxSetupWindow::Check17, &ProxSetupWindow::Check18,
+    &ProxSetupWindow::Check19, &ProxSetupWindow::Check20, &ProxSetupWindow::Check21,
+    &ProxSetupWindow::Check22, &ProxSetupWindow::Check23, &ProxSetupWindow::Check24,
 };
 
 constexpr qreal kLargestPointSize = 9;
@@ -54,7 +57,7 @@ QCheckBox* flagBox(const QString& accessibleName, QWidget* parent)
 
 } // namespace
 
-wiegand::wiegand(QWidget* parent) : QWidget(parent)
+ProxSetupWindow::ProxSetupWindow(QWidget* parent) : QWidget(parent)
 {
     paintSettingsBackground(this);
     // Six grids side by side in a fixed-size working area: a larger desktop
@@ -81,19 +84,19 @@ wiegand::wiegand(QWidget* parent) : QWidget(parent)
     // Wired last, once every box exists: any change of a format or of the
     // card shows at once what the card reads as.
     for (DigitBox* box : Text1)
-        connect(box, &QLineEdit::textChanged, this, &wiegand::refreshFormats);
+        connect(box, &QLineEdit::textChanged, this, &ProxSetupWindow::refreshFormats);
     for (const ProxFormatControls& format : kProxFormats) {
         for (const ProxFieldControls& field : format.fields)
             connect(check(field.lsbCheck), &QCheckBox::stateChanged, this,
-                    &wiegand::refreshFormats);
+                    &ProxSetupWindow::refreshFormats);
     }
-    connect(cardData, &QLineEdit::textChanged, this, &wiegand::refreshFormats);
-    connect(cardBitCount, &QLineEdit::textChanged, this, &wiegand::refreshFormats);
-    connect(cardDataKind, &QComboBox::currentIndexChanged, this, &wiegand::refreshFormats);
+    connect(cardData, &QLineEdit::textChanged, this, &ProxSetupWindow::refreshFormats);
+    connect(cardBitCount, &QLineEdit::textChanged, this, &ProxSetupWindow::refreshFormats);
+    connect(cardDataKind, &QComboBox::currentIndexChanged, this, &ProxSetupWindow::refreshFormats);
     refreshFormats();
 }
 
-bool wiegand::eventFilter(QObject* watched, QEvent* event)
+bool ProxSetupWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // A wheel turned over a closed layout list would overwrite a format.
     if (event->type() == QEvent::Wheel &&
@@ -102,14 +105,14 @@ bool wiegand::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QCheckBox* wiegand::check(int number) const
+QCheckBox* ProxSetupWindow::check(int number) const
 {
     if (number < 1 || number > static_cast<int>(kChecks.size()))
         return nullptr;
     return this->*kChecks[number - 1];
 }
 
-void wiegand::makeFormatGroup(QGridLayout* groups, int format)
+void ProxSetupWindow::makeFormatGroup(QGridLayout* groups, int format)
 {
     const QString caption = QStringLiteral("Prox Format # %1").arg(format);
     QFrame* frame = addCaptionedFrame(groups, 0, format - 1, caption);
@@ -155,7 +158,7 @@ void wiegand::makeFormatGroup(QGridLayout* groups, int format)
     grid->addWidget(choice, 5, 1, 1, 4);
 }
 
-void wiegand::applyLayout(int format, int preset)
+void ProxSetupWindow::applyLayout(int format, int preset)
 {
     if (preset < 0 || preset >= cardPresets().size())
         return;
@@ -173,7 +176,7 @@ void wiegand::applyLayout(int format, int preset)
     }
 }
 
-void wiegand::makeCardCheck(QGridLayout* groups)
+void ProxSetupWindow::makeCardCheck(QGridLayout* groups)
 {
     // A plain container spanning the three columns holds the captioned frame.
     auto* area = new QWidget(this);
@@ -233,7 +236,7 @@ void wiegand::makeCardCheck(QGridLayout* groups)
     grid->setColumnStretch(1, 1);
 }
 
-void wiegand::refreshFormats()
+void ProxSetupWindow::refreshFormats()
 {
     const ProxValues values = readProxValues(*this);
     const CardDataKind kind =
@@ -249,7 +252,7 @@ void wiegand::refreshFormats()
     }
 }
 
-void wiegand::makeMaskGroup(QGridLayout* groups, int mask)
+void ProxSetupWindow::makeMaskGroup(QGridLayout* groups, int mask)
 {
     const QString caption = QStringLiteral("Prox Mask %1").arg(mask);
     QFrame* frame = addCaptionedFrame(groups, 3, mask - 1, caption);

@@ -15,11 +15,11 @@ class QPushButton;
 
 // The loopback test: after the attention sequence and "*", every code from 0
 // to 255 is sent over and over, and each must come back unchanged and in time.
-class loopback : public QWidget
+class LoopbackWindow : public QWidget
 {
     Q_OBJECT
 public:
-    loopback(AppState& state, CommandChannel& channel, QWidget* parent);
+    LoopbackWindow(AppState& state, CommandChannel& channel, QWidget* parent);
 
     QLabel* Label2;        // heading
     QPushButton* Command1; // Start Loopback Test from User Code

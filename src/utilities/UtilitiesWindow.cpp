@@ -1,4 +1,4 @@
-#include "utilities.h"
+#include "UtilitiesWindow.h"
 
 #include "app/AppState.h"
 #include "app/Dialogs.h"
@@ -23,8 +23,8 @@ const QByteArray kEndOfLog = "END";
 
 } // namespace
 
-utilities::utilities(AppState& state, CommandChannel& channel, Dialogs& dialogs,
-                     std::function<bool()> connected, QWidget* parent)
+UtilitiesWindow::UtilitiesWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs,
+                                 std::function<bool()> connected, QWidget* parent)
     : QWidget(parent), m_state(state), m_channel(channel), m_dialogs(dialogs),
       m_connected(std::move(connected)), m_pcClock([] { return QDateTime::currentDateTime(); })
 {
@@ -114,12 +114,12 @@ utilities::utilities(AppState& state, CommandChannel& channel, Dialogs& dialogs,
     showClock();
 
     Timer1.setInterval(1000);
-    connect(&Timer1, &QTimer::timeout, this, &utilities::showClock);
+    connect(&Timer1, &QTimer::timeout, this, &UtilitiesWindow::showClock);
     Timer1.start();
 }
 
-ClickLabel* utilities::addLabel(int index, const QString& caption, int left, int top, int width,
-                                int height, bool button)
+ClickLabel* UtilitiesWindow::addLabel(int index, const QString& caption, int left, int top,
+                                      int width, int height, bool button)
 {
     auto* label = new ClickLabel(caption, this);
     // Fixed, as drawn: a new text then never asks the window to lay out again,
@@ -138,28 +138,28 @@ ClickLabel* utilities::addLabel(int index, const QString& caption, int left, int
     return label;
 }
 
-void utilities::setPcClock(PcClock clock)
+void UtilitiesWindow::setPcClock(PcClock clock)
 {
     m_pcClock = std::move(clock);
     showClock();
 }
 
-void utilities::showClock()
+void UtilitiesWindow::showClock()
 {
     Label1[kClockDisplay]->setText(clockDisplayText(m_pcClock()));
 }
 
-void utilities::setStatus(const QString& text)
+void UtilitiesWindow::setStatus(const QString& text)
 {
     Label1[kStatusLine]->setText(text);
 }
 
-QString utilities::statusText() const
+QString UtilitiesWindow::statusText() const
 {
     return Label1[kStatusLine]->text();
 }
 
-void utilities::Label1_Click(int index)
+void UtilitiesWindow::Label1_Click(int index)
 {
     // A click while another reader operation waits would steal its replies.
     OperationMark mark(m_state);
@@ -206,7 +206,7 @@ void utilities::Label1_Click(int index)
     }
 }
 
-std::optional<QByteArray> utilities::exchange(const QByteArray& command)
+std::optional<QByteArray> UtilitiesWindow::exchange(const QByteArray& command)
 {
     m_channel.SendReaderCommand(command);
     if (m_state.SendFailed) {
@@ -223,21 +223,21 @@ std::optional<QByteArray> utilities::exchange(const QByteArray& command)
     return reply;
 }
 
-void utilities::getFirmwareIdentification()
+void UtilitiesWindow::getFirmwareIdentification()
 {
     Text1[0]->clear();
     if (const std::optional<QByteArray> reply = exchange("V"))
         Text1[0]->setText(QString::fromLatin1(*reply));
 }
 
-void utilities::switchMode(const QByteArray& command)
+void UtilitiesWindow::switchMode(const QByteArray& command)
 {
     setStatus(QString());
     if (exchange(command))
         setStatus(kModeSwitched);
 }
 
-void utilities::setReaderTime()
+void UtilitiesWindow::setReaderTime()
 {
     setStatus(QString());
     const std::optional<int> hours = hoursToShift(Text2->text());
@@ -250,7 +250,7 @@ void utilities::setReaderTime()
         setStatus(*reply == "O" ? kTimeSet : kTimeNotSet);
 }
 
-void utilities::getReaderTime()
+void UtilitiesWindow::getReaderTime()
 {
     setStatus(QString());
     Text1[1]->clear();
@@ -258,7 +258,7 @@ void utilities::getReaderTime()
         Text1[1]->setText(readerTimeText(*reply));
 }
 
-void utilities::showMemoryUsage()
+void UtilitiesWindow::showMemoryUsage()
 {
     const std::optional<QByteArray> reply = exchange("z");
     if (!reply)
@@ -270,7 +270,7 @@ void utilities::showMemoryUsage()
     Label1[8]->setText(usage.uploaded);
 }
 
-void utilities::clearReaderMemory()
+void UtilitiesWindow::clearReaderMemory()
 {
     if (!m_dialogs.askYesNo(kClearQuestion))
         return;
@@ -279,7 +279,7 @@ void utilities::clearReaderMemory()
         setStatus(kLogCleared);
 }
 
-void utilities::restartReader()
+void UtilitiesWindow::restartReader()
 {
     setStatus(QString());
     // A restarting reader says nothing: only the send is checked.
@@ -288,7 +288,7 @@ void utilities::restartReader()
         setStatus(kNoResponse);
 }
 
-void utilities::get_uploadfilename(QString& uploadfilename, bool& cancelhit)
+void UtilitiesWindow::get_uploadfilename(QString& uploadfilename, bool& cancelhit)
 {
     const std::optional<QString> chosen = m_dialogs.chooseSaveFile(
         QStringLiteral("upload.txt"), QStringLiteral("Text (*.txt)"), QStringLiteral("txt"));
@@ -297,7 +297,7 @@ void utilities::get_uploadfilename(QString& uploadfilename, bool& cancelhit)
         uploadfilename = *chosen;
 }
 
-void utilities::upload_log()
+void UtilitiesWindow::upload_log()
 {
     const std::optional<QByteArray> reply = exchange("lr");
     if (!reply)
@@ -322,7 +322,7 @@ void utilities::upload_log()
     uploadRecords(file);
 }
 
-void utilities::uploadRecords(QFile& file)
+void UtilitiesWindow::uploadRecords(QFile& file)
 {
     // Nobody reads thousands of counts a second, and each new text costs a
     // repaint and a wake of the event loop: the count is shown at once, then

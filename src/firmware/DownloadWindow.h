@@ -20,12 +20,12 @@ class QLabel;
 // The download window: chooses an image file and sends it to the reader with
 // the block protocol over the link that is open. One implementation serves the
 // firmware download and the bootloader extension download (flashboot2).
-class flashdl : public QWidget
+class DownloadWindow : public QWidget
 {
     Q_OBJECT
 public:
-    flashdl(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWidget* parent,
-            download::Variant variant = download::Variant::Firmware);
+    DownloadWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWidget* parent,
+                   download::Variant variant = download::Variant::Firmware);
 
     QLabel* Label2;     // heading
     ClickLabel* Label4; // Select File to Download
@@ -104,12 +104,12 @@ private:
 };
 
 // The bootloader extension window: the download window with its own parameters.
-class flashboot2 : public flashdl
+class BootExtensionWindow : public DownloadWindow
 {
     Q_OBJECT
 public:
-    flashboot2(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWidget* parent)
-        : flashdl(state, channel, dialogs, parent, download::Variant::BootExtension)
+    BootExtensionWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWidget* parent)
+        : DownloadWindow(state, channel, dialogs, parent, download::Variant::BootExtension)
     {
     }
 };
