@@ -402,7 +402,7 @@ EchoRun bareEcho(bool tcp, const SimProcess& sim, const Plan& plan)
     const echotest::Timing timing;
     QElapsedTimer clock;
     clock.start();
-    link.write(echotest::kAttention, sizeof echotest::kAttention);
+    link.write(kAttentionSequence.constData(), kAttentionSequence.size());
     ::usleep(useconds_t(timing.pauseMs(tcp)) * 1000);
     link.discard();
     link.write(&echotest::kEchoCommand, 1);

@@ -15,6 +15,7 @@
 #include "app/MainWindow.h"
 #include "app/UtilityApp.h"
 #include "comm/CommunicationsWindow.h"
+#include "comm/Link.h"
 #include "firmware/DownloadWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
@@ -48,7 +49,6 @@
 namespace {
 
 constexpr int kPtyPort = 3;
-const QByteArray kAttention("\x00\x1b\x0d\x00\x1b\x0d", 6);
 
 // Answers the open-file dialog with the image under test; nothing is shown.
 class BenchDialogs : public Dialogs
@@ -253,7 +253,7 @@ public:
         const off_t size = ::lseek(file, 0, SEEK_END);
         ::lseek(file, 0, SEEK_SET);
         const qint64 dataLength = qint64(size) - 44;
-        bool ok = send(kAttention);
+        bool ok = send(kAttentionSequence);
         ::usleep(useconds_t((m_tcp ? 3000 : 2000) * pauseScale * 1000));
         if (!m_tcp)
             ::tcflush(m_fd, TCIFLUSH);

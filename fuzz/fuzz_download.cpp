@@ -102,8 +102,8 @@ private:
         switch (m_phase) {
         case Phase::Attention:
             m_buffer += byte;
-            FUZZ_CHECK(AttentionSequence.startsWith(m_buffer));
-            if (m_buffer == AttentionSequence)
+            FUZZ_CHECK(kAttentionSequence.startsWith(m_buffer));
+            if (m_buffer == kAttentionSequence)
                 m_phase = Phase::Start;
             return;
         case Phase::Start:

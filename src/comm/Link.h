@@ -5,6 +5,10 @@
 
 #include <algorithm>
 
+// Sent before a command that must reach the reader whatever it was doing:
+// NUL ESC CR, twice.
+inline const QByteArray kAttentionSequence("\x00\x1b\r\x00\x1b\r", 6);
+
 // What reader operations may do with a link, whichever kind it is.
 class Link : public QObject
 {

@@ -8,11 +8,6 @@ QString firstLine(bool tcp)
                : QStringLiteral("Starting Loopback Test on serial port");
 }
 
-QString signedNumberText(std::int64_t value)
-{
-    return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
-}
-
 QString timeoutLine(std::int64_t charsSent)
 {
     return signedNumberText(charsSent) + QStringLiteral(": timeout");

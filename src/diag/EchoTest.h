@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/NumberText.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -25,13 +27,9 @@ struct Timing
     int echoMs(bool tcp) const { return tcp ? tcpEchoMs : serialEchoMs; }
 };
 
-// The attention sequence, then the echo command.
-inline constexpr char kAttention[] = {'\0', '\x1b', '\r', '\0', '\x1b', '\r'};
 constexpr char kEchoCommand = '*';
 
 QString firstLine(bool tcp);
-// A whole number with one leading blank, or a minus sign in its place.
-QString signedNumberText(std::int64_t value);
 QString timeoutLine(std::int64_t charsSent);
 QString badEchoLine(std::int64_t charsSent, std::uint8_t expected, std::uint8_t received);
 QString linkClosedLine(std::int64_t charsSent);

@@ -98,7 +98,7 @@ void LoopbackWindow::Command1_Click()
     log.addFirst(tcp);
 
     std::int64_t charsSent = 0;
-    const bool started = link.write(QByteArray(echotest::kAttention, sizeof echotest::kAttention));
+    const bool started = link.write(kAttentionSequence);
     if (started && !pause(m_timing.pauseMs(tcp)))
         return;
     if (started) {

@@ -3,6 +3,7 @@
 #include "EchoTest.h"
 #include "TerminalScreen.h"
 #include "app/AppState.h"
+#include "app/NumberText.h"
 #include "comm/CommandChannel.h"
 #include "comm/EventWait.h"
 #include "comm/Link.h"
@@ -80,7 +81,7 @@ void TerminalWindow::openRun()
     m_received = 0;
     if (!m_state.isTcp()) {
         Label2[0]->setText(QStringLiteral("Connected to comm port") +
-                           echotest::signedNumberText(m_state.ComPortNumber));
+                           signedNumberText(m_state.ComPortNumber));
         m_grid.clear();
     } else {
         m_grid.clear();

@@ -11,8 +11,6 @@
 // to the reader, kept apart from any window or link.
 namespace download {
 
-// Sent to wake the reader's loader before the start command; the echo test uses it too.
-inline const QByteArray AttentionSequence("\x00\x1b\x0d\x00\x1b\x0d", 6);
 constexpr int kTrailerBytes = 44;
 constexpr int kGroupBytes = 52;
 constexpr char kBlockAck = 'K';

@@ -178,7 +178,7 @@ DownloadWindow::Outcome DownloadWindow::transfer(QFile& file, Link& link, const 
 
     // Leftovers of an earlier run (a late acknowledgement) would spoil the ready reply.
     link.discardPending();
-    if (!link.write(AttentionSequence))
+    if (!link.write(kAttentionSequence))
         return failed(Failure::LinkLost);
     if (!pause(scaled(p.pauseMs, m_pauseScale)))
         return {Outcome::Closing, {}, {}};

@@ -12,11 +12,6 @@ QString clockDisplayText(const QDateTime& now)
            now.toString(QStringLiteral("yyyy-MM-dd  HH:mm:ss"));
 }
 
-QString signedNumberText(qint64 value)
-{
-    return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
-}
-
 QByteArray replyField(const QByteArray& reply, int first, int length)
 {
     if (first < 1 || length <= 0 || first > reply.size())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/NumberText.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -29,10 +31,6 @@ using PcClock = std::function<QDateTime()>;
 
 // "Current Date/Time: yyyy-mm-dd  hh:mm:ss", 24-hour clock.
 QString clockDisplayText(const QDateTime& now);
-
-// A whole number as messages show it: a blank before zero and positive
-// values, a minus sign before negative ones.
-QString signedNumberText(qint64 value);
 
 // Characters first..first+length-1 (1-based) of a reply; shorter or empty
 // when the reply ends sooner, never past its end.
