@@ -12,11 +12,11 @@
 #include "program/ProgressWindow.h"
 #include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
+#include "widgets/Palette.h"
 #include "widgets/Twips.h"
 
 #include <QKeyEvent>
 
-const QColor CommandMenu::kTeal(0, 128, 128);
 const QColor CommandMenu::kWhite(255, 255, 255);
 const QColor CommandMenu::kYellow(255, 255, 0);
 const QColor CommandMenu::kLightGreen(0, 255, 0);
@@ -32,10 +32,7 @@ const char* const kDisconnected = "Disconnected";
 CommandMenu::CommandMenu(MainWindow& main, QWidget* parent) : QWidget(parent), m_main(main)
 {
     setAccessibleName(QStringLiteral("Command menu"));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kTeal);
-    setPalette(pal);
+    paintBackground(this, kTeal);
     // Clicking an entry gives the menu the focus, so it sees Escape.
     setFocusPolicy(Qt::ClickFocus);
 

@@ -13,7 +13,6 @@ class CommandMenu : public QWidget
 {
     Q_OBJECT
 public:
-    static const QColor kTeal;
     static const QColor kWhite;
     static const QColor kYellow;
     static const QColor kLightGreen;

@@ -8,6 +8,7 @@
 #include "app/Dialogs.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
+#include "widgets/Palette.h"
 #include "widgets/Twips.h"
 
 #include <QEvent>
@@ -33,10 +34,7 @@ CommunicationsWindow::CommunicationsWindow(AppState& state, SerialLink& serial, 
     : QWidget(parent), m_state(state), m_serial(serial), m_tcp(tcp), m_dialogs(dialogs)
 {
     setAccessibleName(QStringLiteral("Communications"));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(192, 192, 192));
-    setPalette(pal);
+    paintBackground(this, kWindowGrey);
 
     auto* mode = new QGroupBox(QStringLiteral("Comm Mode"), this);
     mode->setGeometry(twipsRect(480, 480, 2600, 2700, this));

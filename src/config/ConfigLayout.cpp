@@ -1,6 +1,7 @@
 #include "ConfigLayout.h"
 
 #include "widgets/DigitBox.h"
+#include "widgets/Palette.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -12,10 +13,7 @@ namespace configlayout {
 
 void paintSettingsBackground(QWidget* window)
 {
-    window->setAutoFillBackground(true);
-    QPalette pal = window->palette();
-    pal.setColor(QPalette::Window, QColor(192, 192, 192));
-    window->setPalette(pal);
+    paintBackground(window, kWindowGrey);
 }
 
 QFrame* addCaptionedFrame(QGridLayout* grid, int row, int column, const QString& caption,

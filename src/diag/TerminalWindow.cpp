@@ -8,6 +8,7 @@
 #include "comm/EventWait.h"
 #include "comm/Link.h"
 #include "widgets/ClickLabel.h"
+#include "widgets/Palette.h"
 #include "widgets/Twips.h"
 
 #include <QKeyEvent>
@@ -29,10 +30,7 @@ TerminalWindow::TerminalWindow(AppState& state, CommandChannel& channel, QWidget
     : QWidget(parent), m_state(state), m_channel(channel)
 {
     setAccessibleName(QStringLiteral("Terminal"));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
-    setPalette(pal);
+    paintBackground(this, kWindowGrey);
 
     pop1 = new TerminalScreen(m_grid, this);
     pop1->setGeometry(twipsRect(120, 120, 9855, 6285, this));
@@ -45,10 +43,7 @@ TerminalWindow::TerminalWindow(AppState& state, CommandChannel& channel, QWidget
     Label17 = new ClickLabel(QStringLiteral("Clear Screen"), this);
     Label17->setGeometry(twipsRect(8640, 7140, 1095, 255, this));
     Label17->setAlignment(Qt::AlignCenter);
-    Label17->setAutoFillBackground(true);
-    QPalette buttonPalette = Label17->palette();
-    buttonPalette.setColor(QPalette::Window, QColor(0, 128, 128));
-    Label17->setPalette(buttonPalette);
+    paintBackground(Label17, kTeal);
     Label17->setTextColor(Qt::white);
     connect(Label17, &ClickLabel::clicked, this, &TerminalWindow::clearScreen);
 

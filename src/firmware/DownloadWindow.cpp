@@ -6,6 +6,7 @@
 #include "comm/EventWait.h"
 #include "comm/Link.h"
 #include "widgets/ClickLabel.h"
+#include "widgets/Palette.h"
 #include "widgets/Twips.h"
 
 #include <QFile>
@@ -44,11 +45,8 @@ DownloadWindow::DownloadWindow(AppState& state, CommandChannel& channel, Dialogs
     setWindowTitle(firmware ? QString() : QStringLiteral("Flash Boot 2"));
     setAccessibleName(firmware ? QStringLiteral("Flash Download") : QStringLiteral("Flash Boot 2"));
     setAutoFillBackground(true);
-    if (firmware) {
-        QPalette pal = palette();
-        pal.setColor(QPalette::Window, QColor(192, 192, 192));
-        setPalette(pal);
-    }
+    if (firmware)
+        paintBackground(this, kWindowGrey);
 
     Label2 = new QLabel(firmware ? QStringLiteral("KVT Series  Flash Download")
                                  : QStringLiteral("R500 Bootloader Extension Download"),

@@ -5,6 +5,7 @@
 #include "app/AppState.h"
 #include "comm/CommandChannel.h"
 #include "config/SettingsReaders.h"
+#include "widgets/Palette.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -19,9 +20,7 @@ QPlainTextEdit* makePane(const QString& name, QWidget* parent)
     pane->setReadOnly(true);
     pane->setAccessibleName(name);
     pane->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QPalette pal = pane->palette();
-    pal.setColor(QPalette::Base, QColor(192, 192, 192));
-    pane->setPalette(pal);
+    paintBackground(pane, kWindowGrey, QPalette::Base);
     return pane;
 }
 

@@ -5,6 +5,7 @@
 #include "comm/CommandChannel.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
+#include "widgets/Palette.h"
 #include "widgets/Twips.h"
 
 #include <QFile>
@@ -17,7 +18,6 @@ using namespace utilitycommands;
 
 namespace {
 
-const QColor kWindowGrey(192, 192, 192);
 const QColor kStatusRed(192, 0, 0);
 const QByteArray kEndOfLog = "END";
 
@@ -30,9 +30,8 @@ UtilitiesWindow::UtilitiesWindow(AppState& state, CommandChannel& channel, Dialo
 {
     setWindowTitle(QStringLiteral("to become new utility"));
     setAccessibleName(windowTitle());
-    setAutoFillBackground(true);
+    paintBackground(this, kWindowGrey);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, kWindowGrey);
     pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
     // Captions were sized for the narrow Windows face; where it is missing a
