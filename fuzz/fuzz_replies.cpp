@@ -1,6 +1,6 @@
 // What the utility takes from a reader's replies: the command channel cuts
 // the byte stream into reply lines, however the link hands the bytes over,
-// and the UtilitiesWindow window slices fields out of a line of any length.
+// and the utilities window slices fields out of a line of any length.
 #include "FuzzApp.h"
 
 #include "app/AppState.h"

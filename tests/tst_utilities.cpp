@@ -1,4 +1,4 @@
-// The UtilitiesWindow window and the transaction upload against the simulated
+// The utilities window and the transaction upload against the simulated
 // reader over both links: what reaches the reader, the window and the file.
 #include "Harness.h"
 #include "SimUtilities.h"

@@ -96,7 +96,7 @@ int main(int argc, char* argv[])
     emit menu.Label7->clicked();
     save("reset");
 
-    // The UtilitiesWindow window after reading the firmware, the reader's clock and its memory.
+    // The utilities window after reading the firmware, the reader's clock and its memory.
     sim::SimUtilities readerService(reader);
     readerService.fillLog(120);
     emit menu.Label5->clicked();

@@ -17,7 +17,7 @@ inline double cpuSeconds()
     return double(processCpuMicroseconds()) / 1e6;
 }
 
-// The offscreen platform warns AboutBox window calls it cannot honour; that is
+// The offscreen platform warns about window calls it cannot honour; that is
 // noise in a benchmark's figures, not a finding.
 void quietOffscreenWarnings();
 

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-// The AboutBox box: a picture, the product name and the date of this version.
+// The about box: a picture, the product name and the date of this version.
 class AboutBox : public QDialog
 {
     Q_OBJECT

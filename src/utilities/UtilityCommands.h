@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-// Command texts, reply slicing and status texts of the UtilitiesWindow window:
+// Command texts, reply slicing and status texts of the utilities window:
 // everything it does that needs no window.
 namespace utilitycommands {
 

@@ -21,7 +21,7 @@
 
 namespace {
 
-// The offscreen platform warns AboutBox window calls it cannot honour; that is
+// The offscreen platform warns about window calls it cannot honour; that is
 // noise, not a finding.
 void quietOffscreenWarnings()
 {
