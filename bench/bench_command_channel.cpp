@@ -83,18 +83,18 @@ struct Rig
         if (tcp) {
             if (!server.listen())
                 return false;
-            comm.Option1->setChecked(true);
-            comm.Text1->setText(QStringLiteral("127.0.0.1"));
-            comm.Text3->setText(QString::number(server.port()));
+            comm.tcpOption->setChecked(true);
+            comm.addressBox->setText(QStringLiteral("127.0.0.1"));
+            comm.tcpPortBox->setText(QString::number(server.port()));
         } else {
             if (!pty.open())
                 return false;
             app.portNames().setOverride(kPtyPort, pty.slavePath());
-            comm.Option2->setChecked(true);
-            comm.portOptions()[kPtyPort - 1]->setChecked(true);
+            comm.serialOption->setChecked(true);
+            comm.portOptions[kPtyPort - 1]->setChecked(true);
         }
-        emit comm.Label10->clicked();
-        return main().menu().Label20->text() == QLatin1String("Connected");
+        emit comm.connectButton->clicked();
+        return main().menu().connectionLabel->text() == QLatin1String("Connected");
     }
 };
 
@@ -243,10 +243,10 @@ Distribution programmingRuns(Rig& rig, const Plan& plan)
     for (int run = 0; run < plan.programRuns && failed < kMaxFailedExchanges; ++run) {
         rig.reader.clearRecord();
         clock.start();
-        window.do_program();
+        window.programReader();
         const qint64 ns = clock.nsecsElapsed();
         const bool complete =
-            window.Picture1->toPlainText().endsWith(QLatin1String("Programming Complete\n")) &&
+            window.progressPane->toPlainText().endsWith(QLatin1String("Programming Complete\n")) &&
             rig.reader.commands().size() == kProgrammingSteps;
         if (complete)
             millis.push_back(double(ns) / 1e6);

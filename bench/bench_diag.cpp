@@ -118,18 +118,18 @@ struct Rig
     {
         CommunicationsWindow& comm = main().communications();
         if (tcp) {
-            comm.Option1->setChecked(true);
-            comm.Text1->setText(QStringLiteral("127.0.0.1"));
-            comm.Text3->setText(QString::number(sim.port()));
+            comm.tcpOption->setChecked(true);
+            comm.addressBox->setText(QStringLiteral("127.0.0.1"));
+            comm.tcpPortBox->setText(QString::number(sim.port()));
         } else {
             app.portNames().setOverride(kPtyPort, sim.ptyPath());
-            comm.Option2->setChecked(true);
-            comm.portOptions()[kPtyPort - 1]->setChecked(true);
+            comm.serialOption->setChecked(true);
+            comm.portOptions[kPtyPort - 1]->setChecked(true);
         }
-        emit comm.Label10->clicked();
-        return main().menu().Label20->text() == QLatin1String("Connected");
+        emit comm.connectButton->clicked();
+        return main().menu().connectionLabel->text() == QLatin1String("Connected");
     }
-    void disconnect() { emit main().communications().Label7->clicked(); }
+    void disconnect() { emit main().communications().disconnectButton->clicked(); }
 };
 
 void runEventLoopFor(int ms)
@@ -158,8 +158,9 @@ struct Idle
 void inTerminalRun(Rig& rig, const std::function<void(std::function<void()>)>& body)
 {
     CommandMenu& menu = rig.main().menu();
-    QTimer::singleShot(0, &rig.main(), [&] { body([&] { emit menu.Label3->clicked(); }); });
-    emit menu.Label1->clicked();
+    QTimer::singleShot(0, &rig.main(),
+                       [&] { body([&] { emit menu.communicationsEntry->clicked(); }); });
+    emit menu.terminalEntry->clicked();
 }
 
 Flood measureFlood(Rig& rig, SimProcess& sim, const Plan& plan)

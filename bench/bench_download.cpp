@@ -139,20 +139,20 @@ Run utilityDownload(Reader& reader, bool tcp, const QString& image, double pause
     MainWindow& main = app.main();
     CommunicationsWindow& comm = main.communications();
     if (tcp) {
-        comm.Option1->setChecked(true);
-        comm.Text1->setText(QStringLiteral("127.0.0.1"));
-        comm.Text3->setText(QString::number(reader.port));
+        comm.tcpOption->setChecked(true);
+        comm.addressBox->setText(QStringLiteral("127.0.0.1"));
+        comm.tcpPortBox->setText(QString::number(reader.port));
     } else {
         app.portNames().setOverride(kPtyPort, reader.pty);
-        comm.Option2->setChecked(true);
-        comm.portOptions()[kPtyPort - 1]->setChecked(true);
+        comm.serialOption->setChecked(true);
+        comm.portOptions[kPtyPort - 1]->setChecked(true);
     }
-    emit comm.Label10->clicked();
-    if (main.menu().Label20->text() != QLatin1String("Connected")) {
+    emit comm.connectButton->clicked();
+    if (main.menu().connectionLabel->text() != QLatin1String("Connected")) {
         run.note = QStringLiteral("no link");
         return run;
     }
-    emit main.menu().Label4->clicked();
+    emit main.menu().flashEntry->clicked();
     DownloadWindow& window = main.flashDownload();
     window.setTimeScale(pauseScale, 1.0);
     window.Label4_Click();
@@ -180,7 +180,7 @@ Run utilityDownload(Reader& reader, bool tcp, const QString& image, double pause
     run.ok = dialogs.messages == QStringList{QStringLiteral("Download complete")};
     if (!run.ok)
         run.note = dialogs.messages.join(QLatin1Char('|'));
-    emit comm.Label7->clicked();
+    emit comm.disconnectButton->clicked();
     return run;
 }
 

@@ -157,18 +157,18 @@ struct Utility
     {
         CommunicationsWindow& comm = app.main().communications();
         if (tcp) {
-            comm.Option1->setChecked(true);
-            comm.Text1->setText(QStringLiteral("127.0.0.1"));
-            comm.Text3->setText(QString::number(reader.port));
+            comm.tcpOption->setChecked(true);
+            comm.addressBox->setText(QStringLiteral("127.0.0.1"));
+            comm.tcpPortBox->setText(QString::number(reader.port));
         } else {
             app.portNames().setOverride(kPtyPort, reader.ptyPath);
-            comm.Option2->setChecked(true);
-            comm.portOptions()[kPtyPort - 1]->setChecked(true);
+            comm.serialOption->setChecked(true);
+            comm.portOptions[kPtyPort - 1]->setChecked(true);
         }
-        emit comm.Label10->clicked();
-        if (app.main().menu().Label20->text() != QLatin1String("Connected"))
+        emit comm.connectButton->clicked();
+        if (app.main().menu().connectionLabel->text() != QLatin1String("Connected"))
             return false;
-        emit app.main().menu().Label5->clicked();
+        emit app.main().menu().utilitiesEntry->clicked();
         // Let the connection's own events settle before anything is counted.
         runEventLoopFor(100);
         return true;

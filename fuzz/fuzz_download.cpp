@@ -223,8 +223,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     file.close();
 
     AppState& state = bench->state;
-    state.LinkMode = tcp ? 1 : 2;
-    state.ConnectedLinkMode = state.LinkMode;
+    state.ChosenLink = tcp ? LinkKind::Tcp : LinkKind::Serial;
+    state.Connection = ConnectionState::Connected;
+    state.ConnectedLink = state.ChosenLink;
     state.ConnectedBaudRate = tcp ? 0 : 9600;
     const Parameters p = parametersFor(variant, tcp);
     DownloadWindow& window = variant == Variant::Firmware ? bench->firmware : bench->extension;

@@ -103,8 +103,9 @@ private:
 void checkLineFraming(FuzzedDataProvider& input)
 {
     AppState state;
-    state.LinkMode = input.ConsumeBool() ? 1 : 2;
-    state.ConnectedLinkMode = state.LinkMode;
+    state.ChosenLink = input.ConsumeBool() ? LinkKind::Tcp : LinkKind::Serial;
+    state.Connection = ConnectionState::Connected;
+    state.ConnectedLink = state.ChosenLink;
     QList<bool> operations; // true: send a command, false: read a reply line
     for (int count = input.ConsumeIntegralInRange(1, 8); count > 0; --count)
         operations << input.ConsumeBool();
@@ -120,8 +121,8 @@ void checkLineFraming(FuzzedDataProvider& input)
     PiecewiseLink link(stream, pieces);
     PiecewiseLink unused({}, {});
     QTimer replyTimer;
-    CommandChannel channel(state, state.LinkMode == 1 ? unused : link,
-                           state.LinkMode == 1 ? link : unused, replyTimer);
+    CommandChannel channel(state, state.isTcp() ? unused : link, state.isTcp() ? link : unused,
+                           replyTimer);
     for (const bool send : operations) {
         if (send) {
             const QByteArray text(command.data(), qsizetype(command.size()));

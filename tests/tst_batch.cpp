@@ -137,7 +137,7 @@ private slots:
         h.main().proxSetup().Check2->setChecked(true);
         QVERIFY(h.connectTcp());
         h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().Label10);
+        Harness::click(h.menu().programEntry);
         const QByteArray expected = h.reader.received();
         QVERIFY(expected.endsWith("g   42\rh          \r"));
         const QString profilePath = saveStartProfile(folder, h);

@@ -92,7 +92,7 @@ private slots:
         QFETCH(bool, tcp);
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        QTimer& timer = h.main().Timer1;
+        QTimer& timer = h.main().replyTimer;
         QVERIFY(!timer.isActive());
         h.reader.setSilentOn("V");
         h.main().channel().SendReaderCommand("V");

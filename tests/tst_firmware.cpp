@@ -280,7 +280,7 @@ private slots:
             return;
         // A late acknowledgement of the failed run is waiting when the next one starts.
         if (faults.blockFault == DownloadFaults::LateAck)
-            QTRY_VERIFY_WITH_TIMEOUT(rig.h.main().tcpclient.pending() > 0, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(rig.h.main().tcpLink.pending() > 0, 10000);
         rig.loader.faults() = DownloadFaults();
         rig.loader.restart();
         rig.h.dialogs.messages.clear();
@@ -335,7 +335,7 @@ private slots:
             Harness::click(other.Label8);
             otherStatus = Harness::spoken(other.Label3);
             rig.h.dialogs.yesNoAnswers << true;
-            Harness::click(rig.h.menu().Label10);
+            Harness::click(rig.h.menu().programEntry);
             QTimer::singleShot(0, &rig.h.main(), [&rig] { rig.h.main().close(); });
         });
         rig.run();
@@ -351,23 +351,23 @@ private slots:
     {
         Rig rig;
         CommunicationsWindow& comm = rig.h.comm();
-        comm.Option10->setChecked(true); // 19200
+        comm.baud19200->setChecked(true); // 19200
         QVERIFY(rig.h.connectSerial());
-        Harness::click(rig.h.menu().Label4);
-        comm.Option11->setChecked(true); // 9600, not yet applied
-        Harness::click(rig.h.menu().Label4);
+        Harness::click(rig.h.menu().flashEntry);
+        comm.baud9600->setChecked(true); // 9600, not yet applied
+        Harness::click(rig.h.menu().flashEntry);
         QCOMPARE(rig.h.dialogs.messages, (QStringList{kNeeds9600, kNeeds9600}));
 
-        Harness::click(comm.Label7);
-        Harness::click(comm.Label10);
-        Harness::click(rig.h.menu().Label4);
+        Harness::click(comm.disconnectButton);
+        Harness::click(comm.connectButton);
+        Harness::click(rig.h.menu().flashEntry);
         rig.window = &rig.h.main().flashDownload();
         QVERIFY(rig.window->isVisible());
         rig.choose(imageOf(194));
-        Harness::click(comm.Label7);
-        comm.Option10->setChecked(true);
-        Harness::click(comm.Label10);
-        comm.Option11->setChecked(true);
+        Harness::click(comm.disconnectButton);
+        comm.baud19200->setChecked(true);
+        Harness::click(comm.connectButton);
+        comm.baud9600->setChecked(true);
         rig.h.dialogs.messages.clear();
         rig.run();
         QCOMPARE(rig.h.dialogs.messages, QStringList{kNeeds9600});
@@ -379,12 +379,12 @@ private slots:
     {
         Harness h;
         QVERIFY(h.connectSerial());
-        Harness::click(h.menu().Label4);
+        Harness::click(h.menu().flashEntry);
         DownloadWindow& window = h.main().flashDownload();
         QVERIFY(window.isVisible());
         QCOMPARE(window.Label2->text(), QStringLiteral("KVT Series  Flash Download"));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(192, 192, 192));
-        h.menu().doboot2();
+        h.menu().bootExtensionClicked();
         QCOMPARE(h.main().bootExtension().Label2->text(),
                  QStringLiteral("R500 Bootloader Extension Download"));
         QCOMPARE(h.main().bootExtension().windowTitle(), QStringLiteral("Flash Boot 2"));

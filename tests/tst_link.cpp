@@ -127,28 +127,28 @@ private slots:
         const auto [tcp] = fetch<bool>("tcp");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        QCOMPARE(Harness::spoken(h.menu().Label20), QStringLiteral("Connected"));
-        Harness::click(h.comm().Label10);
+        QCOMPARE(Harness::spoken(h.menu().connectionLabel), QStringLiteral("Connected"));
+        Harness::click(h.comm().connectButton);
         QCOMPARE(h.dialogs.messages, QStringList{"Disconnect first before connecting"});
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
 
-        (tcp ? h.comm().Option2 : h.comm().Option1)->setChecked(true);
+        (tcp ? h.comm().serialOption : h.comm().tcpOption)->setChecked(true);
         h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().Label7);
+        Harness::click(h.menu().resetEntry);
         QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
         QVERIFY(!h.state().SendFailed);
 
-        Harness::click(h.comm().Label7);
+        Harness::click(h.comm().disconnectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        QVERIFY(!h.main().tcpclient.isOpen());
-        QVERIFY(!h.main().MSComm1.isOpen());
+        QVERIFY(!h.main().tcpLink.isOpen());
+        QVERIFY(!h.main().serialLink.isOpen());
         if (tcp)
             QTRY_VERIFY(!h.server.hasClient());
-        Harness::click(h.comm().Label7);
+        Harness::click(h.comm().disconnectButton);
         QCOMPARE(h.dialogs.messages,
                  (QStringList{"Disconnect first before connecting", "Already disconnected"}));
         QVERIFY(connectByRow(h, !tcp));
-        QVERIFY(tcp ? h.main().MSComm1.isOpen() : h.main().tcpclient.isOpen());
+        QVERIFY(tcp ? h.main().serialLink.isOpen() : h.main().tcpLink.isOpen());
     }
 
     void serialOpensTheChosenPortWithTheChosenSettings_data()
@@ -211,8 +211,8 @@ private slots:
             QVERIFY(h.connectTcp(device.port));
         } else {
             h.app.portNames().setOverride(Harness::kPtyPort, device.slavePath);
-            h.comm().portOptions()[Harness::kPtyPort - 1]->setChecked(true);
-            Harness::click(h.comm().Label10);
+            h.comm().portOptions[Harness::kPtyPort - 1]->setChecked(true);
+            Harness::click(h.comm().connectButton);
             QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
         }
         // More than the kernel's buffers take, both ends together.
@@ -224,7 +224,7 @@ private slots:
         QVERIFY(device.taken() < command.size()); // the device did take only part
         device.startReading();
         if (disconnect) {
-            Harness::click(h.comm().Label7);
+            Harness::click(h.comm().disconnectButton);
             QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         }
         QTRY_COMPARE_WITH_TIMEOUT(device.received.size(), command.size() + 1, 20000);
@@ -244,9 +244,9 @@ private slots:
         Harness h;
         QVERIFY(h.pty.open());
         h.app.portNames().setOverride(port, h.pty.slavePath());
-        h.comm().portOptions()[port - 1]->setChecked(true);
+        h.comm().portOptions[port - 1]->setChecked(true);
         QCOMPARE(h.state().ComPortNumber, port);
-        Harness::click(h.comm().Label10);
+        Harness::click(h.comm().connectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
         QCOMPARE(h.portTip(port), h.pty.slavePath());
         h.main().channel().SendReaderCommand("V");
@@ -266,9 +266,9 @@ private slots:
         QVERIFY(!h.connectTcp(closedPort));
         QCOMPARE(h.connectSleeps, QList<int>(30, 100));
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        QVERIFY(!h.main().tcpclient.isOpen());
+        QVERIFY(!h.main().tcpLink.isOpen());
         QVERIFY(h.dialogs.messages.isEmpty());
-        QCOMPARE(h.comm().LinkReason->text(),
+        QCOMPARE(h.comm().reasonLine->text(),
                  QStringLiteral("127.0.0.1 refused the connection on port %1: nothing is "
                                 "listening there.")
                      .arg(closedPort));
@@ -292,17 +292,17 @@ private slots:
         const auto [tcp, pattern] = fetch<bool, QString>("tcp", "pattern");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        QCOMPARE(h.comm().LinkReason->text(), QString());
+        QCOMPARE(h.comm().reasonLine->text(), QString());
         tcp ? h.server.dropClient() : h.pty.close();
         QTRY_VERIFY(!h.main().channel().activeLink().isOpen());
-        QTRY_VERIFY2(QRegularExpression(pattern).match(h.comm().LinkReason->text()).hasMatch(),
-                     qPrintable(h.comm().LinkReason->text()));
+        QTRY_VERIFY2(QRegularExpression(pattern).match(h.comm().reasonLine->text()).hasMatch(),
+                     qPrintable(h.comm().reasonLine->text()));
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
-        Harness::click(h.comm().Label7);
+        Harness::click(h.comm().disconnectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QVERIFY(h.dialogs.messages.isEmpty());
         QVERIFY(tcp ? h.connectTcp(h.server.port()) : h.connectSerial());
-        QCOMPARE(h.comm().LinkReason->text(), QString());
+        QCOMPARE(h.comm().reasonLine->text(), QString());
         h.reader.clearRecord();
         h.main().channel().SendReaderCommand("V");
         QVERIFY(!h.state().SendFailed);
@@ -340,41 +340,41 @@ private slots:
         h.app.portNames().setOverride(Harness::kPtyPort, h.pty.slavePath());
         QStringList available;
         for (int port = 1; port <= 7; ++port) {
-            const QString device = h.main().MSComm1.deviceFor(port);
+            const QString device = h.main().serialLink.deviceFor(port);
             if (!device.isEmpty())
                 available << QStringLiteral("%1 (%2)").arg(port).arg(device);
         }
-        h.comm().LinkReason->setText(QStringLiteral("left from before"));
+        h.comm().reasonLine->setText(QStringLiteral("left from before"));
         if (fault < 0) {
-            h.comm().Option1->setChecked(true);
-            h.comm().Text1->setText(QStringLiteral("127.0.0.1"));
-            h.comm().Text3->setText(portText);
+            h.comm().tcpOption->setChecked(true);
+            h.comm().addressBox->setText(QStringLiteral("127.0.0.1"));
+            h.comm().tcpPortBox->setText(portText);
         } else {
-            h.comm().Option2->setChecked(true);
+            h.comm().serialOption->setChecked(true);
             const int port = fault == 0 ? 8 : Harness::kPtyPort;
             if (fault == 0)
                 h.app.portNames().setOverride(8, QString());
-            h.comm().portOptions()[port - 1]->setChecked(true);
+            h.comm().portOptions[port - 1]->setChecked(true);
             const QSerialPort::SerialPortError errors[] = {
                 QSerialPort::NoError, QSerialPort::PermissionError, QSerialPort::PermissionError,
                 QSerialPort::UnsupportedOperationError};
             const DeviceAccess access{true, fault != 1, QStringLiteral("dialout")};
             if (fault > 0)
-                h.main().MSComm1.failNextOpen(errors[fault], access);
+                h.main().serialLink.failNextOpen(errors[fault], access);
         }
-        Harness::click(h.comm().Label10);
+        Harness::click(h.comm().connectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(h.connectSleeps, QList<int>()); // refused before any wait
         expected.replace(QStringLiteral("{ports}"), available.join(QStringLiteral(", ")));
         expected.replace(QStringLiteral("{device}"), h.pty.slavePath());
-        QCOMPARE(Harness::spoken(h.comm().LinkReason), expected);
+        QCOMPARE(Harness::spoken(h.comm().reasonLine), expected);
 
         // The injected fault was for one attempt: the next one opens the port.
         if (fault > 0) {
-            Harness::click(h.comm().Label10);
+            Harness::click(h.comm().connectButton);
             QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
-            QCOMPARE(h.comm().LinkReason->text(), QString());
+            QCOMPARE(h.comm().reasonLine->text(), QString());
         }
     }
 
@@ -384,12 +384,12 @@ private slots:
     void addressAndPortBoxes()
     {
         Harness h;
-        DigitBox* box = h.comm().Text3;
+        DigitBox* box = h.comm().tcpPortBox;
         box->clear();
         QTest::keyClicks(box, QStringLiteral("/0:9a-. 123456"));
         QCOMPARE(box->text(), QStringLiteral("09123"));
         QCOMPARE(h.state().RemotePortText, QStringLiteral("09123"));
-        QLineEdit* address = h.comm().Text1;
+        QLineEdit* address = h.comm().addressBox;
         address->clear();
         QTest::keyClicks(address, QStringLiteral("reader.local:1234567"));
         QCOMPARE(address->text(), QStringLiteral("reader.local:12"));

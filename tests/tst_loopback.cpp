@@ -325,10 +325,10 @@ private slots:
         QVERIFY(runSteps(
             {{[&] { return terminal.running(); },
               [&] { QTest::keyClick(&h.menu(), Qt::Key_Escape); }}},
-            [&] { Harness::click(h.menu().Label1); }, [&] { Harness::click(h.menu().Label3); },
-            kSafetyMs, false));
+            [&] { Harness::click(h.menu().terminalEntry); },
+            [&] { Harness::click(h.menu().communicationsEntry); }, kSafetyMs, false));
         QVERIFY(!terminal.running());
-        QCOMPARE(h.menu().Label1->textColor(), CommandMenu::kYellow);
+        QCOMPARE(h.menu().terminalEntry->textColor(), CommandMenu::kYellow);
         LoopbackWindow& window = h.main().loopbackTest();
         QVERIFY(window.isVisible());
         window.setTiming({1, 50, 50, kNeverMs, kNeverMs});
@@ -340,8 +340,8 @@ private slots:
             {{[&] { return terminal.running(); },
               [&] { QTest::keyClick(terminal.pop1, Qt::Key_Q); }},
              {[&] { return h.reader.received() == "q"; }, [] {}}},
-            [&] { Harness::click(h.menu().Label1); }, [&] { Harness::click(h.menu().Label3); },
-            kSafetyMs));
+            [&] { Harness::click(h.menu().terminalEntry); },
+            [&] { Harness::click(h.menu().communicationsEntry); }, kSafetyMs));
         QVERIFY(!terminal.running());
     }
 };

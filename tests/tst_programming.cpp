@@ -63,7 +63,7 @@ private slots:
         expected << " "
                  << "Programming Complete";
         QCOMPARE(h.pane(), expected);
-        QCOMPARE(h.programming().Picture2->toPlainText(), QString());
+        QCOMPARE(h.programming().secondPane->toPlainText(), QString());
         QCOMPARE(h.reader.received(), wire(startUpCommands()));
     }
 
@@ -185,18 +185,18 @@ private slots:
         QVERIFY(connectByRow(h, tcp));
         h.programReader();
         QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
-        h.programming().Picture2->setPlainText(QStringLiteral("left over"));
+        h.programming().secondPane->setPlainText(QStringLiteral("left over"));
         h.reader.clearRecord();
         if (broken) {
             tcp ? h.server.dropClient() : h.pty.close();
             QTRY_VERIFY(!h.main().channel().activeLink().isOpen());
         }
         h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().Label7);
+        Harness::click(h.menu().resetEntry);
         const QStringList expected = broken ? QStringList{"Resetting Reader"}
                                             : QStringList{"Resetting Reader", "Reset Complete"};
         QCOMPARE(h.pane(), expected);
-        QCOMPARE(h.programming().Picture2->toPlainText(), QString());
+        QCOMPARE(h.programming().secondPane->toPlainText(), QString());
         if (!broken) {
             QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
             QCOMPARE(h.reader.resetCount(), 1);
@@ -206,7 +206,7 @@ private slots:
         h.programReader();
         QCOMPARE(h.pane(),
                  (QStringList{"Checking Parameters", "Reader could not be reached over the link"}));
-        Harness::click(h.comm().Label7);
+        Harness::click(h.comm().disconnectButton);
         QVERIFY(tcp ? h.connectTcp(h.server.port()) : h.connectSerial());
         h.reader.clearRecord();
         h.programReader();
@@ -226,11 +226,11 @@ private slots:
                          [&](const QByteArray& command) {
                              if (command.startsWith("X074") && !clickedInside) {
                                  clickedInside = true;
-                                 Harness::click(h.menu().Label10);
-                                 Harness::click(h.menu().Label7);
+                                 Harness::click(h.menu().programEntry);
+                                 Harness::click(h.menu().resetEntry);
                              }
                          });
-        Harness::click(h.menu().Label10);
+        Harness::click(h.menu().programEntry);
         QVERIFY(clickedInside);
         QCOMPARE(h.dialogs.questions.size(), 1);
         QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
@@ -248,7 +248,7 @@ private slots:
         QVERIFY(connectByRow(h, tcp));
         h.reader.setReply("U1", "OK");
         h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().Label7);
+        Harness::click(h.menu().resetEntry);
         QTRY_COMPARE(h.main().channel().activeLink().pending(), 3);
         h.replyNeverComes("h");
         h.programReader();
@@ -289,7 +289,7 @@ private slots:
         const QStringList pane = h.pane();
         QCOMPARE(pane.value(2), QString::fromLatin1(kVersion));
         QCOMPARE(pane.constLast(), QStringLiteral("Programming Complete"));
-        QVERIFY(h.programming().Picture1->toPlainText().size() < 2000);
+        QVERIFY(h.programming().progressPane->toPlainText().size() < 2000);
     }
 };
 

@@ -38,9 +38,9 @@ bool pin(Harness& h, const QStringList& values)
 
 void connectPort(Harness& h, int port)
 {
-    h.comm().Option2->setChecked(true);
-    h.comm().portOptions()[port - 1]->setChecked(true);
-    Harness::click(h.comm().Label10);
+    h.comm().serialOption->setChecked(true);
+    h.comm().portOptions[port - 1]->setChecked(true);
+    Harness::click(h.comm().connectButton);
 }
 
 } // namespace
@@ -74,7 +74,7 @@ private slots:
 
         connectPort(h, port);
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
-        QCOMPARE(h.comm().LinkReason->text(), QString());
+        QCOMPARE(h.comm().reasonLine->text(), QString());
         h.programReader();
 
         QCOMPARE(h.reader.received(), wire(startUpCommands()));
@@ -101,7 +101,7 @@ private slots:
         connectPort(h, 5);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QVERIFY(h.dialogs.messages.isEmpty());
-        QCOMPARE(h.comm().LinkReason->text(), reason);
+        QCOMPARE(h.comm().reasonLine->text(), reason);
     }
 
     void goodPortValuesPinPorts_data()
@@ -224,7 +224,7 @@ private slots:
         if (!reasonForPort8.isEmpty()) {
             connectPort(h, 8);
             QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-            QCOMPARE(h.comm().LinkReason->text(), reasonForPort8);
+            QCOMPARE(h.comm().reasonLine->text(), reasonForPort8);
         }
     }
 

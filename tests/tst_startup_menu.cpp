@@ -25,10 +25,14 @@ const QColor kLightGreen(0, 255, 0);
 // Entries in menu order, with their captions.
 QList<std::pair<ClickLabel*, QString>> mainEntries(CommandMenu& m)
 {
-    return {{m.Label3, "Communications"}, {m.Label1, "Terminal Mode"},
-            {m.Label2, "General Setup"},  {m.Label9, "Prox Setup"},
-            {m.Label5, "Utilities"},      {m.Label10, "Program Reader"},
-            {m.Label7, "Reset Reader"},   {m.Label4, "Flash New Firmware"}};
+    return {{m.communicationsEntry, "Communications"},
+            {m.terminalEntry, "Terminal Mode"},
+            {m.generalSetupEntry, "General Setup"},
+            {m.proxSetupEntry, "Prox Setup"},
+            {m.utilitiesEntry, "Utilities"},
+            {m.programEntry, "Program Reader"},
+            {m.resetEntry, "Reset Reader"},
+            {m.flashEntry, "Flash New Firmware"}};
 }
 
 // The entry shown in yellow; all others must be white.
@@ -65,10 +69,10 @@ private slots:
     void startUpState()
     {
         Harness h;
-        QVERIFY(h.comm().Option2->isChecked() && h.comm().Option8->isChecked() &&
-                h.comm().Option11->isChecked());
-        QCOMPARE(h.comm().Text1->text(), QStringLiteral("192.168.1.100"));
-        QCOMPARE(h.comm().Text3->text(), QStringLiteral("57"));
+        QVERIFY(h.comm().serialOption->isChecked() && h.comm().portOptions[1]->isChecked() &&
+                h.comm().baud9600->isChecked());
+        QCOMPARE(h.comm().addressBox->text(), QStringLiteral("192.168.1.100"));
+        QCOMPARE(h.comm().tcpPortBox->text(), QStringLiteral("57"));
 
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QCOMPARE(highlighted(h.menu()), QStringLiteral("Communications"));
@@ -104,9 +108,9 @@ private slots:
     void stateLabelBlinks()
     {
         Harness h;
-        ClickLabel* label = h.menu().Label20;
+        ClickLabel* label = h.menu().connectionLabel;
         QCOMPARE(label->textColor(), kYellow);
-        QTimer& blink = h.main().Timer2;
+        QTimer& blink = h.main().blinkTimer;
         QVERIFY(blink.isActive());
         QCOMPARE(blink.interval(), 500);
         blink.setInterval(5); // the same ticks, sooner
@@ -132,7 +136,7 @@ private slots:
     {
         const auto [entry, caption] = fetch<int, QString>("entry", "caption");
         Harness h;
-        Harness::click(h.menu().Label9); // something other than the start-up choice
+        Harness::click(h.menu().proxSetupEntry); // something other than the start-up choice
         h.state().StopMonitor = false;
         h.dialogs.yesNoAnswers << true;
         Harness::click(mainEntries(h.menu())[entry].first);
@@ -188,8 +192,8 @@ private slots:
         Harness h;
         h.comm().baudOptions()[baudIndex].option->setChecked(true);
         QVERIFY(connectByRow(h, tcp));
-        Harness::click(h.menu().Label2);
-        Harness::click(h.menu().Label4);
+        Harness::click(h.menu().generalSetupEntry);
+        Harness::click(h.menu().flashEntry);
         if (refused) {
             QCOMPARE(h.dialogs.messages,
                      QStringList{"Controller must be programmed to 9600 baud before reflashing"});
@@ -204,24 +208,24 @@ private slots:
     {
         Harness h;
         QVERIFY(h.connectTcp());
-        ClickLabel* entry = h.menu().Label6;
+        ClickLabel* entry = h.menu().bootExtensionEntry;
         QCOMPARE(entry->text(), QStringLiteral("d/l boot2"));
         QVERIFY(!entry->isEnabled());
-        QVERIFY(entry->y() > h.menu().Label4->y());
-        QVERIFY(entry->y() < h.menu().Label20->y());
+        QVERIFY(entry->y() > h.menu().flashEntry->y());
+        QVERIFY(entry->y() < h.menu().connectionLabel->y());
         Harness::click(entry);
         QCOMPARE(highlighted(h.menu()), QStringLiteral("Communications"));
 
         // With a link, the entries refused above are carried out.
-        Harness::click(h.menu().Label5);
+        Harness::click(h.menu().utilitiesEntry);
         QCOMPARE(highlighted(h.menu()), QStringLiteral("Utilities"));
         // Terminal Mode runs until another entry is chosen.
         QString duringRun;
         QTimer::singleShot(0, &h.main(), [&] {
             duringRun = highlighted(h.menu());
-            Harness::click(h.menu().Label3);
+            Harness::click(h.menu().communicationsEntry);
         });
-        Harness::click(h.menu().Label1);
+        Harness::click(h.menu().terminalEntry);
         QCOMPARE(duringRun, QStringLiteral("Terminal Mode"));
     }
 };

@@ -125,8 +125,8 @@ bool cellHasInk(TerminalWindow& t, int column, int row, const QColor& ink)
 bool inTerminalRun(Harness& h, const QList<Step>& steps, ClickLabel* endWith = nullptr)
 {
     return runSteps(
-        steps, [&] { Harness::click(h.menu().Label1); },
-        [&] { Harness::click(endWith ? endWith : h.menu().Label3); }, kWaitMs);
+        steps, [&] { Harness::click(h.menu().terminalEntry); },
+        [&] { Harness::click(endWith ? endWith : h.menu().communicationsEntry); }, kWaitMs);
 }
 
 } // namespace
@@ -296,15 +296,16 @@ private slots:
                  h.reader.clearRecord();
                  h.dialogs.yesNoAnswers << true;
              }}};
-        QVERIFY(inTerminalRun(h, steps, endByProgramming ? h.menu().Label10 : h.menu().Label3));
+        QVERIFY(inTerminalRun(
+            h, steps, endByProgramming ? h.menu().programEntry : h.menu().communicationsEntry));
         QVERIFY(!h.state().OperationRunning);
         QVERIFY(h.state().StopMonitor);
         if (endByProgramming) {
-            QCOMPARE(Harness::paneLines(h.programming().Picture1->toPlainText()).constLast(),
+            QCOMPARE(Harness::paneLines(h.programming().progressPane->toPlainText()).constLast(),
                      QStringLiteral("Programming Complete"));
             QCOMPARE(h.reader.commands().constLast(), QByteArray("h          "));
         } else {
-            QCOMPARE(h.menu().Label3->textColor(), CommandMenu::kYellow);
+            QCOMPARE(h.menu().communicationsEntry->textColor(), CommandMenu::kYellow);
         }
         // The screen keeps its contents after the run; nothing more is read.
         const Link& link = h.main().channel().activeLink();

@@ -31,7 +31,7 @@ struct Rig : Harness
     {
         if (!connectByRow(*this, tcp))
             return false;
-        click(menu().Label5);
+        click(menu().utilitiesEntry);
         return window().isVisible();
     }
     void clickElement(int index) { click(window().Label1[index]); }
@@ -103,7 +103,7 @@ private slots:
         QCOMPARE(w.Text2->text(), QStringLiteral("07"));
 
         QVERIFY(h.connect(true));
-        Harness::click(h.comm().Label7);
+        Harness::click(h.comm().disconnectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         for (int index : kElements) {
             w.Label1[24]->clear();
@@ -111,7 +111,7 @@ private slots:
             QCOMPARE(h.status(), QStringLiteral("Not Connected"));
         }
         // Connected again, one command: the reader has that and nothing from before.
-        Harness::click(h.comm().Label10);
+        Harness::click(h.comm().connectButton);
         h.clickElement(0);
         QCOMPARE(h.reader.received(), QByteArray("\r\rV\r"));
     }
@@ -339,7 +339,7 @@ private slots:
         // second record is awaited.
         OnPaint closeLink(h.window().Label1[24], QStringLiteral("Transactions uploaded:  1"), [&] {
             if (fault == "closed")
-                h.main().MSComm1.close();
+                h.main().serialLink.close();
         });
         // The newest count reaches the screen while a silent reader is awaited.
         bool twoShown = false;
@@ -373,7 +373,7 @@ private slots:
                                  refusal = h.status();
                                  h.clickElement(12);
                                  h.window().lower();
-                                 Harness::click(h.menu().Label5);
+                                 Harness::click(h.menu().utilitiesEntry);
                              }
                          });
         h.clickElement(19);

@@ -78,28 +78,28 @@ int main(int argc, char* argv[])
 
     save("start-up");
     CommunicationsWindow& comm = main.communications();
-    comm.Option2->setChecked(true);
-    comm.Option15->setChecked(true);
-    emit comm.Label10->clicked();
+    comm.serialOption->setChecked(true);
+    comm.portOptions[7]->setChecked(true);
+    emit comm.connectButton->clicked();
     save("connect-failed");
-    comm.Option1->setChecked(true);
-    comm.Text1->setText(QStringLiteral("127.0.0.1"));
-    comm.Text3->setText(QString::number(server.port()));
-    emit comm.Label10->clicked();
+    comm.tcpOption->setChecked(true);
+    comm.addressBox->setText(QStringLiteral("127.0.0.1"));
+    comm.tcpPortBox->setText(QString::number(server.port()));
+    emit comm.connectButton->clicked();
     save("connected");
-    emit menu.Label2->clicked();
+    emit menu.generalSetupEntry->clicked();
     save("general-setup");
-    emit menu.Label9->clicked();
+    emit menu.proxSetupEntry->clicked();
     save("prox-setup");
-    emit menu.Label10->clicked();
+    emit menu.programEntry->clicked();
     save("programmed");
-    emit menu.Label7->clicked();
+    emit menu.resetEntry->clicked();
     save("reset");
 
     // The utilities window after reading the firmware, the reader's clock and its memory.
     sim::SimUtilities readerService(reader);
     readerService.fillLog(120);
-    emit menu.Label5->clicked();
+    emit menu.utilitiesEntry->clicked();
     UtilitiesWindow& tools = main.readerUtilities();
     for (int index : {0, 6, 7})
         emit tools.Label1[index]->clicked();
@@ -112,7 +112,7 @@ int main(int argc, char* argv[])
         imageFile.write(QByteArray(5044, '\x5a'));
     imageFile.close();
     dialogs.openFile = image;
-    emit menu.Label4->clicked();
+    emit menu.flashEntry->clicked();
     DownloadWindow& flash = main.flashDownload();
     flash.setTimeScale(0.01, 1.0);
     emit flash.Label4->clicked();
@@ -120,7 +120,7 @@ int main(int argc, char* argv[])
                      [&save] { save("firmware-download"); });
     emit flash.Label8->clicked();
     QFile::remove(image);
-    menu.doboot2();
+    menu.bootExtensionClicked();
     save("boot2-download");
     // The terminal with received bytes in red and typed ones in black; the
     // run is ended by the next menu entry, as a user ends it.
@@ -135,11 +135,11 @@ int main(int argc, char* argv[])
             QTest::keyClick(terminal.pop1, Qt::Key_Return);
             QTimer::singleShot(100, &main, [&] {
                 save("terminal");
-                emit menu.Label3->clicked();
+                emit menu.communicationsEntry->clicked();
             });
         });
     });
-    emit menu.Label1->clicked();
+    emit menu.terminalEntry->clicked();
 
     // A short echo test with one wrong byte, opened by Escape in the menu.
     echo.setWrongAt(300, 'A');
@@ -150,7 +150,7 @@ int main(int argc, char* argv[])
     save("loopback");
 
     // Prox Setup with standard layouts chosen and a 26-bit card checked.
-    emit menu.Label9->clicked();
+    emit menu.proxSetupEntry->clicked();
     ProxSetupWindow& prox = main.proxSetup();
     for (const auto& [format, layout] :
          {std::pair{1, "35-bit corporate"}, {2, "37-bit with site code"}}) {

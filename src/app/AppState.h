@@ -5,17 +5,30 @@
 #include <array>
 #include <cstdint>
 
+// How the PC reaches the reader.
+enum class LinkKind : std::uint8_t
+{
+    Tcp,
+    Serial,
+};
+
+enum class ConnectionState : std::uint8_t
+{
+    Disconnected,
+    Connected,
+};
+
 // The one record of state shared by all windows of one running utility.
 // Owned by UtilityApp and handed to each window by reference.
 struct AppState
 {
-    // The option chosen in the communications window: 1 = TCP/IP; any other
-    // value is the serial port.
-    std::int16_t LinkMode = 2;
-    // The link the open connection uses, fixed by OpenLink until CloseLink
-    // (0 while none is open), so options changed while connected wait for
-    // the next connect instead of sending to a link that was never opened.
-    std::int16_t ConnectedLinkMode = 0;
+    // The kind of link chosen in the communications window.
+    LinkKind ChosenLink = LinkKind::Serial;
+    // Whether a link is open, and which: fixed by OpenLink until CloseLink,
+    // so options changed while connected wait for the next connect instead
+    // of sending to a link that was never opened.
+    ConnectionState Connection = ConnectionState::Disconnected;
+    LinkKind ConnectedLink = LinkKind::Serial;
     // The speed of the open serial port, fixed by OpenLink like the link kind
     // (0 while none is open): a baud option ticked since does not change it.
     std::int32_t ConnectedBaudRate = 0;
@@ -43,8 +56,10 @@ struct AppState
     // the program can end even while an operation is waiting.
     bool Closing = false;
 
-    // Whether the link in use is TCP: the open connection's, else the option's.
-    bool isTcp() const { return (ConnectedLinkMode != 0 ? ConnectedLinkMode : LinkMode) == 1; }
+    bool connected() const { return Connection == ConnectionState::Connected; }
+    // The open connection's link, else the one chosen.
+    LinkKind linkInUse() const { return connected() ? ConnectedLink : ChosenLink; }
+    bool isTcp() const { return linkInUse() == LinkKind::Tcp; }
 };
 
 // What a window shows in its usual place when the one-operation mark refuses a click.

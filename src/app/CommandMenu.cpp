@@ -26,7 +26,12 @@ constexpr int kEntryLeftTwips = 120;
 constexpr int kFirstEntryTopTwips = 360;
 constexpr int kEntrySpacingTwips = 720;
 constexpr int kEntryHeightTwips = 330;
-const char* const kDisconnected = "Disconnected";
+
+QString connectionStateText(ConnectionState state)
+{
+    return state == ConnectionState::Connected ? QStringLiteral("Connected")
+                                               : QStringLiteral("Disconnected");
+}
 } // namespace
 
 CommandMenu::CommandMenu(MainWindow& main, QWidget* parent) : QWidget(parent), m_main(main)
@@ -38,41 +43,43 @@ CommandMenu::CommandMenu(MainWindow& main, QWidget* parent) : QWidget(parent), m
 
     int row = 0;
     auto next = [&row] { return kFirstEntryTopTwips + kEntrySpacingTwips * row++; };
-    Label3 = addEntry(QStringLiteral("Communications"), next());
-    Label1 = addEntry(QStringLiteral("Terminal Mode"), next());
-    Label2 = addEntry(QStringLiteral("General Setup"), next());
-    Label9 = addEntry(QStringLiteral("Prox Setup"), next());
-    Label5 = addEntry(QStringLiteral("Utilities"), next());
-    Label10 = addEntry(QStringLiteral("Program Reader"), next());
-    Label7 = addEntry(QStringLiteral("Reset Reader"), next());
-    Label4 = addEntry(QStringLiteral("Flash New Firmware"), next());
+    communicationsEntry = addEntry(QStringLiteral("Communications"), next());
+    terminalEntry = addEntry(QStringLiteral("Terminal Mode"), next());
+    generalSetupEntry = addEntry(QStringLiteral("General Setup"), next());
+    proxSetupEntry = addEntry(QStringLiteral("Prox Setup"), next());
+    utilitiesEntry = addEntry(QStringLiteral("Utilities"), next());
+    programEntry = addEntry(QStringLiteral("Program Reader"), next());
+    resetEntry = addEntry(QStringLiteral("Reset Reader"), next());
+    flashEntry = addEntry(QStringLiteral("Flash New Firmware"), next());
 
     const int bottomTwips = MainWindow::kHeightTwips - 600;
-    Label20 = addEntry(QString::fromLatin1(kDisconnected), bottomTwips - kEntrySpacingTwips);
-    Label20->setCursor(Qt::ArrowCursor);
-    Label20->setTextColor(QColor(255, 0, 0));
-    Label6 = addEntry(QStringLiteral("d/l boot2"), bottomTwips - 2 * kEntrySpacingTwips);
+    connectionLabel = addEntry(connectionStateText(ConnectionState::Disconnected),
+                               bottomTwips - kEntrySpacingTwips);
+    connectionLabel->setCursor(Qt::ArrowCursor);
+    connectionLabel->setTextColor(QColor(255, 0, 0));
+    bootExtensionEntry =
+        addEntry(QStringLiteral("d/l boot2"), bottomTwips - 2 * kEntrySpacingTwips);
     // Switched off for good: shown greyed and not clickable.
-    QPalette offPalette = Label6->palette();
+    QPalette offPalette = bootExtensionEntry->palette();
     offPalette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(160, 160, 160));
-    Label6->setPalette(offPalette);
-    Label6->setEnabled(false);
+    bootExtensionEntry->setPalette(offPalette);
+    bootExtensionEntry->setEnabled(false);
 
-    connect(Label3, &ClickLabel::clicked, this, &CommandMenu::communicationsClicked);
-    connect(Label1, &ClickLabel::clicked, this, &CommandMenu::terminalClicked);
-    connect(Label2, &ClickLabel::clicked, this, &CommandMenu::generalClicked);
-    connect(Label9, &ClickLabel::clicked, this, &CommandMenu::proxClicked);
-    connect(Label5, &ClickLabel::clicked, this, &CommandMenu::utilitiesClicked);
-    connect(Label10, &ClickLabel::clicked, this, &CommandMenu::programClicked);
-    connect(Label7, &ClickLabel::clicked, this, &CommandMenu::resetClicked);
-    connect(Label4, &ClickLabel::clicked, this, &CommandMenu::flashClicked);
-    connect(Label6, &ClickLabel::clicked, this, &CommandMenu::doboot2);
+    connect(communicationsEntry, &ClickLabel::clicked, this, &CommandMenu::communicationsClicked);
+    connect(terminalEntry, &ClickLabel::clicked, this, &CommandMenu::terminalClicked);
+    connect(generalSetupEntry, &ClickLabel::clicked, this, &CommandMenu::generalClicked);
+    connect(proxSetupEntry, &ClickLabel::clicked, this, &CommandMenu::proxClicked);
+    connect(utilitiesEntry, &ClickLabel::clicked, this, &CommandMenu::utilitiesClicked);
+    connect(programEntry, &ClickLabel::clicked, this, &CommandMenu::programClicked);
+    connect(resetEntry, &ClickLabel::clicked, this, &CommandMenu::resetClicked);
+    connect(flashEntry, &ClickLabel::clicked, this, &CommandMenu::flashClicked);
+    connect(bootExtensionEntry, &ClickLabel::clicked, this, &CommandMenu::bootExtensionClicked);
 
     // Creation: dock at the left, communications window in front, its entry selected.
     setGeometry(0, 0, twipsToPixels(MainWindow::kMenuWidthTwips, this), parent->height());
     MainWindow::bringToFront(&m_main.communications());
-    all_white();
-    Label3->setTextColor(kYellow);
+    unhighlightAll();
+    communicationsEntry->setTextColor(kYellow);
 }
 
 ClickLabel* CommandMenu::addEntry(const QString& caption, int topTwips)
@@ -88,89 +95,80 @@ ClickLabel* CommandMenu::addEntry(const QString& caption, int topTwips)
     return entry;
 }
 
-void CommandMenu::all_white()
+void CommandMenu::unhighlightAll()
 {
-    for (ClickLabel* entry : {Label1, Label2, Label3, Label4, Label5, Label7, Label9, Label10})
+    for (ClickLabel* entry : {terminalEntry, generalSetupEntry, communicationsEntry, flashEntry,
+                              utilitiesEntry, resetEntry, proxSetupEntry, programEntry})
         entry->setTextColor(kWhite);
 }
 
 void CommandMenu::highlight(ClickLabel* entry)
 {
-    all_white();
+    unhighlightAll();
     entry->setTextColor(kYellow);
 }
 
-QString CommandMenu::connectionState() const
+void CommandMenu::showConnectionState(ConnectionState state)
 {
-    return Label20->text();
-}
-
-void CommandMenu::setConnectionState(const QString& text)
-{
-    Label20->setText(text);
-}
-
-bool CommandMenu::connected() const
-{
-    return connectionState() != QLatin1String(kDisconnected);
+    connectionLabel->setText(connectionStateText(state));
 }
 
 void CommandMenu::blinkConnectionState()
 {
-    Label20->setTextColor(Label20->textColor() == kYellow ? kLightGreen : kYellow);
+    connectionLabel->setTextColor(connectionLabel->textColor() == kYellow ? kLightGreen : kYellow);
 }
 
 void CommandMenu::communicationsClicked()
 {
     m_main.state().StopMonitor = true;
-    highlight(Label3);
+    highlight(communicationsEntry);
     MainWindow::bringToFront(&m_main.communications());
 }
 
 void CommandMenu::terminalClicked()
 {
     AppState& state = m_main.state();
-    if (!connected() || state.OperationRunning)
+    if (!state.connected() || state.OperationRunning)
         return;
-    highlight(Label1);
+    highlight(terminalEntry);
     m_main.terminal().openRun();
 }
 
 void CommandMenu::generalClicked()
 {
     m_main.state().StopMonitor = true;
-    highlight(Label2);
+    highlight(generalSetupEntry);
     MainWindow::bringToFront(&m_main.generalSetup());
 }
 
 void CommandMenu::proxClicked()
 {
     m_main.state().StopMonitor = true;
-    highlight(Label9);
+    highlight(proxSetupEntry);
     MainWindow::bringToFront(&m_main.proxSetup());
 }
 
 void CommandMenu::utilitiesClicked()
 {
     m_main.state().StopMonitor = true;
-    if (!connected())
+    if (!m_main.state().connected())
         return;
-    highlight(Label5);
+    highlight(utilitiesEntry);
     MainWindow::bringToFront(&m_main.readerUtilities());
 }
 
 void CommandMenu::programClicked()
 {
-    runConfirmed(Label10,
+    runConfirmed(programEntry,
                  QStringLiteral("Do you want to program the reader with the options you have "
                                 "specified?\rAll data will be lost in the reader"),
-                 &ProgressWindow::do_program);
+                 &ProgressWindow::programReader);
 }
 
 void CommandMenu::resetClicked()
 {
-    runConfirmed(Label7, QStringLiteral("Do you want to reset the reader?"),
-                 &ProgressWindow::do_reset);
+    runConfirmed(resetEntry, QStringLiteral("Do you want to reset the reader?"),
+                 &ProgressWindow::resetReader);
 }
 
 void CommandMenu::runConfirmed(ClickLabel* entry, const QString& question,
@@ -183,7 +181,7 @@ void CommandMenu::runConfirmed(ClickLabel* entry, const QString& question,
     if (state.OperationRunning)
         return;
     state.StopMonitor = true;
-    if (!connected())
+    if (!state.connected())
         return;
     highlight(entry);
     if (!m_main.dialogs().askYesNo(question))
@@ -208,25 +206,25 @@ bool CommandMenu::downloadRefused()
 void CommandMenu::flashClicked()
 {
     m_main.state().StopMonitor = true;
-    if (!connected() || downloadRefused())
+    if (!m_main.state().connected() || downloadRefused())
         return;
-    highlight(Label4);
+    highlight(flashEntry);
     MainWindow::bringToFront(&m_main.flashDownload());
 }
 
-void CommandMenu::doboot2()
+void CommandMenu::bootExtensionClicked()
 {
     m_main.state().StopMonitor = true;
-    if (!connected() || downloadRefused())
+    if (!m_main.state().connected() || downloadRefused())
         return;
-    highlight(Label4);
+    highlight(flashEntry);
     MainWindow::bringToFront(&m_main.bootExtension());
 }
 
 void CommandMenu::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
-        if (connected()) {
+        if (m_main.state().connected()) {
             // A terminal run would keep the link, and the echo test could not start.
             m_main.stopTerminalRun();
             MainWindow::bringToFront(&m_main.loopbackTest());

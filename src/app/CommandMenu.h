@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppState.h"
+
 #include <QWidget>
 
 class ClickLabel;
@@ -7,8 +9,8 @@ class ProgressWindow;
 class MainWindow;
 
 // The teal strip at the left of the main window from which every command is
-// chosen. The entry carried out last is yellow; Label20 shows the connection
-// state.
+// chosen. The entry carried out last is yellow; the connection label at the
+// bottom shows whether a link is open.
 class CommandMenu : public QWidget
 {
     Q_OBJECT
@@ -19,23 +21,24 @@ public:
 
     CommandMenu(MainWindow& main, QWidget* parent);
 
-    ClickLabel* Label1;  // Terminal Mode
-    ClickLabel* Label2;  // General Setup
-    ClickLabel* Label3;  // Communications
-    ClickLabel* Label4;  // Flash New Firmware
-    ClickLabel* Label5;  // Utilities
-    ClickLabel* Label6;  // d/l boot2, switched off
-    ClickLabel* Label7;  // Reset Reader
-    ClickLabel* Label9;  // Prox Setup
-    ClickLabel* Label10; // Program Reader
-    ClickLabel* Label20; // connection state
+    ClickLabel* communicationsEntry;
+    ClickLabel* terminalEntry;
+    ClickLabel* generalSetupEntry;
+    ClickLabel* proxSetupEntry;
+    ClickLabel* utilitiesEntry;
+    ClickLabel* programEntry;
+    ClickLabel* resetEntry;
+    ClickLabel* flashEntry;
+    // "d/l boot2": the bootloader extension download, switched off for good.
+    ClickLabel* bootExtensionEntry;
+    // "Connected" or "Disconnected"; blinks while the program runs.
+    ClickLabel* connectionLabel;
 
-    void all_white();
-    void doboot2();
+    // Every command entry back to white.
+    void unhighlightAll();
+    void bootExtensionClicked();
 
-    QString connectionState() const;
-    void setConnectionState(const QString& text);
-    bool connected() const;
+    void showConnectionState(ConnectionState state);
     void blinkConnectionState();
 
     void communicationsClicked();

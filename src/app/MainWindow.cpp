@@ -23,8 +23,8 @@
 #include <QMenuBar>
 
 MainWindow::MainWindow(AppState& state, Dialogs& dialogs, const SerialPortNames& portNames)
-    : MSComm1(portNames), m_state(state), m_dialogs(dialogs),
-      m_channel(state, MSComm1, tcpclient, Timer1)
+    : serialLink(portNames), m_state(state), m_dialogs(dialogs),
+      m_channel(state, serialLink, tcpLink, replyTimer)
 {
     setWindowTitle(QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
     QMenu* settings = menuBar()->addMenu(QStringLiteral("Settings"));
@@ -32,20 +32,17 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, const SerialPortNames&
                         this, &MainWindow::openSettings);
     settings->addAction(QStringLiteral("Save Settings As..."), QKeySequence(Qt::CTRL | Qt::Key_S),
                         this, &MainWindow::saveSettings);
-    m_ab = menuBar()->addAction(QStringLiteral("About          "));
-    connect(m_ab, &QAction::triggered, this, &MainWindow::showAbout);
+    QAction* about = menuBar()->addAction(QStringLiteral("About          "));
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 
     m_workArea = new QWidget(this);
     m_workArea->setAccessibleName(QStringLiteral("Working area"));
     setCentralWidget(m_workArea);
     resize(twipsToPixels(kWidthTwips, this), twipsToPixels(kHeightTwips, this));
 
-    // The channel set the reply timer's interval; it stays off until a read arms it.
-    Timer1.stop();
-
-    Timer2.setInterval(500);
-    connect(&Timer2, &QTimer::timeout, this, &MainWindow::blinkStateLabel);
-    Timer2.start();
+    blinkTimer.setInterval(500);
+    connect(&blinkTimer, &QTimer::timeout, this, &MainWindow::blinkStateLabel);
+    blinkTimer.start();
 }
 
 MainWindow::~MainWindow() = default;
@@ -57,99 +54,75 @@ CommandMenu& MainWindow::menu()
     return *m_menu;
 }
 
+template <typename Window, typename... Args>
+Window& MainWindow::workWindow(Window*& slot, Args&&... args)
+{
+    if (!slot) {
+        slot = new Window(std::forward<Args>(args)..., m_workArea);
+        placeWorkWindow(slot);
+    }
+    return *slot;
+}
+
 CommunicationsWindow& MainWindow::communications()
 {
     if (!m_comm) {
-        m_comm = new CommunicationsWindow(m_state, MSComm1, tcpclient, m_dialogs, m_workArea);
+        workWindow(m_comm, m_state, serialLink, tcpLink, m_dialogs);
         connect(m_comm, &CommunicationsWindow::connectionStateChanged, this,
-                [this](const QString& text) { menu().setConnectionState(text); });
-        m_comm->setConnectionStateReader([this] { return menu().connectionState(); });
-        PlaceWorkWindow(m_comm);
+                [this](ConnectionState state) { menu().showConnectionState(state); });
     }
     return *m_comm;
 }
 
 GeneralSetupWindow& MainWindow::generalSetup()
 {
-    if (!m_general) {
-        m_general = new GeneralSetupWindow(m_workArea);
-        PlaceWorkWindow(m_general);
-    }
-    return *m_general;
+    return workWindow(m_generalSetup);
 }
 
 ProxSetupWindow& MainWindow::proxSetup()
 {
-    if (!m_wiegand) {
-        m_wiegand = new ProxSetupWindow(m_workArea);
-        PlaceWorkWindow(m_wiegand);
-    }
-    return *m_wiegand;
+    return workWindow(m_proxSetup);
 }
 
 ProgressWindow& MainWindow::programming()
 {
-    if (!m_pgm) {
-        m_pgm = new ProgressWindow(m_state, m_channel, generalSetup(), proxSetup(), m_workArea);
-        PlaceWorkWindow(m_pgm);
-    }
-    return *m_pgm;
+    return workWindow(m_progress, m_state, m_channel, generalSetup(), proxSetup());
 }
 
 UtilitiesWindow& MainWindow::readerUtilities()
 {
-    if (!m_utilities) {
-        m_utilities = new UtilitiesWindow(
-            m_state, m_channel, m_dialogs, [this] { return menu().connected(); }, m_workArea);
-        PlaceWorkWindow(m_utilities);
-    }
-    return *m_utilities;
+    return workWindow(m_utilities, m_state, m_channel, m_dialogs,
+                      std::function<bool()>([this] { return m_state.connected(); }));
 }
 
 DownloadWindow& MainWindow::flashDownload()
 {
-    if (!m_flashdl) {
-        m_flashdl = new DownloadWindow(m_state, m_channel, m_dialogs, m_workArea);
-        PlaceWorkWindow(m_flashdl);
-    }
-    return *m_flashdl;
+    return workWindow(m_download, m_state, m_channel, m_dialogs);
 }
 
 BootExtensionWindow& MainWindow::bootExtension()
 {
-    if (!m_flashboot2) {
-        m_flashboot2 = new BootExtensionWindow(m_state, m_channel, m_dialogs, m_workArea);
-        PlaceWorkWindow(m_flashboot2);
-    }
-    return *m_flashboot2;
+    return workWindow(m_bootExtension, m_state, m_channel, m_dialogs);
 }
 
 TerminalWindow& MainWindow::terminal()
 {
-    if (!m_term) {
-        m_term = new TerminalWindow(m_state, m_channel, m_workArea);
-        PlaceWorkWindow(m_term);
-    }
-    return *m_term;
+    return workWindow(m_terminal, m_state, m_channel);
 }
 
 LoopbackWindow& MainWindow::loopbackTest()
 {
-    if (!m_loopback) {
-        m_loopback = new LoopbackWindow(m_state, m_channel, m_workArea);
-        PlaceWorkWindow(m_loopback);
-    }
-    return *m_loopback;
+    return workWindow(m_loopback, m_state, m_channel);
 }
 
 void MainWindow::stopTerminalRun()
 {
     m_state.StopMonitor = true;
-    if (m_term)
-        m_term->stopRun();
+    if (m_terminal)
+        m_terminal->stopRun();
 }
 
-void MainWindow::PlaceWorkWindow(QWidget* window)
+void MainWindow::placeWorkWindow(QWidget* window)
 {
     // The command menu has a fixed width, so placing a window never needs
     // the menu itself (some windows are placed before the menu exists).
@@ -215,10 +188,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // Ends the program at once, even inside a waiting operation: waits see
     // Closing and return, and the outermost event loop then ends.
     m_state.Closing = true;
-    Timer1.stop();
-    Timer2.stop();
-    MSComm1.close();
-    tcpclient.close();
+    replyTimer.stop();
+    blinkTimer.stop();
+    serialLink.close();
+    tcpLink.close();
     event->accept();
     QCoreApplication::quit();
 }

@@ -54,24 +54,23 @@ public:
     void stopTerminalRun();
 
     // Working windows lie right of the command menu at the working area's full height.
-    void PlaceWorkWindow(QWidget* window);
+    void placeWorkWindow(QWidget* window);
     // Shows a working window and brings it to the front.
     static void bringToFront(QWidget* window);
 
     QWidget* workArea() const { return m_workArea; }
 
-    SerialLink MSComm1;
-    TcpLink tcpclient;
-    QTimer Timer1; // reply time-out, armed by the command channel
-    QTimer Timer2; // blinks the connection state
-
-signals:
-    void aboutRequested();
+    SerialLink serialLink;
+    TcpLink tcpLink;
+    QTimer replyTimer; // reply time-out, armed by the command channel
+    QTimer blinkTimer; // blinks the connection state
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The window in the slot, made and placed on first use.
+    template <typename Window, typename... Args> Window& workWindow(Window*& slot, Args&&... args);
     void blinkStateLabel();
     void showAbout();
     void openSettings();
@@ -81,16 +80,15 @@ private:
     Dialogs& m_dialogs;
     CommandChannel m_channel;
     QWidget* m_workArea;
-    QAction* m_ab;
 
     CommandMenu* m_menu = nullptr;
     CommunicationsWindow* m_comm = nullptr;
-    GeneralSetupWindow* m_general = nullptr;
-    ProxSetupWindow* m_wiegand = nullptr;
-    ProgressWindow* m_pgm = nullptr;
+    GeneralSetupWindow* m_generalSetup = nullptr;
+    ProxSetupWindow* m_proxSetup = nullptr;
+    ProgressWindow* m_progress = nullptr;
     UtilitiesWindow* m_utilities = nullptr;
-    DownloadWindow* m_flashdl = nullptr;
-    BootExtensionWindow* m_flashboot2 = nullptr;
-    TerminalWindow* m_term = nullptr;
+    DownloadWindow* m_download = nullptr;
+    BootExtensionWindow* m_bootExtension = nullptr;
+    TerminalWindow* m_terminal = nullptr;
     LoopbackWindow* m_loopback = nullptr;
 };

@@ -31,12 +31,8 @@ void UtilityApp::start()
 
     SetDefaultSettings();
 
-    m_state.TcpTerminalOpen = false;
-    m_state.StopMonitor = false;
-    m_state.LinkMode = 2;
-
     // First use of the command menu: it is created here and docks itself.
-    m_main->menu().Label20->setTextColor(CommandMenu::kYellow);
+    m_main->menu().connectionLabel->setTextColor(CommandMenu::kYellow);
 
     fillDigitsForBits(m_state.DigitsForBits);
 
@@ -48,11 +44,11 @@ void UtilityApp::SetDefaultSettings()
 {
     // Set as a user would, in this order, so every change handler runs.
     CommunicationsWindow& comm = m_main->communications();
-    comm.Option2->setChecked(true);
-    comm.Option8->setChecked(true);
-    comm.Option11->setChecked(true);
-    comm.Text1->setText(QString::fromLatin1(kDefaultIpAddress));
-    comm.Text3->setText(QStringLiteral("57"));
+    comm.serialOption->setChecked(true);
+    comm.portOptions[1]->setChecked(true);
+    comm.baud9600->setChecked(true);
+    comm.addressBox->setText(QString::fromLatin1(kDefaultIpAddress));
+    comm.tcpPortBox->setText(QStringLiteral("57"));
 
     m_main->readerUtilities().Option1[0]->setChecked(true);
 

@@ -18,9 +18,6 @@
 #include <QRadioButton>
 
 namespace {
-const char* const kConnected = "Connected";
-const char* const kDisconnected = "Disconnected";
-
 QRadioButton* addOption(QGroupBox* group, const QString& caption, QRect geometry)
 {
     auto* option = new QRadioButton(caption, group);
@@ -38,8 +35,9 @@ CommunicationsWindow::CommunicationsWindow(AppState& state, SerialLink& serial, 
 
     auto* mode = new QGroupBox(QStringLiteral("Comm Mode"), this);
     mode->setGeometry(twipsRect(480, 480, 2600, 2700, this));
-    Option1 = addOption(mode, QStringLiteral("TCP/IP"), twipsRect(240, 480, 2200, 330, this));
-    Option2 = addOption(mode, QStringLiteral("Serial Port"), twipsRect(240, 960, 2200, 330, this));
+    tcpOption = addOption(mode, QStringLiteral("TCP/IP"), twipsRect(240, 480, 2200, 330, this));
+    serialOption =
+        addOption(mode, QStringLiteral("Serial Port"), twipsRect(240, 960, 2200, 330, this));
 
     auto* port = new QGroupBox(QStringLiteral("Comm Port"), this);
     port->setGeometry(twipsRect(3360, 480, 2600, 2700, this));
@@ -49,68 +47,61 @@ CommunicationsWindow::CommunicationsWindow(AppState& state, SerialLink& serial, 
         const int row = (number - 1) / 2;
         return twipsRect(360 + column * 1200, 480 + row * 480, 1000, 330, this);
     };
-    Option5 = addOption(port, QStringLiteral("1"), portRect(1));
-    Option8 = addOption(port, QStringLiteral("2"), portRect(2));
-    Option6 = addOption(port, QStringLiteral("3"), portRect(3));
-    Option9 = addOption(port, QStringLiteral("4"), portRect(4));
-    Option7 = addOption(port, QStringLiteral("5"), portRect(5));
-    Option13 = addOption(port, QStringLiteral("6"), portRect(6));
-    Option14 = addOption(port, QStringLiteral("7"), portRect(7));
-    Option15 = addOption(port, QStringLiteral("8"), portRect(8));
+    for (int number = 1; number <= static_cast<int>(portOptions.size()); ++number)
+        portOptions[number - 1] = addOption(port, QString::number(number), portRect(number));
 
     auto* baud = new QGroupBox(QStringLiteral("Baud Rate"), this);
     baud->setGeometry(twipsRect(6240, 480, 2600, 2700, this));
-    Option11 = addOption(baud, QStringLiteral("9600"), twipsRect(360, 480, 1800, 330, this));
-    Option10 = addOption(baud, QStringLiteral("19200"), twipsRect(360, 900, 1800, 330, this));
-    Option3 = addOption(baud, QStringLiteral("38400"), twipsRect(360, 1320, 1800, 330, this));
-    Option4 = addOption(baud, QStringLiteral("57600"), twipsRect(360, 1740, 1800, 330, this));
-    Option12 = addOption(baud, QStringLiteral("115200"), twipsRect(360, 2160, 1800, 330, this));
+    baud9600 = addOption(baud, QStringLiteral("9600"), twipsRect(360, 480, 1800, 330, this));
+    baud19200 = addOption(baud, QStringLiteral("19200"), twipsRect(360, 900, 1800, 330, this));
+    baud38400 = addOption(baud, QStringLiteral("38400"), twipsRect(360, 1320, 1800, 330, this));
+    baud57600 = addOption(baud, QStringLiteral("57600"), twipsRect(360, 1740, 1800, 330, this));
+    baud115200 = addOption(baud, QStringLiteral("115200"), twipsRect(360, 2160, 1800, 330, this));
 
     auto* ip = new QGroupBox(QStringLiteral("IP Settings"), this);
     ip->setGeometry(twipsRect(480, 3480, 8360, 1200, this));
     auto* addressCaption = new QLabel(QStringLiteral("IP Address"), ip);
     addressCaption->setGeometry(twipsRect(240, 480, 1200, 330, this));
-    Text1 = new QLineEdit(ip);
-    Text1->setMaxLength(15);
-    Text1->setGeometry(twipsRect(1500, 450, 2600, 360, this));
-    addressCaption->setBuddy(Text1);
-    Text1->setAccessibleName(QStringLiteral("IP Address"));
+    addressBox = new QLineEdit(ip);
+    addressBox->setMaxLength(15);
+    addressBox->setGeometry(twipsRect(1500, 450, 2600, 360, this));
+    addressCaption->setBuddy(addressBox);
+    addressBox->setAccessibleName(QStringLiteral("IP Address"));
     auto* portCaption = new QLabel(QStringLiteral("Port"), ip);
     portCaption->setGeometry(twipsRect(4800, 480, 700, 330, this));
-    Text3 = new DigitBox(5, ip);
-    Text3->setGeometry(twipsRect(5520, 450, 1200, 360, this));
-    portCaption->setBuddy(Text3);
-    Text3->setAccessibleName(QStringLiteral("Port"));
+    tcpPortBox = new DigitBox(5, ip);
+    tcpPortBox->setGeometry(twipsRect(5520, 450, 1200, 360, this));
+    portCaption->setBuddy(tcpPortBox);
+    tcpPortBox->setAccessibleName(QStringLiteral("Port"));
 
-    Label10 = new ClickLabel(QStringLiteral("Connect to Port"), this);
-    Label10->setButtonLook();
-    Label10->setGeometry(twipsRect(960, 5280, 2535, 420, this));
-    Label7 = new ClickLabel(QStringLiteral("Disconnect"), this);
-    Label7->setButtonLook();
-    Label7->setGeometry(twipsRect(5880, 5280, 2535, 420, this));
+    connectButton = new ClickLabel(QStringLiteral("Connect to Port"), this);
+    connectButton->setButtonLook();
+    connectButton->setGeometry(twipsRect(960, 5280, 2535, 420, this));
+    disconnectButton = new ClickLabel(QStringLiteral("Disconnect"), this);
+    disconnectButton->setButtonLook();
+    disconnectButton->setGeometry(twipsRect(5880, 5280, 2535, 420, this));
 
-    LinkReason = new QLabel(this);
-    LinkReason->setGeometry(twipsRect(480, 5880, 8360, 660, this));
-    LinkReason->setWordWrap(true);
-    LinkReason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    LinkReason->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    reasonLine = new QLabel(this);
+    reasonLine->setGeometry(twipsRect(480, 5880, 8360, 660, this));
+    reasonLine->setWordWrap(true);
+    reasonLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    reasonLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Named by its text, so a screen reader hears why; the description says what it is.
-    LinkReason->setAccessibleDescription(QStringLiteral("Connection problem"));
-    QPalette reasonPalette = LinkReason->palette();
+    reasonLine->setAccessibleDescription(QStringLiteral("Connection problem"));
+    QPalette reasonPalette = reasonLine->palette();
     reasonPalette.setColor(QPalette::WindowText, QColor(128, 0, 0));
-    LinkReason->setPalette(reasonPalette);
+    reasonLine->setPalette(reasonPalette);
 
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+    connect(tcpOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
-            m_state.LinkMode = 1;
+            m_state.ChosenLink = LinkKind::Tcp;
     });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+    connect(serialOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
-            m_state.LinkMode = 2;
+            m_state.ChosenLink = LinkKind::Serial;
     });
-    const auto ports = portOptions();
-    for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
-        connect(ports[i], &QRadioButton::toggled, this, [this, i](bool on) {
+    for (int i = 0; i < static_cast<int>(portOptions.size()); ++i) {
+        connect(portOptions[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
                 m_state.ComPortNumber = static_cast<std::int16_t>(i + 1);
         });
@@ -122,58 +113,43 @@ CommunicationsWindow::CommunicationsWindow(AppState& state, SerialLink& serial, 
                 m_state.BaudRate = rate;
         });
     }
-    connect(Text1, &QLineEdit::textChanged, this,
+    connect(addressBox, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_state.RemoteAddress = text; });
-    connect(Text3, &QLineEdit::textChanged, this,
+    connect(tcpPortBox, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_state.RemotePortText = text; });
-    connect(Label10, &ClickLabel::clicked, this, &CommunicationsWindow::OpenLink);
-    connect(Label7, &ClickLabel::clicked, this, &CommunicationsWindow::CloseLink);
+    connect(connectButton, &ClickLabel::clicked, this, &CommunicationsWindow::openLink);
+    connect(disconnectButton, &ClickLabel::clicked, this, &CommunicationsWindow::closeLink);
     connect(&m_tcp, &TcpLink::connectCompleted, this, [this] { m_state.TcpConnectSeen = true; });
     connect(&m_tcp, &TcpLink::lost, this, &CommunicationsWindow::showReason);
     connect(&m_serial, &SerialLink::lost, this, &CommunicationsWindow::showReason);
 
-    for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
-        ports[i]->installEventFilter(this);
-        ports[i]->setToolTip(QStringLiteral("Port %1").arg(i + 1));
+    for (int i = 0; i < static_cast<int>(portOptions.size()); ++i) {
+        portOptions[i]->installEventFilter(this);
+        portOptions[i]->setToolTip(QStringLiteral("Port %1").arg(i + 1));
     }
-}
-
-std::array<QRadioButton*, 8> CommunicationsWindow::portOptions() const
-{
-    return {Option5, Option8, Option6, Option9, Option7, Option13, Option14, Option15};
 }
 
 std::array<CommunicationsWindow::BaudOption, 5> CommunicationsWindow::baudOptions() const
 {
-    return {{{Option11, 9600, "9600,N,8,1"},
-             {Option10, 19200, "19200,N,8,1"},
-             {Option3, 38400, "38400,N,8,1"},
-             {Option4, 57600, "57600,N,8,1"},
-             {Option12, 115200, "115200,N,8,1"}}};
+    return {{{baud9600, 9600, "9600,N,8,1"},
+             {baud19200, 19200, "19200,N,8,1"},
+             {baud38400, 38400, "38400,N,8,1"},
+             {baud57600, 57600, "57600,N,8,1"},
+             {baud115200, 115200, "115200,N,8,1"}}};
 }
 
-void CommunicationsWindow::setConnectionStateReader(std::function<QString()> reader)
+void CommunicationsWindow::setConnectionState(ConnectionState state)
 {
-    m_stateReader = std::move(reader);
+    m_state.Connection = state;
+    emit connectionStateChanged(state);
 }
 
-QString CommunicationsWindow::connectionState() const
-{
-    return m_stateReader ? m_stateReader() : QString::fromLatin1(kDisconnected);
-}
-
-void CommunicationsWindow::setConnectionState(const char* text)
-{
-    emit connectionStateChanged(QString::fromLatin1(text));
-}
-
-void CommunicationsWindow::ApplySerialSettings()
+void CommunicationsWindow::applySerialSettings()
 {
     // Reads the options themselves; a group with nothing selected leaves
     // that setting of the port as it was.
-    const auto ports = portOptions();
-    for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
-        if (ports[i]->isChecked())
+    for (int i = 0; i < static_cast<int>(portOptions.size()); ++i) {
+        if (portOptions[i]->isChecked())
             m_serial.setPortNumber(i + 1);
     }
     for (const BaudOption& option : baudOptions()) {
@@ -182,40 +158,38 @@ void CommunicationsWindow::ApplySerialSettings()
     }
 }
 
-void CommunicationsWindow::OpenLink()
+void CommunicationsWindow::openLink()
 {
     if (m_connecting)
         return;
-    if (connectionState() == QLatin1String(kConnected)) {
+    if (m_state.connected()) {
         m_dialogs.inform(QStringLiteral("Disconnect first before connecting"));
         return;
     }
-    m_state.ConnectedLinkMode = 0;
-    m_state.ConnectedBaudRate = 0;
     showReason({});
-    if (m_state.LinkMode != 1) {
+    if (m_state.ChosenLink == LinkKind::Serial) {
         m_serial.close();
-        ApplySerialSettings();
-        const bool opened = m_serial.open();
-        if (opened) {
-            m_state.ConnectedLinkMode = 2;
-            m_state.ConnectedBaudRate = m_serial.openBaudRate();
-        } else {
+        applySerialSettings();
+        if (!m_serial.open()) {
             showReason(m_serial.lastFailure());
+            setConnectionState(ConnectionState::Disconnected);
+            return;
         }
-        setConnectionState(opened ? kConnected : kDisconnected);
+        m_state.ConnectedLink = LinkKind::Serial;
+        m_state.ConnectedBaudRate = m_serial.openBaudRate();
+        setConnectionState(ConnectionState::Connected);
         return;
     }
     m_connecting = true;
     const bool opened = openTcp();
     m_connecting = false;
-    if (opened) {
-        m_state.ConnectedLinkMode = 1;
-        setConnectionState(kConnected);
-    } else {
-        setConnectionState(kDisconnected);
+    if (!opened) {
+        setConnectionState(ConnectionState::Disconnected);
         m_tcp.close();
+        return;
     }
+    m_state.ConnectedLink = LinkKind::Tcp;
+    setConnectionState(ConnectionState::Connected);
 }
 
 bool CommunicationsWindow::openTcp()
@@ -238,9 +212,9 @@ bool CommunicationsWindow::openTcp()
     return true;
 }
 
-void CommunicationsWindow::CloseLink()
+void CommunicationsWindow::closeLink()
 {
-    if (connectionState() == QLatin1String(kDisconnected)) {
+    if (!m_state.connected()) {
         m_dialogs.inform(QStringLiteral("Already disconnected"));
         return;
     }
@@ -249,20 +223,19 @@ void CommunicationsWindow::CloseLink()
         m_tcp.close();
     else
         m_serial.closeAfterSending();
-    m_state.ConnectedLinkMode = 0;
     m_state.ConnectedBaudRate = 0;
-    setConnectionState(kDisconnected);
+    setConnectionState(ConnectionState::Disconnected);
 }
 
 void CommunicationsWindow::showReason(const LinkFailure& failure)
 {
-    LinkReason->setText(describe(failure));
+    reasonLine->setText(describe(failure));
 }
 
 void CommunicationsWindow::refreshPortToolTip(int portNumber)
 {
     const QString description = m_serial.portNames().describe(portNumber);
-    portOptions()[portNumber - 1]->setToolTip(
+    portOptions[portNumber - 1]->setToolTip(
         description.isEmpty() ? QStringLiteral("No such port on this computer") : description);
 }
 
@@ -270,9 +243,8 @@ bool CommunicationsWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Adapters come and go, so the device is looked up when the tip is shown.
     if (event->type() == QEvent::ToolTip) {
-        const auto ports = portOptions();
-        for (int i = 0; i < static_cast<int>(ports.size()); ++i) {
-            if (ports[i] == watched)
+        for (int i = 0; i < static_cast<int>(portOptions.size()); ++i) {
+            if (portOptions[i] == watched)
                 refreshPortToolTip(i + 1);
         }
     }

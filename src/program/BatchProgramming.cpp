@@ -133,12 +133,13 @@ Outcome programWith(const Reader& reader, const ProxValues& prox,
     outcome.reader = reader;
 
     AppState state;
-    state.LinkMode = 1;
+    state.ChosenLink = LinkKind::Tcp;
     TcpLink tcp;
     QTimer replyTimer;
     outcome.connected = connectReader(tcp, reader, timing.connectLimitMs);
     if (outcome.connected) {
-        state.ConnectedLinkMode = 1;
+        state.Connection = ConnectionState::Connected;
+        state.ConnectedLink = LinkKind::Tcp;
         CommandChannel channel(state, tcp, tcp, replyTimer);
         ProgrammingProgress quiet;
         outcome.result = runProgramming(

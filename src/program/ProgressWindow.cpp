@@ -34,20 +34,20 @@ ProgressWindow::ProgressWindow(AppState& state, CommandChannel& channel,
 {
     setAccessibleName(QStringLiteral("Programming"));
     setAutoFillBackground(true);
-    Picture1 = makePane(QStringLiteral("Progress"), this);
-    Picture2 = makePane(QStringLiteral("Progress, second pane"), this);
+    progressPane = makePane(QStringLiteral("Progress"), this);
+    secondPane = makePane(QStringLiteral("Progress, second pane"), this);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(Picture1, 1);
-    layout->addWidget(Picture2, 1);
+    layout->addWidget(progressPane, 1);
+    layout->addWidget(secondPane, 1);
 }
 
 void ProgressWindow::appendText(const QString& text)
 {
-    QTextCursor cursor(Picture1->document());
+    QTextCursor cursor(progressPane->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
     // Follow the newest line without moving a selection the user is copying.
-    QScrollBar* scroll = Picture1->verticalScrollBar();
+    QScrollBar* scroll = progressPane->verticalScrollBar();
     scroll->setValue(scroll->maximum());
 }
 
@@ -58,11 +58,11 @@ void ProgressWindow::appendLine(const QString& text)
 
 void ProgressWindow::clearPanes()
 {
-    Picture1->clear();
-    Picture2->clear();
+    progressPane->clear();
+    secondPane->clear();
 }
 
-void ProgressWindow::do_program()
+void ProgressWindow::programReader()
 {
     OperationMark mark(m_state);
     if (!mark.acquired())
@@ -91,7 +91,7 @@ void ProgressWindow::do_program()
         progress);
 }
 
-void ProgressWindow::do_reset()
+void ProgressWindow::resetReader()
 {
     OperationMark mark(m_state);
     if (!mark.acquired())

@@ -17,14 +17,14 @@ public:
     ProgressWindow(AppState& state, CommandChannel& channel, const GeneralSetupWindow& generalSetup,
                    const ProxSetupWindow& proxSetup, QWidget* parent);
 
-    QPlainTextEdit* Picture1;
-    QPlainTextEdit* Picture2;
+    QPlainTextEdit* progressPane;
+    QPlainTextEdit* secondPane;
 
     // Checks the prox settings, then sends the whole programming sequence,
     // each command built from the setup windows at the moment it is sent.
-    void do_program();
+    void programReader();
     // Sends the reset command; no reply is awaited.
-    void do_reset();
+    void resetReader();
 
 private:
     void appendLine(const QString& text);

@@ -40,7 +40,7 @@ Harness::Harness()
     quietOffscreenWarnings();
     app.start();
 
-    TcpLink& tcp = app.main().tcpclient;
+    TcpLink& tcp = app.main().tcpLink;
     tcp.setConnectSleep([this, &tcp](int ms) {
         connectSleeps << ms;
         const auto settled = [&tcp] {
@@ -57,9 +57,9 @@ Harness::Harness()
     m_replyExpiry.setInterval(1);
     QObject::connect(&m_replyExpiry, &QTimer::timeout, &m_replyExpiry, [this] {
         // The wait has begun once the reply timer is armed.
-        if (!app.main().Timer1.isActive())
+        if (!app.main().replyTimer.isActive())
             return;
-        app.main().Timer1.start(0);
+        app.main().replyTimer.start(0);
         m_replyExpiry.stop();
     });
 }
@@ -88,7 +88,7 @@ ProgressWindow& Harness::programming()
 
 QString Harness::connectionState()
 {
-    return menu().Label20->text();
+    return menu().connectionLabel->text();
 }
 
 void Harness::click(ClickLabel* label)
@@ -110,7 +110,7 @@ QString Harness::spoken(QWidget* widget)
 
 QString Harness::portTip(int port)
 {
-    QRadioButton* option = comm().portOptions()[port - 1];
+    QRadioButton* option = comm().portOptions[port - 1];
     QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), option->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(option, &tip);
     return option->toolTip();
@@ -132,12 +132,12 @@ bool Harness::trigger(const QString& text)
 void Harness::programReader()
 {
     dialogs.yesNoAnswers << true;
-    click(menu().Label10);
+    click(menu().programEntry);
 }
 
 QStringList Harness::pane()
 {
-    return paneLines(programming().Picture1->toPlainText());
+    return paneLines(programming().progressPane->toPlainText());
 }
 
 bool Harness::connectTcp(int port)
@@ -147,10 +147,10 @@ bool Harness::connectTcp(int port)
             return false;
         port = server.port();
     }
-    comm().Option1->setChecked(true);
-    comm().Text1->setText(QStringLiteral("127.0.0.1"));
-    comm().Text3->setText(QString::number(port));
-    click(comm().Label10);
+    comm().tcpOption->setChecked(true);
+    comm().addressBox->setText(QStringLiteral("127.0.0.1"));
+    comm().tcpPortBox->setText(QString::number(port));
+    click(comm().connectButton);
     return connectionState() == QLatin1String("Connected");
 }
 
@@ -159,17 +159,17 @@ bool Harness::connectSerial()
     if (!pty.open())
         return false;
     app.portNames().setOverride(kPtyPort, pty.slavePath());
-    comm().Option2->setChecked(true);
-    comm().portOptions()[kPtyPort - 1]->setChecked(true);
+    comm().serialOption->setChecked(true);
+    comm().portOptions[kPtyPort - 1]->setChecked(true);
     // Test programs run side by side, and a pseudo-terminal's number is reused
     // at once: another program's port may still be letting go of its lock file
     // for this device, so one refusal is retried after saying why.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        click(comm().Label10);
+        click(comm().connectButton);
         if (connectionState() == QLatin1String("Connected"))
             return true;
         qWarning("serial connect to %s failed: %s", qPrintable(pty.slavePath()),
-                 qPrintable(comm().LinkReason->text()));
+                 qPrintable(comm().reasonLine->text()));
         QTest::qWait(200);
     }
     return false;
