@@ -32,6 +32,8 @@ struct AppState
     // The speed of the open serial port, fixed by OpenLink like the link kind
     // (0 while none is open): a baud option ticked since does not change it.
     std::int32_t ConnectedBaudRate = 0;
+    // The port and speed ticked in the communications window (0 while none
+    // is), applied to the serial port at the next connect.
     std::int16_t ComPortNumber = 0;
     std::int32_t BaudRate = 0;
     QString RemoteAddress;

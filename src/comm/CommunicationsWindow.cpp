@@ -131,11 +131,11 @@ CommunicationsWindow::CommunicationsWindow(AppState& state, SerialLink& serial, 
 
 std::array<CommunicationsWindow::BaudOption, 5> CommunicationsWindow::baudOptions() const
 {
-    return {{{baud9600, 9600, "9600,N,8,1"},
-             {baud19200, 19200, "19200,N,8,1"},
-             {baud38400, 38400, "38400,N,8,1"},
-             {baud57600, 57600, "57600,N,8,1"},
-             {baud115200, 115200, "115200,N,8,1"}}};
+    return {{{baud9600, 9600},
+             {baud19200, 19200},
+             {baud38400, 38400},
+             {baud57600, 57600},
+             {baud115200, 115200}}};
 }
 
 void CommunicationsWindow::setConnectionState(ConnectionState state)
@@ -146,16 +146,11 @@ void CommunicationsWindow::setConnectionState(ConnectionState state)
 
 void CommunicationsWindow::applySerialSettings()
 {
-    // Reads the options themselves; a group with nothing selected leaves
-    // that setting of the port as it was.
-    for (int i = 0; i < static_cast<int>(portOptions.size()); ++i) {
-        if (portOptions[i]->isChecked())
-            m_serial.setPortNumber(i + 1);
-    }
-    for (const BaudOption& option : baudOptions()) {
-        if (option.option->isChecked())
-            m_serial.setSettings(QString::fromLatin1(option.settings));
-    }
+    // A group with nothing ticked yet leaves that setting of the port as it was.
+    if (m_state.ComPortNumber != 0)
+        m_serial.setPortNumber(m_state.ComPortNumber);
+    if (m_state.BaudRate != 0)
+        m_serial.setSettings(QStringLiteral("%1,N,8,1").arg(m_state.BaudRate));
 }
 
 void CommunicationsWindow::openLink()

@@ -45,12 +45,11 @@ public:
     // Why the last "Connect to Port" failed, or when an open link was lost.
     QLabel* reasonLine;
 
-    // Baud options in the order they are applied, with their settings strings.
+    // Baud options with their rates, slowest first.
     struct BaudOption
     {
         QRadioButton* option;
         qint32 baud;
-        const char* settings;
     };
     std::array<BaudOption, 5> baudOptions() const;
 
