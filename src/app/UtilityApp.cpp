@@ -54,7 +54,7 @@ void UtilityApp::SetDefaultSettings()
     comm.Text1->setText(QString::fromLatin1(kDefaultIpAddress));
     comm.Text3->setText(QStringLiteral("57"));
 
-    m_main->readerUtilities().Option1[0]->setChecked(true);
+    m_main->readerUtilities().addHours->setChecked(true);
 
     GeneralSetupWindow& gen = m_main->generalSetup();
     gen.Check5->setChecked(true);
