@@ -20,7 +20,7 @@
 namespace {
 
 const QByteArray kVersion = "KARVEL READER SIM V1.00";
-// A label of the window, as the rows of a table name it.
+// A label of the window by its member, so that a table row can pick one.
 using Element = ClickLabel* UtilitiesWindow::*;
 const QList<Element> kElements{
     &UtilitiesWindow::firmwareIdButton,     &UtilitiesWindow::uploadedCaption,
