@@ -184,7 +184,7 @@ Run utilityUpload(bool tcp, const ReaderProcess& reader, const QString& path, in
     UtilitiesWindow& window = utility.app.main().readerUtilities();
     const QString done = QStringLiteral("Upload complete,  %1 transactions received ").arg(records);
     return timed([&] {
-        emit window.Label1[19]->clicked();
+        emit window.uploadButton->clicked();
         return window.statusText() == done;
     });
 }

@@ -20,7 +20,18 @@
 namespace {
 
 const QByteArray kVersion = "KARVEL READER SIM V1.00";
-const QList<int> kElements{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15, 17, 19, 24, 25};
+// A label of the window by its member, so that a table row can pick one.
+using Element = ClickLabel* UtilitiesWindow::*;
+const QList<Element> kElements{
+    &UtilitiesWindow::firmwareIdButton,     &UtilitiesWindow::uploadedCaption,
+    &UtilitiesWindow::collectionModeButton, &UtilitiesWindow::onlineModeButton,
+    &UtilitiesWindow::clockDisplay,         &UtilitiesWindow::setReaderTimeButton,
+    &UtilitiesWindow::getReaderTimeButton,  &UtilitiesWindow::memoryUsageButton,
+    &UtilitiesWindow::uploadedValue,        &UtilitiesWindow::clearMemoryButton,
+    &UtilitiesWindow::totalSlotsCaption,    &UtilitiesWindow::usedSlotsCaption,
+    &UtilitiesWindow::restartButton,        &UtilitiesWindow::totalSlotsValue,
+    &UtilitiesWindow::usedSlotsValue,       &UtilitiesWindow::uploadButton,
+    &UtilitiesWindow::statusLine,           &UtilitiesWindow::proxDumpModeButton};
 
 // A started utility with the reader's service commands and the window shown.
 struct Rig : Harness
@@ -34,14 +45,15 @@ struct Rig : Harness
         click(menu().utilitiesEntry);
         return window().isVisible();
     }
-    void clickElement(int index) { click(window().Label1[index]); }
+    void clickElement(Element element) { click(window().*element); }
     // The status line and the fields as a screen reader hears them.
-    QString status() { return Harness::spoken(window().Label1[24]); }
+    QString status() { return Harness::spoken(window().statusLine); }
     QStringList fields()
     {
         UtilitiesWindow& w = window();
-        return {w.Text1[0]->text(), w.Text1[1]->text(), Harness::spoken(w.Label1[15]),
-                Harness::spoken(w.Label1[17]), Harness::spoken(w.Label1[8])};
+        return {w.firmwareIdField->text(), w.readerTimeField->text(),
+                Harness::spoken(w.totalSlotsValue), Harness::spoken(w.usedSlotsValue),
+                Harness::spoken(w.uploadedValue)};
     }
 };
 
@@ -74,6 +86,8 @@ private:
 
 } // namespace
 
+Q_DECLARE_METATYPE(Element)
+
 class UtilitiesTest : public QObject
 {
     Q_OBJECT
@@ -84,85 +98,91 @@ private slots:
     {
         Rig h;
         UtilitiesWindow& w = h.window();
-        QVERIFY(w.Option1[0]->isChecked());
-        QCOMPARE(w.Text2->text(), QStringLiteral("00"));
+        QVERIFY(w.addHours->isChecked());
+        QCOMPARE(w.hoursBox->text(), QStringLiteral("00"));
         QCOMPARE(w.statusText(), QString());
         QCOMPARE(h.fields(), (QStringList{"", "", "00000", "00000", "00000"}));
         // Each value field is read out with its caption.
-        for (const auto& [field, caption] :
-             {std::pair{15, "Total Slots"}, {17, "Used"}, {8, "Uploaded"}}) {
-            const auto labels = QAccessible::queryAccessibleInterface(w.Label1[field])
-                                    ->relations(QAccessible::Label);
+        for (const auto& [field, caption] : {std::pair{w.totalSlotsValue, "Total Slots"},
+                                             {w.usedSlotsValue, "Used"},
+                                             {w.uploadedValue, "Uploaded"}}) {
+            const auto labels =
+                QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label);
             QCOMPARE(labels.size(), 1);
             QCOMPARE(labels.first().first->text(QAccessible::Name), QString::fromLatin1(caption));
         }
-        QTest::keyClicks(w.Text2, QStringLiteral("a"));
-        QCOMPARE(w.Text2->text(), QStringLiteral("00"));
-        QTest::keyClick(w.Text2, Qt::Key_Backspace);
-        QTest::keyClicks(w.Text2, QStringLiteral("7"));
-        QCOMPARE(w.Text2->text(), QStringLiteral("07"));
+        QTest::keyClicks(w.hoursBox, QStringLiteral("a"));
+        QCOMPARE(w.hoursBox->text(), QStringLiteral("00"));
+        QTest::keyClick(w.hoursBox, Qt::Key_Backspace);
+        QTest::keyClicks(w.hoursBox, QStringLiteral("7"));
+        QCOMPARE(w.hoursBox->text(), QStringLiteral("07"));
 
         QVERIFY(h.connect(true));
         Harness::click(h.comm().disconnectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        for (int index : kElements) {
-            w.Label1[24]->clear();
-            h.clickElement(index);
+        for (Element element : kElements) {
+            w.statusLine->clear();
+            h.clickElement(element);
             QCOMPARE(h.status(), QStringLiteral("Not Connected"));
         }
         // Connected again, one command: the reader has that and nothing from before.
         Harness::click(h.comm().connectButton);
-        h.clickElement(0);
+        h.clickElement(&UtilitiesWindow::firmwareIdButton);
         QCOMPARE(h.reader.received(), QByteArray("\r\rV\r"));
     }
 
     void commandsShowTheReply_data()
     {
         // A null reply is the reader's own; "sent" is what follows the two returns.
-        addColumns<bool, int, QByteArray, QByteArray, QString, QStringList>(
-            {"tcp", "index", "reply", "sent", "status", "fields"});
+        addColumns<bool, Element, QByteArray, QByteArray, QString, QStringList>(
+            {"tcp", "element", "reply", "sent", "status", "fields"});
         const QString earlier("earlier");
         const QStringList start{"", "", "00000", "00000", "00000"};
-        const auto row = [](const char* name, bool tcp, int index, const QByteArray& reply,
+        const auto row = [](const char* name, bool tcp, Element element, const QByteArray& reply,
                             const QByteArray& sent, const QString& status,
                             const QStringList& fields) {
-            QTest::newRow(name) << tcp << index << reply << sent << status << fields;
+            QTest::newRow(name) << tcp << element << reply << sent << status << fields;
         };
         const QStringList version{QString::fromLatin1(kVersion), "", "00000", "00000", "00000"};
-        row("firmware tcp", true, 0, {}, "V\r", earlier, version);
-        row("firmware serial", false, 0, {}, "V\r", earlier, version);
-        row("online", true, 3, {}, "|1\r", "Mode Switched", start);
-        row("prox dump, any reply", false, 25, "?", "|2\r", "Mode Switched", start);
-        row("collection", true, 2, "", "|5\r", "Mode Switched", start);
-        row("reader time", false, 6, "240315134502", "t\r", "",
+        row("firmware tcp", true, &UtilitiesWindow::firmwareIdButton, {}, "V\r", earlier, version);
+        row("firmware serial", false, &UtilitiesWindow::firmwareIdButton, {}, "V\r", earlier,
+            version);
+        row("online", true, &UtilitiesWindow::onlineModeButton, {}, "|1\r", "Mode Switched", start);
+        row("prox dump, any reply", false, &UtilitiesWindow::proxDumpModeButton, "?", "|2\r",
+            "Mode Switched", start);
+        row("collection", true, &UtilitiesWindow::collectionModeButton, "", "|5\r", "Mode Switched",
+            start);
+        row("reader time", false, &UtilitiesWindow::getReaderTimeButton, "240315134502", "t\r", "",
             {"", "2024-03-15 13:45:02", "00000", "00000", "00000"});
-        row("short reader time", true, 6, "24031", "t\r", "",
+        row("short reader time", true, &UtilitiesWindow::getReaderTimeButton, "24031", "t\r", "",
             {"", "2024-03-1 ::", "00000", "00000", "00000"});
-        row("memory", true, 7, "01000003500000000120", "z\r", "Memory data received",
-            {"", "", "01000", "00350", "00120"});
+        row("memory", true, &UtilitiesWindow::memoryUsageButton, "01000003500000000120", "z\r",
+            "Memory data received", {"", "", "01000", "00350", "00120"});
         // An empty value field is heard by its caption.
-        row("short memory", false, 7, "01", "z\r", "Memory data received",
-            {"", "", "01", "Used", "Uploaded"});
-        row("read-only field", true, 15, {}, {}, earlier, start);
-        row("clock display", false, 4, {}, {}, earlier, start);
-        row("restart tcp", true, 12, {}, QByteArray("\0X\r", 3), "", start);
-        row("restart serial", false, 12, {}, QByteArray("\0X\r", 3), "", start);
+        row("short memory", false, &UtilitiesWindow::memoryUsageButton, "01", "z\r",
+            "Memory data received", {"", "", "01", "Used", "Uploaded"});
+        row("read-only field", true, &UtilitiesWindow::totalSlotsValue, {}, {}, earlier, start);
+        row("clock display", false, &UtilitiesWindow::clockDisplay, {}, {}, earlier, start);
+        row("restart tcp", true, &UtilitiesWindow::restartButton, {}, QByteArray("\0X\r", 3), "",
+            start);
+        row("restart serial", false, &UtilitiesWindow::restartButton, {}, QByteArray("\0X\r", 3),
+            "", start);
     }
     void commandsShowTheReply()
     {
-        const auto [tcp, index, reply, sent, status, fields] =
-            fetch<bool, int, QByteArray, QByteArray, QString, QStringList>(
-                "tcp", "index", "reply", "sent", "status", "fields");
+        const auto [tcp, element, reply, sent, status, fields] =
+            fetch<bool, Element, QByteArray, QByteArray, QString, QStringList>(
+                "tcp", "element", "reply", "sent", "status", "fields");
         Rig h;
         QVERIFY(h.connect(tcp));
         if (!reply.isNull())
             h.reader.setReply(sent.left(1), reply);
-        h.window().Label1[24]->setText(QStringLiteral("earlier"));
-        h.clickElement(index);
+        h.window().statusLine->setText(QStringLiteral("earlier"));
+        h.clickElement(element);
         QTRY_COMPARE(h.reader.received(), "\r\r" + sent);
         QCOMPARE(h.status(), status);
         QCOMPARE(h.fields(), fields);
-        QCOMPARE(h.service.restartCount(), index == 12 ? 1 : 0);
+        QCOMPARE(h.service.restartCount(), element == &UtilitiesWindow::restartButton ? 1 : 0);
         QVERIFY(!h.state().OperationRunning);
     }
 
@@ -194,11 +214,11 @@ private slots:
         Rig h;
         QVERIFY(h.connect(tcp));
         h.window().setPcClock([now] { return now; });
-        h.window().Text2->setText(hours);
-        h.window().Option1[subtract ? 1 : 0]->setChecked(true);
+        h.window().hoursBox->setText(hours);
+        (subtract ? h.window().subtractHours : h.window().addHours)->setChecked(true);
         if (!reply.isNull())
             h.reader.setReply("+", reply);
-        h.clickElement(5);
+        h.clickElement(&UtilitiesWindow::setReaderTimeButton);
         QCOMPARE(h.window().statusText(), status);
         QVERIFY(h.sendEndMark());
         QCOMPARE(h.reader.received(), "\r\r" + sent + "END\r");
@@ -220,9 +240,9 @@ private slots:
         h.service.fillLog(3);
         if (!reply.isNull())
             h.reader.setReply("lc", reply);
-        h.window().Label1[24]->setText(QStringLiteral("earlier"));
+        h.window().statusLine->setText(QStringLiteral("earlier"));
         h.dialogs.yesNoAnswers << yes;
-        h.clickElement(9);
+        h.clickElement(&UtilitiesWindow::clearMemoryButton);
         QCOMPARE(h.dialogs.questions, QStringList{"Do you wish to clear the reader data"});
         QCOMPARE(h.window().statusText(), status);
         QCOMPARE(h.service.log().size(), stored);
@@ -261,12 +281,12 @@ private slots:
                                  onDisk << fileBytes(path);
                              }
                          });
-        h.clickElement(19);
+        h.clickElement(&UtilitiesWindow::uploadButton);
         QCOMPARE(h.window().statusText(),
                  QStringLiteral("Upload complete,  %1 transactions received ").arg(records.size()));
         QCOMPARE(fileBytes(path), crlfLines(records));
         // A five-digit count is read whole, not cut at the line's ends.
-        const QLabel* line = h.window().Label1[24];
+        const QLabel* line = h.window().statusLine;
         QVERIFY(line->fontMetrics().horizontalAdvance(
                     QStringLiteral("Upload complete,  40000 transactions received ")) <=
                 line->contentsRect().width());
@@ -337,16 +357,16 @@ private slots:
                 << (fault == "no folder" ? dir.filePath("gone/upload.txt") : path);
         // The first count shows at once; the link goes as it is drawn, while the
         // second record is awaited.
-        OnPaint closeLink(h.window().Label1[24], QStringLiteral("Transactions uploaded:  1"), [&] {
+        OnPaint closeLink(h.window().statusLine, QStringLiteral("Transactions uploaded:  1"), [&] {
             if (fault == "closed")
                 h.main().serialLink.close();
         });
         // The newest count reaches the screen while a silent reader is awaited.
         bool twoShown = false;
-        OnPaint showTwo(h.window().Label1[24], QStringLiteral("Transactions uploaded:  2"),
+        OnPaint showTwo(h.window().statusLine, QStringLiteral("Transactions uploaded:  2"),
                         [&] { twoShown = true; });
-        h.window().Label1[24]->setText(QStringLiteral("earlier"));
-        h.clickElement(19);
+        h.window().statusLine->setText(QStringLiteral("earlier"));
+        h.clickElement(&UtilitiesWindow::uploadButton);
         QCOMPARE(h.window().statusText(), status);
         QVERIFY(fault != "silent" || twoShown);
         QCOMPARE(fileBytes(path), file);
@@ -369,14 +389,14 @@ private slots:
         QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.reader,
                          [&](const QByteArray& command) {
                              if (command == "l" && h.service.uploaded() == 1) {
-                                 h.clickElement(0);
+                                 h.clickElement(&UtilitiesWindow::firmwareIdButton);
                                  refusal = h.status();
-                                 h.clickElement(12);
+                                 h.clickElement(&UtilitiesWindow::restartButton);
                                  h.window().lower();
                                  Harness::click(h.menu().utilitiesEntry);
                              }
                          });
-        h.clickElement(19);
+        h.clickElement(&UtilitiesWindow::uploadButton);
         QCOMPARE(h.window().statusText(),
                  QStringLiteral("Upload complete,  3 transactions received "));
         QCOMPARE(refusal, QStringLiteral("Another reader operation is running"));
@@ -389,12 +409,12 @@ private slots:
     {
         Rig h;
         QVERIFY(h.connect(false));
-        QCOMPARE(h.window().Timer1.interval(), 1000);
-        QVERIFY(h.window().Timer1.isActive());
-        h.window().Timer1.setInterval(5); // the same ticks, sooner
+        QCOMPARE(h.window().clockTimer.interval(), 1000);
+        QVERIFY(h.window().clockTimer.isActive());
+        h.window().clockTimer.setInterval(5); // the same ticks, sooner
         QDateTime now = at("2024-03-15T13:45:02");
         h.window().setPcClock([&now] { return now; });
-        QCOMPARE(Harness::spoken(h.window().Label1[4]),
+        QCOMPARE(Harness::spoken(h.window().clockDisplay),
                  QStringLiteral("Current Date/Time: 2024-03-15  13:45:02"));
         // Later than the next tick.
         h.reader.setReplyDelay(100);
@@ -402,12 +422,12 @@ private slots:
                          [&now] { now = at("2024-03-15T13:45:09"); });
         QString clockAtReply;
         QObject::connect(&h.reader, &sim::SimReader::send, &h.reader,
-                         [&] { clockAtReply = Harness::spoken(h.window().Label1[4]); });
+                         [&] { clockAtReply = Harness::spoken(h.window().clockDisplay); });
         // A double-click on a button is one click: one command on the wire.
-        Harness::doubleClick(h.window().Label1[0]);
+        Harness::doubleClick(h.window().firmwareIdButton);
         QCOMPARE(h.reader.commands(), QList<QByteArray>{"V"});
         QCOMPARE(clockAtReply, QStringLiteral("Current Date/Time: 2024-03-15  13:45:09"));
-        QCOMPARE(h.window().Text1[0]->text(), QString::fromLatin1(kVersion));
+        QCOMPARE(h.window().firmwareIdField->text(), QString::fromLatin1(kVersion));
     }
 };
 

@@ -101,8 +101,9 @@ int main(int argc, char* argv[])
     readerService.fillLog(120);
     emit menu.utilitiesEntry->clicked();
     UtilitiesWindow& tools = main.readerUtilities();
-    for (int index : {0, 6, 7})
-        emit tools.Label1[index]->clicked();
+    for (ClickLabel* button :
+         {tools.firmwareIdButton, tools.getReaderTimeButton, tools.memoryUsageButton})
+        emit button->clicked();
     save("utilities");
     // A firmware download, shown as its last block goes out.
     sim::SimFirmware loader(reader);

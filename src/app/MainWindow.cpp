@@ -91,8 +91,7 @@ ProgressWindow& MainWindow::programming()
 
 UtilitiesWindow& MainWindow::readerUtilities()
 {
-    return workWindow(m_utilities, m_state, m_channel, m_dialogs,
-                      std::function<bool()>([this] { return m_state.connected(); }));
+    return workWindow(m_utilities, m_state, m_channel, m_dialogs);
 }
 
 DownloadWindow& MainWindow::flashDownload()

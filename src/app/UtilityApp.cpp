@@ -50,7 +50,7 @@ void UtilityApp::SetDefaultSettings()
     comm.addressBox->setText(QString::fromLatin1(kDefaultIpAddress));
     comm.tcpPortBox->setText(QStringLiteral("57"));
 
-    m_main->readerUtilities().Option1[0]->setChecked(true);
+    m_main->readerUtilities().addHours->setChecked(true);
 
     GeneralSetupWindow& gen = m_main->generalSetup();
     gen.Check5->setChecked(true);

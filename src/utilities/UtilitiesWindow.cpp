@@ -24,9 +24,9 @@ const QByteArray kEndOfLog = "END";
 } // namespace
 
 UtilitiesWindow::UtilitiesWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs,
-                                 std::function<bool()> connected, QWidget* parent)
+                                 QWidget* parent)
     : QWidget(parent), m_state(state), m_channel(channel), m_dialogs(dialogs),
-      m_connected(std::move(connected)), m_pcClock([] { return QDateTime::currentDateTime(); })
+      m_pcClock([] { return QDateTime::currentDateTime(); })
 {
     setWindowTitle(QStringLiteral("to become new utility"));
     setAccessibleName(windowTitle());
@@ -44,81 +44,82 @@ UtilitiesWindow::UtilitiesWindow(AppState& state, CommandChannel& channel, Dialo
     boldFont.setBold(true);
     setFont(boldFont);
 
-    addLabel(0, QStringLiteral("Get Firmware Identification"), 1440, 330, 2535, 315, true);
-    addLabel(1, QStringLiteral("Uploaded"), 6600, 5400, 1095, 255, false);
-    addLabel(2, QStringLiteral("Switch to Collection Mode"), 1440, 3540, 2415, 315, true);
-    addLabel(3, QStringLiteral("Switch to Online Mode"), 1500, 2220, 1995, 315, true);
-    addLabel(kClockDisplay, QStringLiteral("Current Date/Time:"), 5940, 1440, 4095, 315, true);
-    addLabel(5, QStringLiteral("Set Reader Time"), 6540, 2160, 2535, 315, true);
-    addLabel(6, QStringLiteral("Get Reader Time"), 6600, 330, 2535, 315, true);
-    addLabel(7, QStringLiteral("Show Memory Usage"), 6600, 3960, 2535, 315, true);
-    addLabel(8, QStringLiteral("00000"), 8280, 5400, 555, 255, false);
-    addLabel(9, QStringLiteral("Clear Reader Memory"), 6540, 5940, 2535, 315, true);
-    addLabel(10, QStringLiteral("Total Slots"), 6600, 4560, 1155, 255, false);
-    addLabel(11, QStringLiteral("Used"), 6600, 4980, 1095, 255, false);
-    addLabel(12, QStringLiteral("Restart"), 1440, 4200, 2415, 315, true);
-    addLabel(15, QStringLiteral("00000"), 8280, 4560, 555, 255, false);
-    addLabel(17, QStringLiteral("00000"), 8280, 4980, 555, 255, false);
-    addLabel(19, QStringLiteral("Upload Stored Data"), 1440, 5220, 2535, 315, true);
+    firmwareIdButton = addButton(QStringLiteral("Get Firmware Identification"), 1440, 330, 2535,
+                                 315, [this] { getFirmwareIdentification(); });
+    uploadedCaption = addLabel(QStringLiteral("Uploaded"), 6600, 5400, 1095, 255);
+    collectionModeButton = addButton(QStringLiteral("Switch to Collection Mode"), 1440, 3540, 2415,
+                                     315, [this] { switchMode(ReaderMode::Collection); });
+    onlineModeButton = addButton(QStringLiteral("Switch to Online Mode"), 1500, 2220, 1995, 315,
+                                 [this] { switchMode(ReaderMode::Online); });
+    clockDisplay = addButton(QStringLiteral("Current Date/Time:"), 5940, 1440, 4095, 315, nullptr);
+    setReaderTimeButton = addButton(QStringLiteral("Set Reader Time"), 6540, 2160, 2535, 315,
+                                    [this] { setReaderTime(); });
+    getReaderTimeButton = addButton(QStringLiteral("Get Reader Time"), 6600, 330, 2535, 315,
+                                    [this] { getReaderTime(); });
+    memoryUsageButton = addButton(QStringLiteral("Show Memory Usage"), 6600, 3960, 2535, 315,
+                                  [this] { showMemoryUsage(); });
+    uploadedValue = addLabel(QStringLiteral("00000"), 8280, 5400, 555, 255);
+    clearMemoryButton = addButton(QStringLiteral("Clear Reader Memory"), 6540, 5940, 2535, 315,
+                                  [this] { clearReaderMemory(); });
+    totalSlotsCaption = addLabel(QStringLiteral("Total Slots"), 6600, 4560, 1155, 255);
+    usedSlotsCaption = addLabel(QStringLiteral("Used"), 6600, 4980, 1095, 255);
+    restartButton =
+        addButton(QStringLiteral("Restart"), 1440, 4200, 2415, 315, [this] { restartReader(); });
+    totalSlotsValue = addLabel(QStringLiteral("00000"), 8280, 4560, 555, 255);
+    usedSlotsValue = addLabel(QStringLiteral("00000"), 8280, 4980, 555, 255);
+    uploadButton = addButton(QStringLiteral("Upload Stored Data"), 1440, 5220, 2535, 315,
+                             [this] { uploadLog(); });
     // Centred where the narrow line of old was, but wide enough for "Upload
     // complete, 40000 transactions received " and the other long outcomes.
-    addLabel(kStatusLine, QStringLiteral("Records Uploaded: xxxxx"), 1440, 6720, 5955, 255, false);
-    addLabel(25, QStringLiteral("Switch to Prox Dump Mode"), 1440, 2880, 2475, 315, true);
+    statusLine = addLabel(QStringLiteral("Records Uploaded: xxxxx"), 1440, 6720, 5955, 255);
+    proxDumpModeButton = addButton(QStringLiteral("Switch to Prox Dump Mode"), 1440, 2880, 2475,
+                                   315, [this] { switchMode(ReaderMode::ProxDump); });
 
     // The clock display wears the buttons' colours but reads left to right.
-    Label1[kClockDisplay]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Label1[kClockDisplay]->setFocusPolicy(Qt::NoFocus);
-    Label1[kClockDisplay]->setCursor(Qt::ArrowCursor);
-    Label1[kStatusLine]->setAlignment(Qt::AlignCenter);
-    Label1[kStatusLine]->setTextColor(kStatusRed);
+    clockDisplay->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    clockDisplay->setFocusPolicy(Qt::NoFocus);
+    clockDisplay->setCursor(Qt::ArrowCursor);
+    statusLine->setAlignment(Qt::AlignCenter);
+    statusLine->setTextColor(kStatusRed);
     // Labels whose text changes are read out by that text; the status line says
     // what it is in its description, a value field through its caption.
-    Label1[kStatusLine]->setAccessibleDescription(QStringLiteral("Status"));
-    for (const auto& [field, caption] : {std::pair{15, 10}, {17, 11}, {8, 1}})
-        Label1[caption]->setBuddy(Label1[field]);
+    statusLine->setAccessibleDescription(QStringLiteral("Status"));
+    totalSlotsCaption->setBuddy(totalSlotsValue);
+    usedSlotsCaption->setBuddy(usedSlotsValue);
+    uploadedCaption->setBuddy(uploadedValue);
 
-    const QString text1Names[] = {QStringLiteral("Firmware identification"),
-                                  QStringLiteral("Reader time"), QStringLiteral("Spare field")};
-    const QRect text1Rects[] = {twipsRect(600, 1080, 4335, 315, this),
-                                twipsRect(6780, 900, 2235, 315, this),
-                                twipsRect(7500, 7320, 2235, 315, this)};
-    for (int index = 0; index < 3; ++index) {
-        Text1[index] = new QLineEdit(this);
-        Text1[index]->setGeometry(text1Rects[index]);
-        Text1[index]->setAccessibleName(text1Names[index]);
-    }
+    firmwareIdField = addField(QStringLiteral("Firmware identification"), 600, 1080, 4335, 315);
+    readerTimeField = addField(QStringLiteral("Reader time"), 6780, 900, 2235, 315);
+    spareField = addField(QStringLiteral("Spare field"), 7500, 7320, 2235, 315);
 
-    Text2 = new DigitBox(5, this);
-    Text2->setGeometry(twipsRect(8280, 2700, 435, 315, this));
-    Label2 = new QLabel(QStringLiteral("Hours"), this);
-    Label2->setGeometry(twipsRect(8790, 2730, 735, 255, this));
-    Label2->setBuddy(Text2);
-    Text2->setAccessibleName(Label2->text());
+    hoursBox = new DigitBox(5, this);
+    hoursBox->setGeometry(twipsRect(8280, 2700, 435, 315, this));
+    hoursLabel = new QLabel(QStringLiteral("Hours"), this);
+    hoursLabel->setGeometry(twipsRect(8790, 2730, 735, 255, this));
+    hoursLabel->setBuddy(hoursBox);
+    hoursBox->setAccessibleName(hoursLabel->text());
 
-    Frame1 = new QGroupBox(this);
-    Frame1->setAccessibleName(QStringLiteral("Add or subtract the hours"));
-    Frame1->setGeometry(twipsRect(6540, 2520, 1620, 1020, this));
-    auto* frameLayout = new QVBoxLayout(Frame1);
-    frameLayout->setContentsMargins(8, 2, 4, 2);
-    Option1[0] = new QRadioButton(QStringLiteral("Add"), Frame1);
-    Option1[1] = new QRadioButton(QStringLiteral("Subtract"), Frame1);
-    frameLayout->addWidget(Option1[0]);
-    frameLayout->addWidget(Option1[1]);
+    hoursDirection = new QGroupBox(this);
+    hoursDirection->setAccessibleName(QStringLiteral("Add or subtract the hours"));
+    hoursDirection->setGeometry(twipsRect(6540, 2520, 1620, 1020, this));
+    auto* directionLayout = new QVBoxLayout(hoursDirection);
+    directionLayout->setContentsMargins(8, 2, 4, 2);
+    addHours = new QRadioButton(QStringLiteral("Add"), hoursDirection);
+    subtractHours = new QRadioButton(QStringLiteral("Subtract"), hoursDirection);
+    directionLayout->addWidget(addHours);
+    directionLayout->addWidget(subtractHours);
 
-    // Window load: fields cleared, hours at "00", the clock shown at once.
-    for (int index : {1, 2, 0})
-        Text1[index]->clear();
-    Text2->setText(QStringLiteral("00"));
+    hoursBox->setText(QStringLiteral("00"));
     setStatus(QString());
     showClock();
 
-    Timer1.setInterval(1000);
-    connect(&Timer1, &QTimer::timeout, this, &UtilitiesWindow::showClock);
-    Timer1.start();
+    clockTimer.setInterval(1000);
+    connect(&clockTimer, &QTimer::timeout, this, &UtilitiesWindow::showClock);
+    clockTimer.start();
 }
 
-ClickLabel* UtilitiesWindow::addLabel(int index, const QString& caption, int left, int top,
-                                      int width, int height, bool button)
+ClickLabel* UtilitiesWindow::placeLabel(const QString& caption, int left, int top, int width,
+                                        int height, std::function<void()> command)
 {
     auto* label = new ClickLabel(caption, this);
     // Fixed, as drawn: a new text then never asks the window to lay out again,
@@ -126,15 +127,34 @@ ClickLabel* UtilitiesWindow::addLabel(int index, const QString& caption, int lef
     const QRect rect = twipsRect(left, top, width, height, this);
     label->setFixedSize(rect.size());
     label->move(rect.topLeft());
-    if (button) {
-        label->setButtonLook();
-        label->setTextColor(palette().color(QPalette::WindowText));
-    } else {
-        label->setCursor(Qt::ArrowCursor);
-    }
-    connect(label, &ClickLabel::clicked, this, [this, index] { Label1_Click(index); });
-    Label1[index] = label;
+    connect(label, &ClickLabel::clicked, this,
+            [this, command = std::move(command)] { runCommand(command); });
     return label;
+}
+
+ClickLabel* UtilitiesWindow::addLabel(const QString& caption, int left, int top, int width,
+                                      int height)
+{
+    ClickLabel* label = placeLabel(caption, left, top, width, height, nullptr);
+    label->setCursor(Qt::ArrowCursor);
+    return label;
+}
+
+ClickLabel* UtilitiesWindow::addButton(const QString& caption, int left, int top, int width,
+                                       int height, std::function<void()> command)
+{
+    ClickLabel* button = placeLabel(caption, left, top, width, height, std::move(command));
+    button->setButtonLook();
+    button->setTextColor(palette().color(QPalette::WindowText));
+    return button;
+}
+
+QLineEdit* UtilitiesWindow::addField(const QString& name, int left, int top, int width, int height)
+{
+    auto* field = new QLineEdit(this);
+    field->setGeometry(twipsRect(left, top, width, height, this));
+    field->setAccessibleName(name);
+    return field;
 }
 
 void UtilitiesWindow::setPcClock(PcClock clock)
@@ -145,20 +165,20 @@ void UtilitiesWindow::setPcClock(PcClock clock)
 
 void UtilitiesWindow::showClock()
 {
-    Label1[kClockDisplay]->setText(clockDisplayText(m_pcClock()));
+    clockDisplay->setText(clockDisplayText(m_pcClock()));
 }
 
 void UtilitiesWindow::setStatus(const QString& text)
 {
-    Label1[kStatusLine]->setText(text);
+    statusLine->setText(text);
 }
 
 QString UtilitiesWindow::statusText() const
 {
-    return Label1[kStatusLine]->text();
+    return statusLine->text();
 }
 
-void UtilitiesWindow::Label1_Click(int index)
+void UtilitiesWindow::runCommand(const std::function<void()>& command)
 {
     // A click while another reader operation waits would steal its replies.
     OperationMark mark(m_state);
@@ -166,43 +186,15 @@ void UtilitiesWindow::Label1_Click(int index)
         setStatus(kOperationRunningText);
         return;
     }
-    if (!m_connected()) {
+    if (!m_state.connected()) {
         setStatus(kNotConnected);
         return;
     }
-    // Ahead of every command, read-only fields included; a failure shows up
+    // Ahead of every command, read-only lines included; a failure shows up
     // as the command's own failed send.
     m_channel.SendTwoReturns();
-
-    if (const std::optional<QByteArray> mode = modeCommand(index)) {
-        switchMode(*mode);
-        return;
-    }
-    switch (index) {
-    case 0:
-        getFirmwareIdentification();
-        break;
-    case 5:
-        setReaderTime();
-        break;
-    case 6:
-        getReaderTime();
-        break;
-    case 7:
-        showMemoryUsage();
-        break;
-    case 9:
-        clearReaderMemory();
-        break;
-    case 12:
-        restartReader();
-        break;
-    case 19:
-        upload_log();
-        break;
-    default:
-        break;
-    }
+    if (command)
+        command();
 }
 
 std::optional<QByteArray> UtilitiesWindow::exchange(const QByteArray& command)
@@ -224,27 +216,27 @@ std::optional<QByteArray> UtilitiesWindow::exchange(const QByteArray& command)
 
 void UtilitiesWindow::getFirmwareIdentification()
 {
-    Text1[0]->clear();
+    firmwareIdField->clear();
     if (const std::optional<QByteArray> reply = exchange("V"))
-        Text1[0]->setText(QString::fromLatin1(*reply));
+        firmwareIdField->setText(QString::fromLatin1(*reply));
 }
 
-void UtilitiesWindow::switchMode(const QByteArray& command)
+void UtilitiesWindow::switchMode(ReaderMode mode)
 {
     setStatus(QString());
-    if (exchange(command))
+    if (exchange(modeCommand(mode)))
         setStatus(kModeSwitched);
 }
 
 void UtilitiesWindow::setReaderTime()
 {
     setStatus(QString());
-    const std::optional<int> hours = hoursToShift(Text2->text());
+    const std::optional<int> hours = hoursToShift(hoursBox->text());
     if (!hours) {
         setStatus(kInvalidHours);
         return;
     }
-    const QByteArray command = setTimeCommand(m_pcClock(), *hours, Option1[0]->isChecked());
+    const QByteArray command = setTimeCommand(m_pcClock(), *hours, addHours->isChecked());
     if (const std::optional<QByteArray> reply = exchange(command))
         setStatus(*reply == "O" ? kTimeSet : kTimeNotSet);
 }
@@ -252,9 +244,9 @@ void UtilitiesWindow::setReaderTime()
 void UtilitiesWindow::getReaderTime()
 {
     setStatus(QString());
-    Text1[1]->clear();
+    readerTimeField->clear();
     if (const std::optional<QByteArray> reply = exchange("t"))
-        Text1[1]->setText(readerTimeText(*reply));
+        readerTimeField->setText(readerTimeText(*reply));
 }
 
 void UtilitiesWindow::showMemoryUsage()
@@ -264,9 +256,9 @@ void UtilitiesWindow::showMemoryUsage()
         return;
     setStatus(kMemoryReceived);
     const MemoryUsage usage = memoryUsage(*reply);
-    Label1[15]->setText(usage.totalSlots);
-    Label1[17]->setText(usage.usedSlots);
-    Label1[8]->setText(usage.uploaded);
+    totalSlotsValue->setText(usage.totalSlots);
+    usedSlotsValue->setText(usage.usedSlots);
+    uploadedValue->setText(usage.uploaded);
 }
 
 void UtilitiesWindow::clearReaderMemory()
@@ -287,16 +279,16 @@ void UtilitiesWindow::restartReader()
         setStatus(kNoResponse);
 }
 
-void UtilitiesWindow::get_uploadfilename(QString& uploadfilename, bool& cancelhit)
+std::optional<QString> UtilitiesWindow::chooseUploadFile()
 {
     const std::optional<QString> chosen = m_dialogs.chooseSaveFile(
         QStringLiteral("upload.txt"), QStringLiteral("Text (*.txt)"), QStringLiteral("txt"));
-    cancelhit = !chosen || chosen->isEmpty();
-    if (!cancelhit)
-        uploadfilename = *chosen;
+    if (!chosen || chosen->isEmpty())
+        return std::nullopt;
+    return chosen;
 }
 
-void UtilitiesWindow::upload_log()
+void UtilitiesWindow::uploadLog()
 {
     const std::optional<QByteArray> reply = exchange("lr");
     if (!reply)
@@ -305,15 +297,13 @@ void UtilitiesWindow::upload_log()
         setStatus(kInvalidUploadReply);
         return;
     }
-    QString uploadfilename;
-    bool cancelhit = false;
-    get_uploadfilename(uploadfilename, cancelhit);
-    if (cancelhit)
+    const std::optional<QString> path = chooseUploadFile();
+    if (!path)
         return;
 
     // Unbuffered: each record reaches the file as it is written, so nothing
     // the reader has handed over is lost if the upload or the program dies.
-    QFile file(uploadfilename);
+    QFile file(*path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         setStatus(kUploadNotCreated);
         return;

@@ -5,7 +5,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <functional>
 #include <optional>
 
@@ -20,60 +19,88 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 
-// The reader's one-shot service commands and the transaction upload. Every
-// element of Label1 goes through one dispatcher; the outcome is written to
-// the status line, Label1 index 24.
+// The reader's one-shot service commands and the transaction upload. Each
+// outcome is written to the status line.
 class UtilitiesWindow : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kLabelCount = 26;
-    static constexpr int kStatusLine = 24;
-    static constexpr int kClockDisplay = 4;
+    UtilitiesWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWidget* parent);
 
-    // connected reads the command menu's connection label.
-    UtilitiesWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs,
-                    std::function<bool()> connected, QWidget* parent);
+    // Command buttons.
+    ClickLabel* firmwareIdButton;
+    ClickLabel* onlineModeButton;
+    ClickLabel* proxDumpModeButton;
+    ClickLabel* collectionModeButton;
+    ClickLabel* restartButton;
+    ClickLabel* uploadButton;
+    ClickLabel* getReaderTimeButton;
+    ClickLabel* setReaderTimeButton;
+    ClickLabel* memoryUsageButton;
+    ClickLabel* clearMemoryButton;
 
-    // Indexes the window does not have hold null.
-    std::array<ClickLabel*, kLabelCount> Label1{};
-    std::array<QLineEdit*, 3> Text1{};
-    DigitBox* Text2;
-    QLabel* Label2; // "Hours"
-    QGroupBox* Frame1;
-    std::array<QRadioButton*, 2> Option1{}; // Add, Subtract
-    QTimer Timer1;                          // the PC clock display
+    // Read-only lines: the PC clock, the outcome of the last command, and
+    // the memory figures with their captions.
+    ClickLabel* clockDisplay;
+    ClickLabel* statusLine;
+    ClickLabel* totalSlotsCaption;
+    ClickLabel* totalSlotsValue;
+    ClickLabel* usedSlotsCaption;
+    ClickLabel* usedSlotsValue;
+    ClickLabel* uploadedCaption;
+    ClickLabel* uploadedValue;
+
+    QLineEdit* firmwareIdField;
+    QLineEdit* readerTimeField;
+    QLineEdit* spareField;
+
+    // How many hours to shift the PC's time by when setting the reader's.
+    DigitBox* hoursBox;
+    QLabel* hoursLabel;
+    QGroupBox* hoursDirection;
+    QRadioButton* addHours;
+    QRadioButton* subtractHours;
+
+    QTimer clockTimer; // redraws the PC clock
 
     // Where the PC's date and time come from; the system clock by default.
     void setPcClock(utilitycommands::PcClock clock);
 
-    void Label1_Click(int index);
-    void upload_log();
-    void get_uploadfilename(QString& uploadfilename, bool& cancelhit);
-
     QString statusText() const;
 
 private:
-    ClickLabel* addLabel(int index, const QString& caption, int left, int top, int width,
-                         int height, bool button);
+    // A label at its place in twips whose click runs the command, if any,
+    // through runCommand.
+    ClickLabel* placeLabel(const QString& caption, int left, int top, int width, int height,
+                           std::function<void()> command);
+    // A read-only line: a click does no more than the checks and the two returns.
+    ClickLabel* addLabel(const QString& caption, int left, int top, int width, int height);
+    ClickLabel* addButton(const QString& caption, int left, int top, int width, int height,
+                          std::function<void()> command);
+    QLineEdit* addField(const QString& name, int left, int top, int width, int height);
+    // What every click does: one reader operation at a time, only while
+    // connected, two returns ahead of the command.
+    void runCommand(const std::function<void()>& command);
     void setStatus(const QString& text);
     void showClock();
     // Sends a command and reads its reply; on a failed send or a time-out
     // the status says so and nothing comes back.
     std::optional<QByteArray> exchange(const QByteArray& command);
     void getFirmwareIdentification();
-    void switchMode(const QByteArray& command);
+    void switchMode(utilitycommands::ReaderMode mode);
     void setReaderTime();
     void getReaderTime();
     void showMemoryUsage();
     void clearReaderMemory();
     void restartReader();
+    void uploadLog();
+    // The file the upload goes to; nothing when the user cancels.
+    std::optional<QString> chooseUploadFile();
     // The "l" loop into an open file; ends with the status of how it ended.
     void uploadRecords(QFile& file);
 
     AppState& m_state;
     CommandChannel& m_channel;
     Dialogs& m_dialogs;
-    std::function<bool()> m_connected;
     utilitycommands::PcClock m_pcClock;
 };

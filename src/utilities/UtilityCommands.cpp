@@ -19,18 +19,17 @@ QByteArray replyField(const QByteArray& reply, int first, int length)
     return reply.mid(first - 1, length);
 }
 
-std::optional<QByteArray> modeCommand(int index)
+QByteArray modeCommand(ReaderMode mode)
 {
-    switch (index) {
-    case 3:
-        return QByteArray("|1");
-    case 25:
-        return QByteArray("|2");
-    case 2:
-        return QByteArray("|5");
-    default:
-        return std::nullopt;
+    switch (mode) {
+    case ReaderMode::Online:
+        return "|1";
+    case ReaderMode::ProxDump:
+        return "|2";
+    case ReaderMode::Collection:
+        return "|5";
     }
+    return {};
 }
 
 std::optional<int> hoursToShift(const QString& typed)

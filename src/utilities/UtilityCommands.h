@@ -36,8 +36,15 @@ QString clockDisplayText(const QDateTime& now);
 // when the reply ends sooner, never past its end.
 QByteArray replyField(const QByteArray& reply, int first, int length);
 
-// The mode command of a mode button's index ("|1", "|2", "|5"), or nothing.
-std::optional<QByteArray> modeCommand(int index);
+// The modes the reader can be switched to.
+enum class ReaderMode
+{
+    Online,
+    ProxDump,
+    Collection
+};
+// The command that switches the reader to a mode: "|1", "|2", "|5".
+QByteArray modeCommand(ReaderMode mode);
 
 // Whole hours to shift the clock by, as typed; nothing when empty or above 24.
 std::optional<int> hoursToShift(const QString& typed);
