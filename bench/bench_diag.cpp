@@ -177,7 +177,7 @@ Flood measureFlood(Rig& rig, SimProcess& sim, const Plan& plan)
             if (!done && clock.elapsed() < 60000)
                 return;
             // Drawn, not only taken in.
-            terminal.pop1->drawPending();
+            terminal.screen->drawPending();
             const qint64 ns = clock.nsecsElapsed();
             flood.complete = done;
             flood.bytesPerSecond = double(terminal.receivedCount()) * 1e9 / double(ns);
@@ -193,8 +193,8 @@ Flood measureFlood(Rig& rig, SimProcess& sim, const Plan& plan)
     });
     // The stream is the byte values 0 to 255 over and over; the last one drawn shows it.
     const TerminalGrid& grid = terminal.grid();
-    int column = grid.curpos - 1;
-    int row = grid.currentline;
+    int column = grid.cursorColumn() - 1;
+    int row = grid.cursorRow();
     const TerminalGrid::Cell& last = grid.cellAt(column, row);
     flood.lastCellRight = last.code == std::uint8_t((plan.floodBytes - 1) & 0xff);
     return flood;
@@ -271,7 +271,7 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
     timing.passes = plan.passes;
     window.setTiming(timing);
     // Lines of an earlier run go first, so the growth is this run's.
-    window.Command4_Click();
+    window.clearList();
     runEventLoopFor(100);
     const qint64 residentBefore = residentKiB();
     QElapsedTimer clock;
@@ -293,7 +293,7 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
         shown.append({clock.nsecsElapsed(), processCpuMicroseconds(), window.log.rowCount()});
     });
     clock.start();
-    window.Command1_Click();
+    window.startTest();
     const qint64 endNs = clock.nsecsElapsed();
     run.passCpuSeconds = double(processCpuMicroseconds() - passStartCpu) / 1e6;
     QObject::disconnect(connection);
@@ -324,7 +324,7 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
     run.pauseSeconds = double(passStartNs) / 1e9;
     run.passSeconds = double(endNs - passStartNs) / 1e9;
     run.characters = qint64(plan.passes) * echotest::kCodesPerPass;
-    const QAbstractItemModel* list = window.List1->model();
+    const QAbstractItemModel* list = window.resultList->model();
     const int lines = list->rowCount();
     run.faults = lines - 2;
     run.complete = lines >= 2 &&

@@ -155,7 +155,7 @@ Run utilityDownload(Reader& reader, bool tcp, const QString& image, double pause
     emit main.menu().flashEntry->clicked();
     DownloadWindow& window = main.flashDownload();
     window.setTimeScale(pauseScale, 1.0);
-    window.Label4_Click();
+    window.selectFile();
 
     QElapsedTimer whole;
     QElapsedTimer blocks;
@@ -171,7 +171,7 @@ Run utilityDownload(Reader& reader, bool tcp, const QString& image, double pause
     const double readerCpu = processCpuSeconds(reader.process.processId());
     const double cpu = cpuSeconds();
     whole.start();
-    window.Label8_Click();
+    window.startDownload();
     run.wholeMs = double(whole.nsecsElapsed()) / 1e6;
     run.cpuS = cpuSeconds() - cpu;
     run.readerCpuS = processCpuSeconds(reader.process.processId()) - readerCpu;

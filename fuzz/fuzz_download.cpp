@@ -115,7 +115,7 @@ private:
             m_length = quint8(byte);
             m_buffer.clear();
             if (m_length > 0) {
-                statusAtBlock << window->Label3->text();
+                statusAtBlock << window->statusLine->text();
                 m_phase = Phase::Data;
             } else if (m_p.trailerAndDate) {
                 m_phase = Phase::Ending;
@@ -233,8 +233,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     loader.restart(p, refusedBlock, window);
     Answers& answers = bench->answers;
     answers.messages.clear();
-    window.DownloadFile = path;
-    window.Label8_Click();
+    window.chosenFile = path;
+    window.startDownload();
 
     const qsizetype dataLength = image.size() - p.trailerBytes;
     const qsizetype blocks = dataLength <= 0 ? 0 : (dataLength + p.blockSize - 1) / p.blockSize;

@@ -103,13 +103,13 @@ struct Rig
         window->setTimeScale(0.02, 0.1);
         window->setDateSource([] { return QDate(2026, 3, 14); });
         QObject::connect(&loader, &sim::SimFirmware::attentionReceived, [this] {
-            statusSeen << Harness::spoken(window->Label3);
-            pauseArmed = window->Timer1.interval();
+            statusSeen << Harness::spoken(window->statusLine);
+            pauseArmed = window->deadline.interval();
         });
         QObject::connect(&loader, &sim::SimFirmware::imageComplete,
-                         [this] { statusSeen << Harness::spoken(window->Label3); });
+                         [this] { statusSeen << Harness::spoken(window->statusLine); });
         QObject::connect(&h.reader, &sim::SimReader::send, [this](const QByteArray& bytes) {
-            armedAt[bytes] << window->Timer1.interval();
+            armedAt[bytes] << window->deadline.interval();
         });
         return true;
     }
@@ -118,7 +118,7 @@ struct Rig
         const QString path = dir.filePath(QStringLiteral("image.bin"));
         writeFile(path, contents);
         h.dialogs.openFileAnswers << path;
-        Harness::click(window->Label4);
+        Harness::click(window->selectFileButton);
         return path;
     }
     void run(bool twice = false)
@@ -126,9 +126,9 @@ struct Rig
         h.reader.clearRecord();
         if (twice) {
             MainWindow::bringToFront(window);
-            Harness::doubleClick(window->Label8);
+            Harness::doubleClick(window->startButton);
         } else {
-            Harness::click(window->Label8);
+            Harness::click(window->startButton);
         }
     }
 };
@@ -178,7 +178,7 @@ private slots:
         rig.window->setTimeScale(kPauseScale, 1.0);
         const QByteArray file = imageOf(size);
         const QString path = rig.choose(file);
-        QCOMPARE(Harness::spoken(rig.window->Label1), path);
+        QCOMPARE(Harness::spoken(rig.window->chosenFileLine), path);
         rig.run(doubleClick);
 
         QCOMPARE(rig.h.dialogs.messages, QStringList{"Download complete"});
@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(image.dateStamp, serialBoot ? QByteArray() : kStamp);
         QCOMPARE(image.ffGroups, boot2 && tcp ? 2 : 0);
         QCOMPARE(rig.statusSeen, (QStringList{kPreparing, lastStatus}));
-        QCOMPARE(Harness::spoken(rig.window->Label3), QString());
+        QCOMPARE(Harness::spoken(rig.window->statusLine), QString());
 
         const Waits waits = realWaits(boot2, tcp);
         QCOMPARE(rig.pauseArmed, qRound(waits.pause * kPauseScale));
@@ -201,7 +201,7 @@ private slots:
         QCOMPARE(rig.armedAt[ready], QSet<int>{waits.ready});
         QCOMPARE(rig.armedAt["K"], QSet<int>{waits.ack});
         QCOMPARE(rig.armedAt["B"], QSet<int>{waits.final});
-        QVERIFY(!rig.window->DownloadBusy);
+        QVERIFY(!rig.window->busy());
         QVERIFY(!rig.h.state().OperationRunning);
     }
 
@@ -270,8 +270,8 @@ private slots:
         rig.run();
 
         QCOMPARE(rig.h.dialogs.messages, QStringList{message});
-        QCOMPARE(rig.window->Label3->text(), status);
-        QVERIFY(!rig.window->DownloadBusy);
+        QCOMPARE(rig.window->statusLine->text(), status);
+        QVERIFY(!rig.window->busy());
         QVERIFY(!rig.h.state().OperationRunning);
         // An image without a data part is refused before any block goes out.
         if (message == QLatin1String("Early end of binary file"))
@@ -299,9 +299,9 @@ private slots:
         QCOMPARE(rig.h.dialogs.messages.size(), 1);
         QVERIFY(rig.h.dialogs.messages.first().startsWith(
             QStringLiteral("The image file could not be read: ") + path));
-        QCOMPARE(rig.window->Label3->text(), QString());
+        QCOMPARE(rig.window->statusLine->text(), QString());
         QVERIFY(rig.h.reader.received().isEmpty());
-        QVERIFY(!rig.window->DownloadBusy);
+        QVERIFY(!rig.window->busy());
     }
 
     // A cancelled choice clears the file but not the path shown; Start then does nothing.
@@ -310,8 +310,8 @@ private slots:
         Rig rig;
         QVERIFY(rig.start(false, true));
         const QString path = rig.choose(imageOf(194));
-        Harness::click(rig.window->Label4);
-        QCOMPARE(rig.window->Label1->text(), path);
+        Harness::click(rig.window->selectFileButton);
+        QCOMPARE(rig.window->chosenFileLine->text(), path);
         rig.run();
         QVERIFY(rig.h.sendEndMark());
         QCOMPARE(rig.h.reader.received(), QByteArray("END\r"));
@@ -327,13 +327,13 @@ private slots:
         QVERIFY(rig.start(false, true));
         DownloadWindow& other = rig.h.main().bootExtension();
         rig.h.dialogs.openFileAnswers << rig.choose(imageOf(194));
-        Harness::click(other.Label4);
+        Harness::click(other.selectFileButton);
         rig.window->setTimeScale(1.0, 1.0);
         QString otherStatus;
         QObject::connect(&rig.loader, &sim::SimFirmware::attentionReceived, [&] {
-            Harness::click(rig.window->Label8);
-            Harness::click(other.Label8);
-            otherStatus = Harness::spoken(other.Label3);
+            Harness::click(rig.window->startButton);
+            Harness::click(other.startButton);
+            otherStatus = Harness::spoken(other.statusLine);
             rig.h.dialogs.yesNoAnswers << true;
             Harness::click(rig.h.menu().programEntry);
             QTimer::singleShot(0, &rig.h.main(), [&rig] { rig.h.main().close(); });
@@ -382,10 +382,10 @@ private slots:
         Harness::click(h.menu().flashEntry);
         DownloadWindow& window = h.main().flashDownload();
         QVERIFY(window.isVisible());
-        QCOMPARE(window.Label2->text(), QStringLiteral("KVT Series  Flash Download"));
+        QCOMPARE(window.heading->text(), QStringLiteral("KVT Series  Flash Download"));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(192, 192, 192));
         h.menu().bootExtensionClicked();
-        QCOMPARE(h.main().bootExtension().Label2->text(),
+        QCOMPARE(h.main().bootExtension().heading->text(),
                  QStringLiteral("R500 Bootloader Extension Download"));
         QCOMPARE(h.main().bootExtension().windowTitle(), QStringLiteral("Flash Boot 2"));
     }

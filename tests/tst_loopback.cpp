@@ -30,7 +30,7 @@ constexpr int kSafetyMs = 60000;
 QStringList listOf(LoopbackWindow& window)
 {
     QStringList lines;
-    const QAbstractItemModel* model = window.List1->model();
+    const QAbstractItemModel* model = window.resultList->model();
     for (int row = 0; row < model->rowCount(); ++row)
         lines << model->index(row, 0).data().toString();
     return lines;
@@ -69,10 +69,10 @@ bool runEchoTest(LoopbackWindow& window, const QList<Step>& steps = {},
                  bool finishAfterSteps = false)
 {
     return runSteps(
-        steps, [&] { clickOn(window.Command1); },
+        steps, [&] { clickOn(window.startButton); },
         [&] {
-            window.Command3_Click();
-            window.TimerExpired = true;
+            window.stopTest();
+            window.deadline.expire();
         },
         kSafetyMs, finishAfterSteps);
 }
@@ -136,12 +136,12 @@ private slots:
         QVERIFY(connectByRow(h, tcp));
         LoopbackWindow& window = openByEscape(h, 4, kNeverMs);
         QVERIFY(window.isVisible());
-        QCOMPARE(window.Label1->text(), QString());
+        QCOMPARE(window.sentCounter->text(), QString());
 
-        clickOn(window.Command1);
+        clickOn(window.startButton);
         const QString endLine = QStringLiteral(" 1024: end of test");
         QCOMPARE(listOf(window), (QStringList{firstLine(tcp), endLine}));
-        QCOMPARE(window.Label1->text(), QStringLiteral("Characters Sent:  1000"));
+        QCOMPARE(window.sentCounter->text(), QStringLiteral("Characters Sent:  1000"));
         QByteArray pass;
         for (int code = 0; code < 256; ++code)
             pass += char(code);
@@ -149,8 +149,8 @@ private slots:
         QVERIFY(!h.state().OperationRunning);
 
         // What a screen reader hears: the counter's and the last line's current text.
-        QCOMPARE(Harness::spoken(window.Label1), QStringLiteral("Characters Sent:  1000"));
-        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.List1);
+        QCOMPARE(Harness::spoken(window.sentCounter), QStringLiteral("Characters Sent:  1000"));
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.resultList);
         QVERIFY(list && list->tableInterface());
         QCOMPARE(list->tableInterface()->rowCount(), 2);
         QCOMPARE(list->tableInterface()->cellAt(1, 0)->text(QAccessible::Name), endLine);
@@ -174,16 +174,16 @@ private slots:
         QVERIFY(connectByRow(h, tcp));
         QTest::keyClick(&h.menu(), Qt::Key_Escape);
         LoopbackWindow& window = h.main().loopbackTest();
-        const QList<Step> steps{{[&] { return window.Timer1.isActive(); },
+        const QList<Step> steps{{[&] { return window.deadline.isArmed(); },
                                  [&] {
-                                     QCOMPARE(window.Timer1.interval(), pauseMs);
+                                     QCOMPARE(window.deadline.interval(), pauseMs);
                                      QCOMPARE(h.reader.received(), kAttention);
-                                     window.TimerExpired = true;
+                                     window.deadline.expire();
                                  }},
-                                {[&] { return echo.count() >= 3 && window.Timer1.isActive(); },
+                                {[&] { return echo.count() >= 3 && window.deadline.isArmed(); },
                                  [&] {
-                                     QCOMPARE(window.Timer1.interval(), echoMs);
-                                     clickOn(window.Command3);
+                                     QCOMPARE(window.deadline.interval(), echoMs);
+                                     clickOn(window.stopButton);
                                  }}};
         QVERIFY(runEchoTest(window, steps));
         // Echoes are awaited for real: a loaded machine may list a time-out, only the end is
@@ -235,13 +235,13 @@ private slots:
             const qint64 waitingFor = echo.count();
             const bool spoilt =
                 fault == Fault::LateByOne ? waitingFor == at : outOfStep && waitingFor >= at;
-            if (window.Timer1.isActive() && spoilt && waitingFor > expired) {
+            if (window.deadline.isArmed() && spoilt && waitingFor > expired) {
                 expired = waitingFor;
-                window.TimerExpired = true;
+                window.deadline.expire();
             }
             // An out-of-step link would fill the list to the end of the pass.
-            if (outOfStep && waitingFor >= at + 2 && !window.StopRequested)
-                clickOn(window.Command3);
+            if (outOfStep && waitingFor >= at + 2 && !window.stopRequested())
+                clickOn(window.stopButton);
         });
         expire.start();
         QVERIFY(runEchoTest(window));
@@ -271,16 +271,16 @@ private slots:
         echo.setSilent(true);
         QVERIFY(h.connectTcp());
         LoopbackWindow& window = openByEscape(h, 1, 30);
-        auto rows = [&] { return window.List1->model()->rowCount(); };
+        auto rows = [&] { return window.resultList->model()->rowCount(); };
         const QList<Step> steps{{[&] { return rows() >= 3; },
                                  [&] {
-                                     clickOn(window.Command4);
+                                     clickOn(window.clearButton);
                                      QCOMPARE(rows(), 0);
-                                     clickOn(window.Command1);
+                                     clickOn(window.startButton);
                                      QCOMPARE(listOf(window),
                                               QStringList{"Another reader operation is running"});
                                  }},
-                                {[&] { return rows() >= 3; }, [&] { clickOn(window.Command3); }}};
+                                {[&] { return rows() >= 3; }, [&] { clickOn(window.stopButton); }}};
         QVERIFY(runEchoTest(window, steps, true));
 
         const QStringList lines = listOf(window).mid(1);
@@ -332,13 +332,13 @@ private slots:
         LoopbackWindow& window = h.main().loopbackTest();
         QVERIFY(window.isVisible());
         window.setTiming({1, 50, 50, kNeverMs, kNeverMs});
-        clickOn(window.Command1);
+        clickOn(window.startButton);
         QCOMPARE(listOf(window), (QStringList{firstLine(true), " 256: end of test"}));
 
         h.reader.clearRecord();
         QVERIFY(runSteps(
             {{[&] { return terminal.running(); },
-              [&] { QTest::keyClick(terminal.pop1, Qt::Key_Q); }},
+              [&] { QTest::keyClick(terminal.screen, Qt::Key_Q); }},
              {[&] { return h.reader.received() == "q"; }, [] {}}},
             [&] { Harness::click(h.menu().terminalEntry); },
             [&] { Harness::click(h.menu().communicationsEntry); }, kSafetyMs));

@@ -91,24 +91,24 @@ void keyStep(TerminalWindow& t, const KeyStep& step, QWidget& elsewhere)
         QKeyEvent event(step.kind == KeyStep::Release ? QEvent::KeyRelease : QEvent::KeyPress,
                         step.kind == KeyStep::Char ? 0 : step.key, step.modifiers,
                         step.character ? QString(QChar(step.character)) : QString());
-        QCoreApplication::sendEvent(t.pop1, &event);
+        QCoreApplication::sendEvent(t.screen, &event);
         return;
     }
     elsewhere.show();
     elsewhere.activateWindow();
     QTRY_VERIFY_WITH_TIMEOUT(elsewhere.isActiveWindow(), kWaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!t.pop1->hasFocus(), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!t.screen->hasFocus(), kWaitMs);
     t.window()->activateWindow();
     QTRY_VERIFY_WITH_TIMEOUT(t.isActiveWindow(), kWaitMs);
-    t.pop1->setFocus();
-    QTRY_VERIFY_WITH_TIMEOUT(t.pop1->hasFocus(), kWaitMs);
+    t.screen->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(t.screen->hasFocus(), kWaitMs);
 }
 
 // A red pixel for received, a black one for typed, somewhere in the cell.
 bool cellHasInk(TerminalWindow& t, int column, int row, const QColor& ink)
 {
-    const QImage shown = t.pop1->grab().toImage();
-    const QRect area = t.pop1->cellRect(column, row).toRect() & shown.rect();
+    const QImage shown = t.screen->grab().toImage();
+    const QRect area = t.screen->cellRect(column, row).toRect() & shown.rect();
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
             const QColor pixel = shown.pixelColor(x, y);
@@ -140,7 +140,8 @@ class TerminalTest : public QObject
 private slots:
     void gridPlacesEachByte_data()
     {
-        addColumns<QByteArray, QList<Cell>, int, int>({"bytes", "cells", "curpos", "currentline"});
+        addColumns<QByteArray, QList<Cell>, int, int>(
+            {"bytes", "cells", "cursorColumn", "cursorRow"});
         using C = QList<Cell>;
         using B = QByteArray;
         QTest::newRow("O K CR LF")
@@ -161,8 +162,8 @@ private slots:
     }
     void gridPlacesEachByte()
     {
-        const auto [bytes, cells, curpos, currentline] =
-            fetch<QByteArray, QList<Cell>, int, int>("bytes", "cells", "curpos", "currentline");
+        const auto [bytes, cells, cursorColumn, cursorRow] =
+            fetch<QByteArray, QList<Cell>, int, int>("bytes", "cells", "cursorColumn", "cursorRow");
         TerminalGrid grid;
         for (const char byte : bytes)
             grid.put(std::uint8_t(byte), TerminalGrid::Ink::Received);
@@ -175,8 +176,8 @@ private slots:
             }
             QCOMPARE(cellOf(grid, column, row), expected);
         }
-        QCOMPARE(int(grid.curpos), curpos);
-        QCOMPARE(int(grid.currentline), currentline);
+        QCOMPARE(grid.cursorColumn(), cursorColumn);
+        QCOMPARE(grid.cursorRow(), cursorRow);
         QCOMPARE(TerminalGrid::hexText(0x0D), QStringLiteral("0D"));
         QCOMPARE(TerminalGrid::hexText(0xAB), QStringLiteral("AB"));
     }
@@ -258,23 +259,23 @@ private slots:
             {nullptr,
              [&] {
                  QCOMPARE(
-                     t.Label2[0]->text(),
+                     t.statusLine->text(),
                      tcp ? QStringLiteral("Connected to 127.0.0.1 Port %1").arg(h.server.port())
                          : QStringLiteral("Connected to comm port 3"));
-                 QCOMPARE(Harness::spoken(t.Label2[0]), t.Label2[0]->text());
+                 QCOMPARE(Harness::spoken(t.statusLine), t.statusLine->text());
                  QVERIFY(h.state().OperationRunning);
                  h.reader.sendUnsolicited("OK\r\n~");
              }},
             {[&] { return t.receivedCount() == 5 && cellHasInk(t, 1, 1, Qt::red); },
              [&] {
                  QCOMPARE(cellOf(t.grid(), 5, 1), Cell(5, 1, '~', true));
-                 QCOMPARE(QAccessible::queryAccessibleInterface(t.pop1)->text(QAccessible::Value),
+                 QCOMPARE(QAccessible::queryAccessibleInterface(t.screen)->text(QAccessible::Value),
                           QStringLiteral("OK<0D><0A><7E>"));
                  QVERIFY(cellHasInk(t, 3, 1, Qt::red));
                  QVERIFY(!cellHasInk(t, 1, 1, Qt::black));
-                 QTest::keyClick(t.pop1, Qt::Key_A);
-                 QTest::keyClick(t.pop1, Qt::Key_AsciiTilde);
-                 QTest::keyClick(t.pop1, Qt::Key_F10);
+                 QTest::keyClick(t.screen, Qt::Key_A);
+                 QTest::keyClick(t.screen, Qt::Key_AsciiTilde);
+                 QTest::keyClick(t.screen, Qt::Key_F10);
              }},
             {[&] {
                  return h.reader.received() == QByteArray("a~\0", 3) &&
@@ -285,7 +286,7 @@ private slots:
                  QCOMPARE(cellOf(t.grid(), 8, 1), Cell(8, 1, 0, true));
                  QVERIFY(cellHasInk(t, 7, 1, Qt::black));
                  QVERIFY(!cellHasInk(t, 6, 1, Qt::red));
-                 Harness::click(t.Label17);
+                 Harness::click(t.clearButton);
                  QCOMPARE(t.grid().cellAt(1, 1).row, 0);
                  QVERIFY(!cellHasInk(t, 1, 1, Qt::red));
                  h.reader.sendUnsolicited("Z");
@@ -323,19 +324,19 @@ private slots:
         QVERIFY(h.connectTcp());
         TerminalWindow& t = h.main().terminal();
         t.show();
-        QTest::keyClick(t.pop1, Qt::Key_B);
-        QTest::keyClick(t.pop1, Qt::Key_F10);
+        QTest::keyClick(t.screen, Qt::Key_B);
+        QTest::keyClick(t.screen, Qt::Key_F10);
         QCOMPARE(t.grid().cellAt(1, 1).row, 0);
         QVERIFY(inTerminalRun(h, {}));
         QVERIFY(h.state().TcpTerminalOpen);
-        QTest::keyClick(t.pop1, Qt::Key_B);
+        QTest::keyClick(t.screen, Qt::Key_B);
         // Only this b: the keys before the run never went out.
         QTRY_COMPARE_WITH_TIMEOUT(h.reader.received(), QByteArray("b"), kWaitMs);
         // Nor while another reader operation runs: the bytes would land in its replies.
         h.state().OperationRunning = true;
-        QTest::keyClick(t.pop1, Qt::Key_D);
+        QTest::keyClick(t.screen, Qt::Key_D);
         h.state().OperationRunning = false;
-        QTest::keyClick(t.pop1, Qt::Key_E);
+        QTest::keyClick(t.screen, Qt::Key_E);
         QTRY_COMPARE_WITH_TIMEOUT(h.reader.received(), QByteArray("be"), kWaitMs);
     }
 
@@ -351,7 +352,7 @@ private slots:
         const QList<Step> steps{{nullptr, [&] { tcp ? h.server.dropClient() : h.pty.close(); }},
                                 {[&] { return !h.main().channel().activeLink().isOpen(); },
                                  [&] {
-                                     QTest::keyClick(t.pop1, Qt::Key_C);
+                                     QTest::keyClick(t.screen, Qt::Key_C);
                                      QCOMPARE(cellOf(t.grid(), 1, 1), Cell(1, 1, 'c', false));
                                  }}};
         QVERIFY(inTerminalRun(h, steps));

@@ -116,10 +116,10 @@ int main(int argc, char* argv[])
     emit menu.flashEntry->clicked();
     DownloadWindow& flash = main.flashDownload();
     flash.setTimeScale(0.01, 1.0);
-    emit flash.Label4->clicked();
+    emit flash.selectFileButton->clicked();
     QObject::connect(&loader, &sim::SimFirmware::imageComplete, &main,
                      [&save] { save("firmware-download"); });
-    emit flash.Label8->clicked();
+    emit flash.startButton->clicked();
     QFile::remove(image);
     menu.bootExtensionClicked();
     save("boot2-download");
@@ -131,9 +131,9 @@ int main(int argc, char* argv[])
         reader.sendUnsolicited("OK\r\nKARVEL READER SIM V1.00\r\n{card 12345}~\x7f\x80");
         QTimer::singleShot(100, &main, [&] {
             for (const char* typed : {"hello", "~"})
-                QTest::keyClicks(terminal.pop1, QString::fromLatin1(typed));
-            QTest::keyClick(terminal.pop1, Qt::Key_F10);
-            QTest::keyClick(terminal.pop1, Qt::Key_Return);
+                QTest::keyClicks(terminal.screen, QString::fromLatin1(typed));
+            QTest::keyClick(terminal.screen, Qt::Key_F10);
+            QTest::keyClick(terminal.screen, Qt::Key_Return);
             QTimer::singleShot(100, &main, [&] {
                 save("terminal");
                 emit menu.communicationsEntry->clicked();
@@ -147,7 +147,7 @@ int main(int argc, char* argv[])
     QTest::keyClick(&menu, Qt::Key_Escape);
     LoopbackWindow& echoTest = main.loopbackTest();
     echoTest.setTiming({4, 50, 50, 1000, 1000});
-    echoTest.Command1_Click();
+    echoTest.startTest();
     save("loopback");
 
     // Prox Setup with standard layouts chosen and a 26-bit card checked.

@@ -15,4 +15,32 @@ void waitForNextEvent()
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+Deadline::Deadline()
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { m_expired = true; });
+}
+
+void Deadline::arm(int ms)
+{
+    m_timer.stop();
+    m_expired = false;
+    m_timer.setInterval(ms);
+    m_timer.start();
+}
+
+void Deadline::stop()
+{
+    m_timer.stop();
+}
+
+bool Deadline::waitOut(int ms, const bool& closing)
+{
+    arm(ms);
+    while (!m_expired && !closing)
+        waitForNextEvent();
+    m_timer.stop();
+    return !closing;
+}
+
 } // namespace eventwait

@@ -1,6 +1,7 @@
 #include "EchoLog.h"
 
 #include "EchoTest.h"
+#include "app/AppState.h"
 
 #include <QElapsedTimer>
 
@@ -106,7 +107,7 @@ QString EchoLog::textOf(const Line& line) const
     case Kind::End:
         return echotest::endLine(line.charsSent);
     case Kind::Busy:
-        return echotest::busyLine();
+        return kOperationRunningText;
     }
     return {};
 }

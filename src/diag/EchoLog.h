@@ -26,6 +26,7 @@ public:
     void addBadEcho(std::int64_t charsSent, std::uint8_t expected, std::uint8_t received);
     void addLinkClosed(std::int64_t charsSent);
     void addEnd(std::int64_t charsSent);
+    // A start refused while another reader operation runs.
     void addBusy();
     void clear();
     // Tells the view of every line added so far.

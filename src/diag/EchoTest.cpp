@@ -35,11 +35,6 @@ QString counterText(std::int64_t charsSent)
     return QStringLiteral("Characters Sent: ") + signedNumberText(charsSent);
 }
 
-QString busyLine()
-{
-    return QStringLiteral("Another reader operation is running");
-}
-
 void EchoJudge::take(const QByteArray& bytes)
 {
     if (m_outOfStep)

@@ -36,8 +36,6 @@ QString linkClosedLine(std::int64_t charsSent);
 QString endLine(std::int64_t charsSent);
 // The counter caption, shown at every multiple of kCounterStep.
 QString counterText(std::int64_t charsSent);
-// Why a start was refused.
-QString busyLine();
 
 // Decides which received byte answers the character just sent. Exactly one
 // pending byte is judged; two or more are judged only when all but the newest

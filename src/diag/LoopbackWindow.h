@@ -2,8 +2,8 @@
 
 #include "EchoLog.h"
 #include "EchoTest.h"
+#include "comm/EventWait.h"
 
-#include <QTimer>
 #include <QWidget>
 
 struct AppState;
@@ -21,35 +21,28 @@ class LoopbackWindow : public QWidget
 public:
     LoopbackWindow(AppState& state, CommandChannel& channel, QWidget* parent);
 
-    QLabel* Label2;        // heading
-    QPushButton* Command1; // Start Loopback Test from User Code
-    QPushButton* Command3; // Stop Loopback Test
-    QPushButton* Command4; // Clear List
-    QListView* List1;
+    QLabel* heading;
+    QPushButton* startButton; // Start Loopback Test from User Code
+    QPushButton* stopButton;
+    QPushButton* clearButton;
+    QListView* resultList;
     EchoLog log;
-    QLabel* Label1; // characters sent
-    QTimer Timer1;
-
-    bool TimerExpired = false;
-    bool StopRequested = false;
+    QLabel* sentCounter; // characters sent, at every thousand
+    // The pause after the attention sequence and each echo wait.
+    eventwait::Deadline deadline;
 
     // Runs the whole test; returns when it ends. While another reader
     // operation (this test included) runs, only says so in the list.
-    void Command1_Click();
-    void Command3_Click();
-    void Command4_Click();
+    void startTest();
+    // Ends the test under way before its next character.
+    void stopTest();
+    void clearList();
+    bool stopRequested() const { return m_stopRequested; }
 
     // Passes and waits; tests and the benchmark shorten them.
     void setTiming(const echotest::Timing& timing) { m_timing = timing; }
 
-signals:
-    // The echo command went out: the passes begin.
-    void passesStarted();
-
 private:
-    void armTimer(int ms);
-    // Waits for Timer1; false when the program is closing.
-    bool pause(int ms);
     enum class Echo
     {
         Good,
@@ -59,10 +52,11 @@ private:
     };
     Echo awaitEcho(Link& link, echotest::EchoJudge& judge, bool tcp, std::uint8_t sent,
                    std::uint8_t& received);
-    // The passes; returns CharsSent at the end.
+    // The passes; returns the characters sent by the end.
     std::int64_t runPasses(Link& link, bool tcp);
 
     AppState& m_state;
     CommandChannel& m_channel;
     echotest::Timing m_timing;
+    bool m_stopRequested = false;
 };

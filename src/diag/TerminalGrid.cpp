@@ -7,42 +7,33 @@ QString TerminalGrid::hexText(std::uint8_t code)
     return QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-bool TerminalGrid::checkline()
+void TerminalGrid::wrapCursor()
 {
-    if (curpos >= kColumns + 1) {
-        curpos = 1;
-        ++currentline;
+    if (m_cursorColumn >= kColumns + 1) {
+        m_cursorColumn = 1;
+        ++m_cursorRow;
     }
-    if (currentline > kRows) {
+    if (m_cursorRow > kRows) {
         clearCells();
-        currentline = 1;
-        curpos = 1;
-        return true;
+        m_cursorRow = 1;
+        m_cursorColumn = 1;
     }
-    return false;
-}
-
-void TerminalGrid::printchar(std::uint8_t code, int linepos, int charpos, bool makehex, Ink ink)
-{
-    if (linepos < 1 || linepos > kRows || charpos < 1 || charpos > kColumns)
-        return;
-    const Cell cell{charpos, linepos, code, makehex, ink};
-    m_cells[size_t((linepos - 1) * kColumns + (charpos - 1))] = cell;
-    m_pending.cells.push_back(cell);
 }
 
 void TerminalGrid::put(std::uint8_t code, Ink ink)
 {
-    checkline();
-    printchar(code, currentline, curpos, !isPrintable(code), ink);
-    ++curpos;
+    wrapCursor();
+    const Cell cell{m_cursorColumn, m_cursorRow, code, !isPrintable(code), ink};
+    m_cells[indexOf(m_cursorColumn, m_cursorRow)] = cell;
+    m_pending.cells.push_back(cell);
+    ++m_cursorColumn;
 }
 
 void TerminalGrid::clear()
 {
     clearCells();
-    currentline = 1;
-    curpos = 1;
+    m_cursorRow = 1;
+    m_cursorColumn = 1;
 }
 
 void TerminalGrid::clearCells()
@@ -58,7 +49,7 @@ const TerminalGrid::Cell& TerminalGrid::cellAt(int column, int row) const
     static const Cell empty{};
     if (row < 1 || row > kRows || column < 1 || column > kColumns)
         return empty;
-    return m_cells[size_t((row - 1) * kColumns + (column - 1))];
+    return m_cells[indexOf(column, row)];
 }
 
 TerminalGrid::Drawing TerminalGrid::takeDrawing()

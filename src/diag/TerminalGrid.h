@@ -43,19 +43,16 @@ public:
     // Two upper-case hex digits: 13 gives "0D".
     static QString hexText(std::uint8_t code);
 
-    // Next cell to draw, both 1-based.
-    std::int16_t curpos = 1;
-    std::int16_t currentline = 1;
-
-    // Moves to the next row when the current one is full and clears the
-    // screen when every row is used. True when it cleared.
-    bool checkline();
-    // Records one cell at the given place.
-    void printchar(std::uint8_t code, int linepos, int charpos, bool makehex, Ink ink);
-    // One byte as the terminal handles it: checkline, the cell at the cursor, cursor on.
+    // One byte as the terminal handles it: the cursor moves to the next row
+    // when its row is full (clearing the screen when every row is used), the
+    // byte takes the cell at the cursor and the cursor moves on.
     void put(std::uint8_t code, Ink ink);
     // Empties the screen and puts the cursor at the top left.
     void clear();
+
+    // Next cell to draw, both 1-based.
+    int cursorColumn() const { return m_cursorColumn; }
+    int cursorRow() const { return m_cursorRow; }
 
     // What is on the screen now; an empty cell has row 0.
     const Cell& cellAt(int column, int row) const;
@@ -66,7 +63,17 @@ public:
     Drawing takeDrawing();
 
 private:
+    // Moves the cursor to the next row when the current one is full and
+    // clears the screen when every row is used.
+    void wrapCursor();
+    static size_t indexOf(int column, int row)
+    {
+        return size_t((row - 1) * kColumns + (column - 1));
+    }
     void clearCells();
+
+    std::int16_t m_cursorColumn = 1;
+    std::int16_t m_cursorRow = 1;
 
     std::array<Cell, kColumns * kRows> m_cells{};
     Drawing m_pending;

@@ -51,17 +51,17 @@ int TerminalKeys::keypadDigit(int keyCode)
 TerminalKeys::Outcome TerminalKeys::keyDown(int keyCode)
 {
     if (keyCode == kAlt) {
-        altheld = true;
-        altcode.clear();
+        m_altHeld = true;
+        m_altDigits.clear();
         return {true, std::nullopt};
     }
     // A key going down comes before its own character; the character owed to
     // an Alt code, where the system makes one, has arrived by then.
-    skipkeypress = false;
-    if (altheld) {
+    m_skipNextCharacter = false;
+    if (m_altHeld) {
         const int digit = keypadDigit(keyCode);
         if (digit >= 0)
-            altcode += QChar(u'0' + digit);
+            m_altDigits += QChar(u'0' + digit);
         return {true, std::nullopt};
     }
     if (keyCode == kF10)
@@ -77,24 +77,24 @@ TerminalKeys::Outcome TerminalKeys::keyUp(int keyCode)
         return {};
     // An Alt pressed elsewhere (the release after switching back to this
     // window) types no code.
-    if (!altheld)
+    if (!m_altHeld)
         return {true, std::nullopt};
-    altheld = false;
-    // Every character of altcode is a digit; many digits stay above 255.
+    m_altHeld = false;
+    // Only digits were collected; a long code stops as soon as it passes 255.
     int code = 0;
-    for (const QChar digit : altcode) {
+    for (const QChar digit : m_altDigits) {
         code = code * 10 + digit.digitValue();
         if (code > 255)
             return {true, std::nullopt};
     }
-    skipkeypress = true;
+    m_skipNextCharacter = true;
     return {true, std::uint8_t(code)};
 }
 
 TerminalKeys::Outcome TerminalKeys::character(int code)
 {
-    if (skipkeypress) {
-        skipkeypress = false;
+    if (m_skipNextCharacter) {
+        m_skipNextCharacter = false;
         return {true, std::nullopt};
     }
     if (code < 0 || code > 255)
@@ -104,7 +104,7 @@ TerminalKeys::Outcome TerminalKeys::character(int code)
 
 void TerminalKeys::forget()
 {
-    altheld = false;
-    altcode.clear();
-    skipkeypress = false;
+    m_altHeld = false;
+    m_altDigits.clear();
+    m_skipNextCharacter = false;
 }

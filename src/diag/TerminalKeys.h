@@ -39,7 +39,10 @@ public:
     // ours, and their releases may never come.
     void forget();
 
-    bool altheld = false;
-    QString altcode;
-    bool skipkeypress = false;
+private:
+    bool m_altHeld = false;
+    // Keypad digits typed while Alt is held.
+    QString m_altDigits;
+    // The system's own character for an Alt code comes after the code was sent.
+    bool m_skipNextCharacter = false;
 };

@@ -32,20 +32,20 @@ TerminalWindow::TerminalWindow(AppState& state, CommandChannel& channel, QWidget
     setAccessibleName(QStringLiteral("Terminal"));
     paintBackground(this, kWindowGrey);
 
-    pop1 = new TerminalScreen(m_grid, this);
-    pop1->setGeometry(twipsRect(120, 120, 9855, 6285, this));
+    screen = new TerminalScreen(m_grid, this);
+    screen->setGeometry(twipsRect(120, 120, 9855, 6285, this));
 
-    Label2[0] = makeLabel(QStringLiteral("STATUS"), twipsRect(540, 6600, 9015, 255, this), this);
-    Label2[0]->setAlignment(Qt::AlignCenter);
-    Label2[1] = makeLabel(QStringLiteral("To send a NULL character hit the F10 key"),
-                          twipsRect(840, 7140, 5715, 255, this), this);
+    statusLine = makeLabel(QStringLiteral("STATUS"), twipsRect(540, 6600, 9015, 255, this), this);
+    statusLine->setAlignment(Qt::AlignCenter);
+    hintLine = makeLabel(QStringLiteral("To send a NULL character hit the F10 key"),
+                         twipsRect(840, 7140, 5715, 255, this), this);
 
-    Label17 = new ClickLabel(QStringLiteral("Clear Screen"), this);
-    Label17->setGeometry(twipsRect(8640, 7140, 1095, 255, this));
-    Label17->setAlignment(Qt::AlignCenter);
-    paintBackground(Label17, kTeal);
-    Label17->setTextColor(Qt::white);
-    connect(Label17, &ClickLabel::clicked, this, &TerminalWindow::clearScreen);
+    clearButton = new ClickLabel(QStringLiteral("Clear Screen"), this);
+    clearButton->setGeometry(twipsRect(8640, 7140, 1095, 255, this));
+    clearButton->setAlignment(Qt::AlignCenter);
+    paintBackground(clearButton, kTeal);
+    clearButton->setTextColor(Qt::white);
+    connect(clearButton, &ClickLabel::clicked, this, &TerminalWindow::clearScreen);
 
     // The window sees every key before its controls do.
     installEventFilter(this);
@@ -69,26 +69,23 @@ void TerminalWindow::openRun()
 
     show();
     raise();
-    pop1->setFocus();
-    m_grid.curpos = 1;
-    m_grid.currentline = 1;
+    screen->setFocus();
     m_state.StopMonitor = false;
     m_received = 0;
+    m_grid.clear();
     if (!m_state.isTcp()) {
-        Label2[0]->setText(QStringLiteral("Connected to comm port") +
-                           signedNumberText(m_state.ComPortNumber));
-        m_grid.clear();
+        statusLine->setText(QStringLiteral("Connected to comm port") +
+                            signedNumberText(m_state.ComPortNumber));
     } else {
-        m_grid.clear();
-        Label2[0]->setText(QStringLiteral("Connected to ") + m_state.RemoteAddress.trimmed() +
-                           QStringLiteral(" Port ") + m_state.RemotePortText.trimmed());
+        statusLine->setText(QStringLiteral("Connected to ") + m_state.RemoteAddress.trimmed() +
+                            QStringLiteral(" Port ") + m_state.RemotePortText.trimmed());
         m_state.TcpTerminalOpen = true;
     }
-    pop1->drawPending();
+    screen->drawPending();
     m_running = true;
-    monitor();
+    receiveUntilStopped();
     m_running = false;
-    pop1->drawPending();
+    screen->drawPending();
     m_mark.reset();
 }
 
@@ -100,7 +97,7 @@ void TerminalWindow::stopRun()
         m_mark.reset();
 }
 
-void TerminalWindow::monitor()
+void TerminalWindow::receiveUntilStopped()
 {
     for (;;) {
         // Sleeps until the next event when nothing is waiting, so a quiet line costs nothing.
@@ -112,7 +109,6 @@ void TerminalWindow::monitor()
         // Over TCP, bytes that came before the connection dropped are still shown.
         if (count <= 0)
             continue;
-        m_ink = TerminalGrid::Ink::Received;
         if (m_state.isTcp()) {
             receive(from.read(count));
         } else {
@@ -121,46 +117,29 @@ void TerminalWindow::monitor()
             for (qint64 i = 0; i < count; ++i)
                 receive(from.read(1));
         }
-        pop1->scheduleDrawing();
+        screen->scheduleDrawing();
     }
 }
 
 void TerminalWindow::receive(const QByteArray& bytes)
 {
     for (const char byte : bytes) {
-        const auto code = static_cast<std::uint8_t>(byte);
-        checkline();
-        printchar(code, m_grid.currentline, m_grid.curpos, !TerminalGrid::isPrintable(code));
-        ++m_grid.curpos;
+        m_grid.put(static_cast<std::uint8_t>(byte), TerminalGrid::Ink::Received);
         ++m_received;
     }
-}
-
-void TerminalWindow::checkline()
-{
-    m_grid.checkline();
-}
-
-void TerminalWindow::printchar(std::uint8_t char1, int linepos, int charpos, bool makehex)
-{
-    m_grid.printchar(char1, linepos, charpos, makehex, m_ink);
 }
 
 void TerminalWindow::clearScreen()
 {
     m_grid.clear();
-    pop1->drawPending();
-    pop1->setFocus();
+    screen->drawPending();
+    screen->setFocus();
 }
 
 void TerminalWindow::type(std::uint8_t byte)
 {
-    m_ink = TerminalGrid::Ink::Typed;
-    checkline();
-    printchar(byte, m_grid.currentline, m_grid.curpos, !TerminalGrid::isPrintable(byte));
-    ++m_grid.curpos;
-    m_ink = TerminalGrid::Ink::Received;
-    pop1->scheduleDrawing();
+    m_grid.put(byte, TerminalGrid::Ink::Typed);
+    screen->scheduleDrawing();
 
     Link& to = link();
     // A closed serial port gets nothing; over TCP a send on a dropped

@@ -5,7 +5,6 @@
 
 #include <QWidget>
 
-#include <array>
 #include <memory>
 
 struct AppState;
@@ -25,9 +24,10 @@ public:
     TerminalWindow(AppState& state, CommandChannel& channel, QWidget* parent);
     ~TerminalWindow() override;
 
-    TerminalScreen* pop1;
-    std::array<QLabel*, 2> Label2; // status line, hint
-    ClickLabel* Label17;           // Clear Screen
+    TerminalScreen* screen;
+    QLabel* statusLine;
+    QLabel* hintLine;
+    ClickLabel* clearButton;
 
     // The "Terminal Mode" command: status line, clear screen, then the
     // receive loop until StopMonitor is set. Does nothing while another
@@ -38,12 +38,7 @@ public:
     void stopRun();
     bool running() const { return m_running; }
 
-    void monitor();
-    void checkline();
-    void printchar(std::uint8_t char1, int linepos, int charpos, bool makehex);
-
     const TerminalGrid& grid() const { return m_grid; }
-    const TerminalKeys& keys() const { return m_keys; }
     // Bytes taken from the link since the run started.
     qint64 receivedCount() const { return m_received; }
 
@@ -51,6 +46,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Takes in and draws what the reader sends until the run is stopped or
+    // the program closes.
+    void receiveUntilStopped();
     void clearScreen();
     void receive(const QByteArray& bytes);
     // Draws a typed byte in black and sends it.
@@ -64,7 +62,6 @@ private:
     CommandChannel& m_channel;
     TerminalGrid m_grid;
     TerminalKeys m_keys;
-    TerminalGrid::Ink m_ink = TerminalGrid::Ink::Received;
     std::unique_ptr<OperationMark> m_mark;
     bool m_running = false;
     qint64 m_received = 0;

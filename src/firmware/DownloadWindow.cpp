@@ -21,12 +21,17 @@ namespace {
 
 constexpr qint32 kSerialBaud = 9600;
 
-QFrame* frameAround(const QRect& button, QWidget* parent)
+// A command button: a label drawn as a button, in a box frame a little larger.
+ClickLabel* framedButton(const QString& text, const QRect& place, QWidget* parent)
 {
+    auto* button = new ClickLabel(text, parent);
+    button->setButtonLook();
+    button->setGeometry(place);
     auto* frame = new QFrame(parent);
     frame->setFrameShape(QFrame::Box);
-    frame->setGeometry(button.adjusted(-3, -3, 3, 3));
-    return frame;
+    frame->setGeometry(place.adjusted(-3, -3, 3, 3));
+    frame->lower();
+    return button;
 }
 
 QString fileProblem(const QFile& file)
@@ -48,39 +53,31 @@ DownloadWindow::DownloadWindow(AppState& state, CommandChannel& channel, Dialogs
     if (firmware)
         paintBackground(this, kWindowGrey);
 
-    Label2 = new QLabel(firmware ? QStringLiteral("KVT Series  Flash Download")
-                                 : QStringLiteral("R500 Bootloader Extension Download"),
-                        this);
-    QFont heading(QStringLiteral("Arial"), 14);
-    heading.setBold(true);
-    Label2->setFont(heading);
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setGeometry(twipsRect(480, 480, 9600, 480, this));
+    heading = new QLabel(firmware ? QStringLiteral("KVT Series  Flash Download")
+                                  : QStringLiteral("R500 Bootloader Extension Download"),
+                         this);
+    QFont headingFont(QStringLiteral("Arial"), 14);
+    headingFont.setBold(true);
+    heading->setFont(headingFont);
+    heading->setAlignment(Qt::AlignCenter);
+    heading->setGeometry(twipsRect(480, 480, 9600, 480, this));
 
-    Label4 = new ClickLabel(QStringLiteral("Select File to Download"), this);
-    Label4->setButtonLook();
-    Label4->setGeometry(twipsRect(960, 1680, 3600, 420, this));
-    Label8 = new ClickLabel(QStringLiteral("Start Flash Download"), this);
-    Label8->setButtonLook();
-    Label8->setGeometry(twipsRect(6000, 1680, 3600, 420, this));
-    Shape1[0] = frameAround(Label4->geometry(), this);
-    Shape1[1] = frameAround(Label8->geometry(), this);
-    Shape1[0]->lower();
-    Shape1[1]->lower();
+    selectFileButton = framedButton(QStringLiteral("Select File to Download"),
+                                    twipsRect(960, 1680, 3600, 420, this), this);
+    startButton = framedButton(QStringLiteral("Start Flash Download"),
+                               twipsRect(6000, 1680, 3600, 420, this), this);
 
     // Both lines are read out by their text, which changes; the description says what they are.
-    Label1 = new QLabel(this);
-    Label1->setAccessibleDescription(QStringLiteral("File to download"));
-    Label1->setGeometry(twipsRect(480, 2760, 9600, 330, this));
-    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Label3 = new QLabel(this);
-    Label3->setAccessibleDescription(QStringLiteral("Download status"));
-    Label3->setGeometry(twipsRect(480, 3480, 9600, 330, this));
+    chosenFileLine = new QLabel(this);
+    chosenFileLine->setAccessibleDescription(QStringLiteral("File to download"));
+    chosenFileLine->setGeometry(twipsRect(480, 2760, 9600, 330, this));
+    chosenFileLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusLine = new QLabel(this);
+    statusLine->setAccessibleDescription(QStringLiteral("Download status"));
+    statusLine->setGeometry(twipsRect(480, 3480, 9600, 330, this));
 
-    Timer1.setTimerType(Qt::PreciseTimer);
-    connect(&Timer1, &QTimer::timeout, this, [this] { TimerExpired = true; });
-    connect(Label4, &ClickLabel::clicked, this, &DownloadWindow::Label4_Click);
-    connect(Label8, &ClickLabel::clicked, this, &DownloadWindow::Label8_Click);
+    connect(selectFileButton, &ClickLabel::clicked, this, &DownloadWindow::selectFile);
+    connect(startButton, &ClickLabel::clicked, this, &DownloadWindow::startDownload);
 }
 
 void DownloadWindow::setTimeScale(double pauses, double timeouts)
@@ -94,38 +91,38 @@ void DownloadWindow::setDateSource(std::function<QDate()> today)
     m_today = std::move(today);
 }
 
-void DownloadWindow::Label4_Click()
+void DownloadWindow::selectFile()
 {
-    if (DownloadBusy)
+    if (m_busy)
         return;
-    DownloadBusy = true;
-    getdownloadfile();
-    DownloadBusy = false;
+    m_busy = true;
+    askForFile();
+    m_busy = false;
 }
 
-void DownloadWindow::Label8_Click()
+void DownloadWindow::startDownload()
 {
-    if (DownloadBusy || DownloadFile.isEmpty())
+    if (m_busy || chosenFile.isEmpty())
         return;
-    DownloadBusy = true;
-    doflashdl();
-    DownloadBusy = false;
+    m_busy = true;
+    runDownload();
+    m_busy = false;
 }
 
-void DownloadWindow::getdownloadfile()
+void DownloadWindow::askForFile()
 {
-    DownloadFile.clear();
+    chosenFile.clear();
     const std::optional<QString> chosen =
         m_dialogs.chooseOpenFile(QStringLiteral("Bin Files (*.bin)"));
     // A cancel leaves the path shown before, though nothing is chosen any more.
     if (!chosen)
         return;
-    DownloadFile = *chosen;
-    if (!DownloadFile.isEmpty())
-        Label1->setText(DownloadFile);
+    chosenFile = *chosen;
+    if (!chosenFile.isEmpty())
+        chosenFileLine->setText(chosenFile);
 }
 
-void DownloadWindow::doflashdl()
+void DownloadWindow::runDownload()
 {
     OperationMark mark(m_state);
     if (!mark.acquired()) {
@@ -145,7 +142,7 @@ void DownloadWindow::doflashdl()
     m_stage = Stage::Handshake;
 
     setStatus(QStringLiteral("Preparing to Download Flash"));
-    QFile file(DownloadFile);
+    QFile file(chosenFile);
     const Outcome outcome = transfer(file, link, p, tcp);
     file.close();
 
@@ -178,7 +175,7 @@ DownloadWindow::Outcome DownloadWindow::transfer(QFile& file, Link& link, const 
     link.discardPending();
     if (!link.write(kAttentionSequence))
         return failed(Failure::LinkLost);
-    if (!pause(scaled(p.pauseMs, m_pauseScale)))
+    if (!deadline.waitOut(scaled(p.pauseMs, m_pauseScale), m_state.Closing))
         return {Outcome::Closing, {}, {}};
 
     // On serial, whatever the reader said while waking up is not the reply.
@@ -189,7 +186,6 @@ DownloadWindow::Outcome DownloadWindow::transfer(QFile& file, Link& link, const 
     const Wait ready = awaitReady(link, p, tcp);
     if (ready != Wait::Done)
         return fromWait(ready, Failure::ReadyTimeout);
-    emit handshakeDone();
 
     return sendImage(file, link, p, tcp);
 }
@@ -250,7 +246,6 @@ DownloadWindow::Outcome DownloadWindow::sendImage(QFile& file, Link& link, const
     }
     if (final != Wait::Done)
         return fromWait(final, Failure::NotAcknowledged);
-    emit transferDone();
     return {Outcome::Complete, {}, {}};
 }
 
@@ -260,14 +255,14 @@ DownloadWindow::Wait DownloadWindow::awaitBytes(Link& link, bool tcp, QByteArray
         eventwait::pass(link.pending() > 0);
         if (m_state.Closing)
             return Wait::Closing;
-        if (TimerExpired) {
-            Timer1.stop();
+        if (deadline.expired()) {
+            deadline.stop();
             return Wait::TimedOut;
         }
         const qint64 pending = link.pending();
         if (pending <= 0) {
             if (!link.isOpen()) {
-                Timer1.stop();
+                deadline.stop();
                 return Wait::LinkLost;
             }
             continue;
@@ -281,7 +276,7 @@ DownloadWindow::Wait DownloadWindow::awaitBytes(Link& link, bool tcp, QByteArray
 
 DownloadWindow::Wait DownloadWindow::awaitReady(Link& link, const Parameters& p, bool tcp)
 {
-    armTimer(scaled(p.readyTimeoutMs, m_timeoutScale));
+    deadline.arm(scaled(p.readyTimeoutMs, m_timeoutScale));
     QByteArray reply;
     for (;;) {
         QByteArray got;
@@ -293,38 +288,18 @@ DownloadWindow::Wait DownloadWindow::awaitReady(Link& link, const Parameters& p,
         if (reply == p.readyReply)
             break;
     }
-    Timer1.stop();
+    deadline.stop();
     return Wait::Done;
 }
 
 DownloadWindow::Wait DownloadWindow::awaitAck(Link& link, bool tcp, char expected, int timeoutMs)
 {
-    armTimer(timeoutMs);
+    deadline.arm(timeoutMs);
     QByteArray got;
     if (const Wait wait = awaitBytes(link, tcp, got); wait != Wait::Done)
         return wait;
-    Timer1.stop();
+    deadline.stop();
     return got.at(0) == expected ? Wait::Done : Wait::Wrong;
-}
-
-bool DownloadWindow::pause(int ms)
-{
-    armTimer(ms);
-    while (!TimerExpired) {
-        eventwait::waitForNextEvent();
-        if (m_state.Closing)
-            return false;
-    }
-    Timer1.stop();
-    return true;
-}
-
-void DownloadWindow::armTimer(int ms)
-{
-    Timer1.stop();
-    TimerExpired = false;
-    Timer1.setInterval(ms);
-    Timer1.start();
 }
 
 int DownloadWindow::scaled(int ms, double factor) const
@@ -336,10 +311,10 @@ void DownloadWindow::setStatus(const QString& text)
 {
     // The progress text changes once in many blocks; drawing it again each block
     // would cost more than the block itself.
-    if (text == Label3->text())
+    if (text == statusLine->text())
         return;
-    Label3->setText(text);
-    Label3->repaint();
+    statusLine->setText(text);
+    statusLine->repaint();
 }
 
 DownloadWindow::Outcome DownloadWindow::failed(Failure failure, const QString& detail) const

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "DownloadProtocol.h"
+#include "comm/EventWait.h"
 
 #include <QDate>
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -14,12 +14,11 @@ class CommandChannel;
 class Dialogs;
 class Link;
 class QFile;
-class QFrame;
 class QLabel;
 
 // The download window: chooses an image file and sends it to the reader with
 // the block protocol over the link that is open. One implementation serves the
-// firmware download and the bootloader extension download (flashboot2).
+// firmware download and the bootloader extension download.
 class DownloadWindow : public QWidget
 {
     Q_OBJECT
@@ -27,33 +26,29 @@ public:
     DownloadWindow(AppState& state, CommandChannel& channel, Dialogs& dialogs, QWidget* parent,
                    download::Variant variant = download::Variant::Firmware);
 
-    QLabel* Label2;     // heading
-    ClickLabel* Label4; // Select File to Download
-    ClickLabel* Label8; // Start Flash Download
-    QLabel* Label1;     // chosen file
-    QLabel* Label3;     // status line
-    QFrame* Shape1[2];  // frames of the two command buttons
-    QTimer Timer1;      // time base of every pause and wait
+    QLabel* heading;
+    ClickLabel* selectFileButton;
+    ClickLabel* startButton;
+    QLabel* chosenFileLine;
+    QLabel* statusLine;
+    // Every pause and wait of a download.
+    eventwait::Deadline deadline;
 
-    bool DownloadBusy = false;
-    QString DownloadFile;
-    bool TimerExpired = false;
+    // The image the next download sends; empty until one is chosen.
+    QString chosenFile;
 
-    void Label4_Click();
-    void Label8_Click();
-    void getdownloadfile();
-    void doflashdl();
+    // Asks for the image file. Does nothing while the window is busy.
+    void selectFile();
+    // Sends the chosen image. Does nothing while the window is busy or no
+    // file is chosen.
+    void startDownload();
+    // Choosing a file or downloading one.
+    bool busy() const { return m_busy; }
 
     // Pauses and time-outs are multiplied by these; tests and the benchmark run them short.
     void setTimeScale(double pauses, double timeouts);
     // Where the date stamp's date comes from; today by default.
     void setDateSource(std::function<QDate()> today);
-
-signals:
-    // The ready reply came; the blocks follow.
-    void handshakeDone();
-    // The reader acknowledged the end of the image (and any FF groups).
-    void transferDone();
 
 private:
     enum class Wait
@@ -76,18 +71,18 @@ private:
         QString detail;
     };
 
+    void askForFile();
+    void runDownload();
     Outcome transfer(QFile& file, Link& link, const download::Parameters& p, bool tcp);
     Outcome sendImage(QFile& file, Link& link, const download::Parameters& p, bool tcp);
-    // The exact ready reply after the start command.
-    // Waits for received bytes under the armed timer: serial one character,
-    // TCP everything pending.
+    // Waits for received bytes under the armed deadline: serial one
+    // character, TCP everything pending.
     Wait awaitBytes(Link& link, bool tcp, QByteArray& got);
+    // The exact ready reply after the start command.
     Wait awaitReady(Link& link, const download::Parameters& p, bool tcp);
-    // wait_for_k / wait_for_b and their TCP forms: serial reads one character,
-    // TCP reads all pending bytes and looks at the first.
+    // The acknowledgement of a block, the end or an FF group: serial reads
+    // one character, TCP reads all pending bytes and looks at the first.
     Wait awaitAck(Link& link, bool tcp, char expected, int timeoutMs);
-    bool pause(int ms);
-    void armTimer(int ms);
     int scaled(int ms, double factor) const;
     void setStatus(const QString& text);
     Outcome failed(download::Failure failure, const QString& detail = QString()) const;
@@ -101,6 +96,7 @@ private:
     double m_pauseScale = 1.0;
     double m_timeoutScale = 1.0;
     std::function<QDate()> m_today;
+    bool m_busy = false;
 };
 
 // The bootloader extension window: the download window with its own parameters.
