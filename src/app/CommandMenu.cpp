@@ -193,14 +193,7 @@ void CommandMenu::runConfirmed(ClickLabel* entry, const QString& question,
 
 bool CommandMenu::downloadRefused()
 {
-    const AppState& state = m_main.state();
-    // The open port's speed: a baud option ticked since takes effect only at the next connect.
-    if (!state.isTcp() && state.ConnectedBaudRate != 9600) {
-        m_main.dialogs().inform(
-            QStringLiteral("Controller must be programmed to 9600 baud before reflashing"));
-        return true;
-    }
-    return false;
+    return DownloadWindow::refusedForSpeed(m_main.state(), m_main.dialogs());
 }
 
 void CommandMenu::flashClicked()

@@ -91,6 +91,15 @@ void DownloadWindow::setDateSource(std::function<QDate()> today)
     m_today = std::move(today);
 }
 
+bool DownloadWindow::refusedForSpeed(const AppState& state, Dialogs& dialogs)
+{
+    // The open port's speed: a baud option ticked since takes effect only at the next connect.
+    if (state.isTcp() || state.ConnectedBaudRate == kSerialBaud)
+        return false;
+    dialogs.inform(QStringLiteral("Controller must be programmed to 9600 baud before reflashing"));
+    return true;
+}
+
 void DownloadWindow::selectFile()
 {
     if (m_busy)
@@ -131,11 +140,8 @@ void DownloadWindow::runDownload()
     }
     const bool tcp = m_state.isTcp();
     // The port may have been opened again at another speed since the menu let this window forward.
-    if (!tcp && m_state.ConnectedBaudRate != kSerialBaud) {
-        m_dialogs.inform(
-            QStringLiteral("Controller must be programmed to 9600 baud before reflashing"));
+    if (refusedForSpeed(m_state, m_dialogs))
         return;
-    }
 
     const Parameters p = parametersFor(m_variant, tcp);
     Link& link = m_channel.activeLink();

@@ -39,6 +39,9 @@ public:
 
     // Asks for the image file. Does nothing while the window is busy.
     void selectFile();
+    // Says so and returns true when the open serial port is not at the
+    // 9600 baud the reader's loader listens at.
+    static bool refusedForSpeed(const AppState& state, Dialogs& dialogs);
     // Sends the chosen image. Does nothing while the window is busy or no
     // file is chosen.
     void startDownload();
