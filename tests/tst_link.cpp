@@ -212,8 +212,7 @@ private slots:
         } else {
             h.app.portNames().setOverride(Harness::kPtyPort, device.slavePath);
             h.comm().portOptions[Harness::kPtyPort - 1]->setChecked(true);
-            Harness::click(h.comm().connectButton);
-            QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
+            QVERIFY(h.clickConnect());
         }
         // More than the kernel's buffers take, both ends together.
         QByteArray command(tcp ? 8 * 1024 * 1024 : 1024 * 1024, 'x');
@@ -246,8 +245,7 @@ private slots:
         h.app.portNames().setOverride(port, h.pty.slavePath());
         h.comm().portOptions[port - 1]->setChecked(true);
         QCOMPARE(h.state().ComPortNumber, port);
-        Harness::click(h.comm().connectButton);
-        QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
+        QVERIFY(h.clickConnect());
         QCOMPARE(h.portTip(port), h.pty.slavePath());
         h.main().channel().SendReaderCommand("V");
         QTRY_COMPARE(h.reader.received(), QByteArray("V\r"));

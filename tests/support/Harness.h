@@ -57,6 +57,8 @@ public:
     bool connectTcp(int port = -1);
     // Chooses the serial port standing for the pseudo-terminal and connects.
     bool connectSerial();
+    // Clicks "Connect to Port" with the options as they are; true once connected.
+    bool clickConnect();
 
     // Lines of a pane, without the empty text after the last line end.
     static QStringList paneLines(const QString& text);
