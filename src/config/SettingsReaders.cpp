@@ -5,44 +5,22 @@
 
 #include <QCheckBox>
 
-namespace {
-
-// Each check box of the general setup window beside its value, and each text
-// box likewise, so reading and writing walk the same pairs.
-template <typename Window, typename Values> auto generalChecks(Window& window, Values& values)
-{
-    return std::array{
-        std::pair{window.beepOnGoodRead, &values.beepOnGoodRead},
-        std::pair{window.maskingOn, &values.maskingOn},
-        std::pair{window.hid, &values.hid},
-        std::pair{window.farpointe, &values.farpointe},
-        std::pair{window.awid, &values.awid},
-        std::pair{window.includeDateTime, &values.includeDateTime},
-        std::pair{window.includeReaderId, &values.includeReaderId},
-        std::pair{window.includeReaderDescription, &values.includeReaderDescription},
-    };
-}
-
-template <typename Window, typename Values> auto generalTexts(Window& window, Values& values)
-{
-    return std::array{
-        std::pair{window.lowPowerSettingBox, &values.lowPowerSetting},
-        std::pair{window.sleepTimeBox, &values.sleepTime},
-        std::pair{window.idLengthBox, &values.idLength},
-        std::pair{window.readerIdBox, &values.readerId},
-        std::pair{window.readerDescriptionBox, &values.readerDescription},
-    };
-}
-
-} // namespace
-
 GeneralValues readGeneralValues(const GeneralSetupWindow& window)
 {
     GeneralValues values;
-    for (const auto& [box, state] : generalChecks(window, values))
-        *state = box->checkState();
-    for (const auto& [box, text] : generalTexts(window, values))
-        *text = box->text();
+    values.beepOnGoodRead = window.beepOnGoodRead->checkState();
+    values.maskingOn = window.maskingOn->checkState();
+    values.hid = window.hid->checkState();
+    values.farpointe = window.farpointe->checkState();
+    values.awid = window.awid->checkState();
+    values.includeDateTime = window.includeDateTime->checkState();
+    values.includeReaderId = window.includeReaderId->checkState();
+    values.includeReaderDescription = window.includeReaderDescription->checkState();
+    values.lowPowerSetting = window.lowPowerSettingBox->text();
+    values.sleepTime = window.sleepTimeBox->text();
+    values.idLength = window.idLengthBox->text();
+    values.readerId = window.readerIdBox->text();
+    values.readerDescription = window.readerDescriptionBox->text();
     return values;
 }
 
@@ -69,10 +47,19 @@ ProxValues readProxValues(const ProxSetupWindow& window)
 
 void writeGeneralValues(GeneralSetupWindow& window, const GeneralValues& values)
 {
-    for (const auto& [box, state] : generalChecks(window, values))
-        box->setCheckState(*state);
-    for (const auto& [box, text] : generalTexts(window, values))
-        box->setText(*text);
+    window.beepOnGoodRead->setCheckState(values.beepOnGoodRead);
+    window.maskingOn->setCheckState(values.maskingOn);
+    window.hid->setCheckState(values.hid);
+    window.farpointe->setCheckState(values.farpointe);
+    window.awid->setCheckState(values.awid);
+    window.includeDateTime->setCheckState(values.includeDateTime);
+    window.includeReaderId->setCheckState(values.includeReaderId);
+    window.includeReaderDescription->setCheckState(values.includeReaderDescription);
+    window.lowPowerSettingBox->setText(values.lowPowerSetting);
+    window.sleepTimeBox->setText(values.sleepTime);
+    window.idLengthBox->setText(values.idLength);
+    window.readerIdBox->setText(values.readerId);
+    window.readerDescriptionBox->setText(values.readerDescription);
 }
 
 void writeProxFormat(const ProxSetupWindow::FormatControls& format, const ProxFormatValues& values)
