@@ -233,13 +233,12 @@ void ProxSetupWindow::makeMaskGroup(QGridLayout* groups, int mask)
         frame, {QStringLiteral("Const"), QStringLiteral("Start"), QStringLiteral("Len/Value")});
 
     for (int row = 1; row <= kProxMaskRows; ++row) {
-        MaskRowControls& controls = masks[mask - 1][row - 1];
         const QString rowCaption = QStringLiteral("Mask %1").arg(row);
         const QString name = caption + u' ' + rowCaption + u' ';
         QCheckBox* constant = flagBox(name + QStringLiteral("Const"), frame);
         DigitBox* start = digitBox(kMaskStartDigits, name + QStringLiteral("Start"), frame);
-        controls = {constant, start,
-                    digitBox(kLenValueDigits, name + QStringLiteral("Len/Value"), frame)};
+        DigitBox* value = digitBox(kLenValueDigits, name + QStringLiteral("Len/Value"), frame);
+        masks[mask - 1][row - 1] = {constant, start, value};
 
         // stateChanged rather than clicked: the start-up code switches these
         // boxes too, and must get the same effect as a user's click.
@@ -256,6 +255,6 @@ void ProxSetupWindow::makeMaskGroup(QGridLayout* groups, int mask)
         grid->addWidget(captionFor(rowCaption, constant, frame), row, 0);
         grid->addWidget(constant, row, 1, Qt::AlignCenter);
         grid->addWidget(start, row, 2);
-        grid->addWidget(controls.value, row, 3);
+        grid->addWidget(value, row, 3);
     }
 }
