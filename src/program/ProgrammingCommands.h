@@ -29,7 +29,7 @@ struct GeneralValues
     QString readerDescription;
 };
 
-// What the prox setup window shows, box for box; texts as typed.
+// The prox setup window: three card formats and three masks of five rows.
 inline constexpr int kProxFormatCount = 3;
 inline constexpr int kProxMaskCount = 3;
 inline constexpr int kProxMaskRows = 5;
@@ -61,6 +61,7 @@ struct ProxMaskRowValues
 
 using ProxMaskValues = std::array<ProxMaskRowValues, kProxMaskRows>;
 
+// What the prox setup window shows, box for box; texts as typed.
 struct ProxValues
 {
     std::array<ProxFormatValues, kProxFormatCount> formats;
