@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // Format 1's site field has a length and no start: the checks refuse the
     // profile, so no run can connect to whatever the fuzzed files name.
     Profile refused;
-    refused.prox.Text1[kProxFormats[0].fields[0].length] = QStringLiteral("08");
+    refused.prox.formats[0].fields[0].length = QStringLiteral("08");
     std::array<std::int16_t, 66> digitsForBits{};
     fillDigitsForBits(digitsForBits);
     FUZZ_CHECK(!validateProxSettings(refused.prox, digitsForBits).mayProgram);

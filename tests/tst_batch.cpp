@@ -133,8 +133,8 @@ private slots:
 
         // The window's run with the same settings is the reference.
         Harness h;
-        h.main().generalSetup().Text5[7]->setText(QStringLiteral("42"));
-        h.main().proxSetup().Check2->setChecked(true);
+        h.main().generalSetup().readerIdBox->setText(QStringLiteral("42"));
+        h.main().proxSetup().formats[0].fields[1].lsb->setChecked(true);
         QVERIFY(h.connectTcp());
         h.dialogs.yesNoAnswers << true;
         Harness::click(h.menu().programEntry);
@@ -277,7 +277,7 @@ private slots:
             fetch<QString, QString, QString, QString>("formatTotal", "reader", "report", "message");
         QTemporaryDir folder;
         Harness h;
-        h.main().proxSetup().Text1[3]->setText(formatTotal);
+        h.main().proxSetup().formats[0].totalBits->setText(formatTotal);
         const QString profilePath = saveStartProfile(folder, h);
         QVERIFY(h.server.listen());
 

@@ -20,21 +20,6 @@
 
 namespace {
 
-// Where each format's values live: Text1 indices and Lsb check numbers.
-struct FormatBoxes
-{
-    int total;
-    int site[3]; // Start, Length, Chars
-    int id[3];
-    int issue[3];
-    int lsb[3]; // Site, ID, Issue
-};
-const FormatBoxes kFormats[3] = {
-    {3, {1, 4, 6}, {0, 5, 7}, {2, 8, 9}, {1, 2, 3}},
-    {16, {10, 12, 17}, {11, 13, 18}, {14, 15, 19}, {14, 15, 16}},
-    {26, {20, 22, 27}, {21, 23, 28}, {24, 25, 29}, {22, 23, 24}},
-};
-
 void chooseLayout(ProxSetupWindow& prox, int format, const QString& name)
 {
     QComboBox* choice = prox.layoutChoice[format];
@@ -89,24 +74,24 @@ private slots:
         Harness h;
         ProxSetupWindow& prox = h.main().proxSetup();
         for (int format = 0; format < 3; ++format) {
-            const FormatBoxes& f = kFormats[format];
+            const ProxSetupWindow::FormatControls& f = prox.formats[format];
+            const auto& [site, id, issue] = f.fields;
             // What a user left there before: Lsb flags and an Issue field.
-            for (int lsb : f.lsb)
-                prox.check(lsb)->setChecked(true);
-            prox.Text1[f.issue[0]]->setText(QStringLiteral("5"));
-            prox.Text1[f.issue[1]]->setText(QStringLiteral("3"));
-            prox.Text1[f.issue[2]]->setText(QStringLiteral("9"));
+            for (const ProxSetupWindow::FieldControls& field : f.fields)
+                field.lsb->setChecked(true);
+            issue.start->setText(QStringLiteral("5"));
+            issue.length->setText(QStringLiteral("3"));
+            issue.chars->setText(QStringLiteral("9"));
             chooseLayout(prox, format, layout);
 
-            const QStringList shown{prox.Text1[f.total]->text(),   prox.Text1[f.site[0]]->text(),
-                                    prox.Text1[f.site[1]]->text(), prox.Text1[f.site[2]]->text(),
-                                    prox.Text1[f.id[0]]->text(),   prox.Text1[f.id[1]]->text(),
-                                    prox.Text1[f.id[2]]->text()};
+            const QStringList shown{f.totalBits->text(), site.start->text(), site.length->text(),
+                                    site.chars->text(),  id.start->text(),   id.length->text(),
+                                    id.chars->text()};
             QCOMPARE(shown, boxes);
-            for (int i : f.issue)
-                QCOMPARE(prox.Text1[i]->text(), QStringLiteral("00"));
-            for (int lsb : f.lsb)
-                QCOMPARE(prox.check(lsb)->checkState(), Qt::Unchecked);
+            for (DigitBox* box : {issue.start, issue.length, issue.chars})
+                QCOMPARE(box->text(), QStringLiteral("00"));
+            for (const ProxSetupWindow::FieldControls& field : f.fields)
+                QCOMPARE(field.lsb->checkState(), Qt::Unchecked);
             QCOMPARE(prox.layoutChoice[format]->currentText(), layout);
         }
 
@@ -224,24 +209,25 @@ private slots:
     {
         Harness h;
         ProxSetupWindow& prox = h.main().proxSetup();
-        const FormatBoxes& two = kFormats[1];
-        const std::pair<int, const char*> boxes[] = {
-            {two.total, "8"}, {two.site[0], "1"},  {two.site[1], "4"}, {two.id[0], "5"},
-            {two.id[1], "2"}, {two.issue[0], "7"}, {two.issue[1], "2"}};
-        for (const auto& [index, text] : boxes)
-            prox.Text1[index]->setText(QString::fromLatin1(text));
+        const ProxSetupWindow::FormatControls& two = prox.formats[1];
+        const auto& [site, id, issue] = two.fields;
+        const std::pair<DigitBox*, const char*> boxes[] = {
+            {two.totalBits, "8"}, {site.start, "1"},  {site.length, "4"}, {id.start, "5"},
+            {id.length, "2"},     {issue.start, "7"}, {issue.length, "2"}};
+        for (const auto& [box, text] : boxes)
+            box->setText(QString::fromLatin1(text));
         enterCard(prox, QStringLiteral("Bits"), QStringLiteral("10000001"), QString());
         QCOMPARE(prox.layoutChoice[1]->currentIndex(), -1);
         QCOMPARE(prox.cardResults[1]->text(),
                  QStringLiteral("Site 8, ID 0, Issue 1; custom layout, parity not checked."));
-        prox.check(two.lsb[0])->setChecked(true);
-        prox.check(two.lsb[2])->setChecked(true);
+        site.lsb->setChecked(true);
+        issue.lsb->setChecked(true);
         QCOMPARE(prox.cardResults[1]->text(),
                  QStringLiteral("Site 1, ID 0, Issue 2; custom layout, parity not checked."));
 
         enterCard(prox, QStringLiteral("Hex"), QStringLiteral("2020002"), QStringLiteral("26"));
         QCOMPARE(prox.layoutChoice[0]->currentText(), QStringLiteral("26-bit"));
-        prox.check(kFormats[0].lsb[0])->setChecked(true);
+        prox.formats[0].fields[0].lsb->setChecked(true);
         QCOMPARE(prox.layoutChoice[0]->currentIndex(), -1);
         QCOMPARE(prox.cardResults[0]->text(),
                  QStringLiteral("Site 128, ID 1, Issue not used; custom layout, parity not "
@@ -265,7 +251,7 @@ private slots:
         QVERIFY(h.trigger(QStringLiteral("Open Settings...")));
         QCOMPARE(prox.layoutChoice[1]->currentText(), QStringLiteral("35-bit corporate"));
         QCOMPARE(prox.layoutChoice[2]->currentText(), QStringLiteral("48-bit corporate"));
-        QCOMPARE(prox.Text1[kFormats[1].total]->text(), QStringLiteral("35"));
+        QCOMPARE(prox.formats[1].totalBits->text(), QStringLiteral("35"));
     }
 
     // Values are read under their captions and by their current text; a
@@ -296,7 +282,7 @@ private slots:
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(choice, &wheel);
         QCOMPARE(choice->currentText(), QStringLiteral("26-bit"));
-        QCOMPARE(prox.Text1[kFormats[0].total]->text(), QStringLiteral("26"));
+        QCOMPARE(prox.formats[0].totalBits->text(), QStringLiteral("26"));
     }
 };
 

@@ -14,9 +14,6 @@
 
 namespace {
 
-// Const check box of mask entry 0..14: upwards in mask 1, downwards in masks 2 and 3.
-constexpr int kConstCheck[15] = {4, 5, 6, 7, 8, 13, 12, 11, 10, 9, 21, 20, 19, 18, 17};
-
 void paste(DigitBox* box, const QString& text)
 {
     QApplication::clipboard()->setText(text);
@@ -49,28 +46,45 @@ private slots:
     // and Backspace empties it; a paste is taken whole or refused whole.
     void digitBoxes_data()
     {
-        addColumns<QString, int, int>({"array", "index", "maxLength"});
-        const std::pair<int, int> general[] = {{0, 2}, {2, 2}, {3, 2}, {7, 5}, {8, 10}};
-        for (const auto& [index, length] : general)
-            QTest::addRow("Text5(%d)", index) << "Text5" << index << length;
+        addColumns<QString, int>({"box", "maxLength"});
+        const std::pair<const char*, int> general[] = {{"ID Length", 2},
+                                                       {"Sleep Time", 2},
+                                                       {"Low Power Setting", 2},
+                                                       {"Reader ID", 5},
+                                                       {"Reader Description", 10}};
+        for (const auto& [box, length] : general)
+            QTest::newRow(box) << box << length;
         // Start and Total Bits boxes take three digits, Length and Chars two.
-        const QList<int> threeDigits{0, 1, 2, 3, 10, 11, 14, 16, 20, 21, 24, 26};
-        for (int index = 0; index < 30; ++index)
-            QTest::addRow("Text1(%d)", index)
-                << "Text1" << index << (threeDigits.contains(index) ? 3 : 2);
-        for (int index = 0; index < 15; ++index) {
-            QTest::addRow("Text2(%d)", index) << "Text2" << index << 2;
-            QTest::addRow("Text3(%d)", index) << "Text3" << index << 3;
+        const std::pair<const char*, int> parts[] = {{"Start", 3}, {"Length", 2}, {"Chars", 2}};
+        for (int format = 1; format <= 3; ++format) {
+            const QString group = QStringLiteral("Prox Format # %1 ").arg(format);
+            for (const char* field : {"Site", "ID", "Issue"}) {
+                for (const auto& [part, length] : parts) {
+                    const QString box = group + field + ' ' + part;
+                    QTest::newRow(qPrintable(box)) << box << length;
+                }
+            }
+            QTest::newRow(qPrintable(group + "Total Bits")) << group + "Total Bits" << 3;
+        }
+        for (int mask = 1; mask <= 3; ++mask) {
+            for (int row = 1; row <= 5; ++row) {
+                const QString at = QStringLiteral("Prox Mask %1 Mask %2 ").arg(mask).arg(row);
+                QTest::newRow(qPrintable(at + "Start")) << at + "Start" << 2;
+                QTest::newRow(qPrintable(at + "Len/Value")) << at + "Len/Value" << 3;
+            }
         }
     }
     void digitBoxes()
     {
-        const auto [array, index, maxLength] =
-            fetch<QString, int, int>("array", "index", "maxLength");
-        DigitBox* b = array == "Text5"   ? m_general->Text5[index]
-                      : array == "Text1" ? m_wiegand->Text1[index]
-                      : array == "Text2" ? m_wiegand->Text2[index]
-                                         : m_wiegand->Text3[index];
+        const auto [name, maxLength] = fetch<QString, int>("box", "maxLength");
+        // Found as assistive technology finds it: by its accessible name.
+        QList<DigitBox*> named;
+        for (DigitBox* box : m_workArea->findChildren<DigitBox*>()) {
+            if (box->accessibleName() == name)
+                named << box;
+        }
+        QCOMPARE(named.size(), 1);
+        DigitBox* b = named.first();
         b->clear();
         QTest::keyClicks(b, QStringLiteral("/0:9a -."));
         QCOMPARE(b->text(), QStringLiteral("09"));
@@ -100,29 +114,38 @@ private slots:
     // until unchecked, and no other.
     void constBoxMapping_data()
     {
-        addColumns<int, int>({"number", "entry"});
-        for (int entry = 0; entry < 15; ++entry)
-            QTest::addRow("Check%d", kConstCheck[entry]) << kConstCheck[entry] << entry;
+        addColumns<int, int>({"mask", "row"});
+        for (int mask = 0; mask < 3; ++mask) {
+            for (int row = 0; row < 5; ++row)
+                QTest::addRow("mask %d row %d", mask + 1, row + 1) << mask << row;
+        }
     }
     void constBoxMapping()
     {
-        const auto [number, entry] = fetch<int, int>("number", "entry");
-        for (DigitBox* start : m_wiegand->Text2)
+        const auto [mask, row] = fetch<int, int>("mask", "row");
+        QList<DigitBox*> starts;
+        for (const ProxSetupWindow::MaskControls& rows : m_wiegand->masks) {
+            for (const ProxSetupWindow::MaskRowControls& r : rows)
+                starts << r.start;
+        }
+        for (DigitBox* start : starts)
             start->setText(QStringLiteral("7"));
-        m_wiegand->check(number)->setChecked(true);
+        const ProxSetupWindow::MaskRowControls& controls = m_wiegand->masks[mask][row];
+        controls.constant->setChecked(true);
         QList<int> locked, pinned;
-        for (int i = 0; i < 15; ++i) {
-            if (!m_wiegand->Text2[i]->isEnabled())
+        for (int i = 0; i < starts.size(); ++i) {
+            if (!starts[i]->isEnabled())
                 locked << i;
-            if (m_wiegand->Text2[i]->text() == "00")
+            if (starts[i]->text() == "00")
                 pinned << i;
         }
+        const int entry = 5 * mask + row;
         QCOMPARE(locked, QList<int>{entry});
         QCOMPARE(pinned, QList<int>{entry});
-        DigitBox* start = m_wiegand->Text2[entry];
+        DigitBox* start = controls.start;
         QTest::keyClicks(start, QStringLiteral("5"));
         QCOMPARE(start->text(), QStringLiteral("00"));
-        QTest::mouseClick(m_wiegand->check(number), Qt::LeftButton);
+        QTest::mouseClick(controls.constant, Qt::LeftButton);
         QVERIFY(start->isEnabled());
         QCOMPARE(start->text(), QStringLiteral("00"));
     }

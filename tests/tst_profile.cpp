@@ -42,31 +42,61 @@ QList<Control> everyControl(Harness& h)
     GeneralSetupWindow& gen = h.main().generalSetup();
     ProxSetupWindow& prox = h.main().proxSetup();
     const std::pair<QCheckBox*, Qt::CheckState> generalChecks[] = {
-        {gen.Check5, Qt::Unchecked},         {gen.Check8, Qt::Checked},
-        {gen.Check6, Qt::PartiallyChecked},  {gen.Check15, Qt::Unchecked},
-        {gen.Check16, Qt::PartiallyChecked}, {gen.Check1, Qt::Unchecked},
-        {gen.Check7, Qt::Checked},           {gen.Check18, Qt::PartiallyChecked}};
+        {gen.beepOnGoodRead, Qt::Unchecked}, {gen.maskingOn, Qt::Checked},
+        {gen.hid, Qt::PartiallyChecked},     {gen.farpointe, Qt::Unchecked},
+        {gen.awid, Qt::PartiallyChecked},    {gen.includeDateTime, Qt::Unchecked},
+        {gen.includeReaderId, Qt::Checked},  {gen.includeReaderDescription, Qt::PartiallyChecked}};
     int n = 0;
     for (const auto& [box, state] : generalChecks)
         checkBox(QStringLiteral("general check %1").arg(n++), box, state);
-    const std::pair<int, const char*> generalTexts[] = {
-        {3, "07"}, {2, "9"}, {0, "12"}, {7, "54321"}, {8, "0123456789"}};
-    for (const auto& [index, text] : generalTexts)
-        textBox(QStringLiteral("Text5(%1)").arg(index), gen.Text5[index],
-                QString::fromLatin1(text));
-    // Start and Total Bits boxes take three digits, the others two.
-    const QList<int> threeDigits{0, 1, 2, 3, 10, 11, 14, 16, 20, 21, 24, 26};
-    for (int i = 0; i < 30; ++i)
-        textBox(QStringLiteral("Text1(%1)").arg(i), prox.Text1[i],
-                QString::number(threeDigits.contains(i) ? 100 + i : i + 1));
-    for (int i = 0; i < 15; ++i) {
-        textBox(QStringLiteral("Text2(%1)").arg(i), prox.Text2[i], QString::number(40 + i));
-        textBox(QStringLiteral("Text3(%1)").arg(i), prox.Text3[i], QString::number(200 + i));
+    const std::pair<DigitBox*, const char*> generalTexts[] = {
+        {gen.lowPowerSettingBox, "07"},
+        {gen.sleepTimeBox, "9"},
+        {gen.idLengthBox, "12"},
+        {gen.readerIdBox, "54321"},
+        {gen.readerDescriptionBox, "0123456789"}};
+    for (const auto& [box, text] : generalTexts)
+        textBox(box->accessibleName(), box, QString::fromLatin1(text));
+    // Per format: Total Bits, then Start, Length, Chars and Lsb of Site, ID
+    // and Issue; all distinct, the Start and Total Bits boxes at three digits.
+    struct FieldValues
+    {
+        int start, length, chars;
+        Qt::CheckState lsb;
+    };
+    struct FormatValues
+    {
+        int totalBits;
+        FieldValues fields[3];
+    };
+    const Qt::CheckState on = Qt::Checked, grey = Qt::PartiallyChecked;
+    const FormatValues formats[3] = {
+        {103, {{101, 5, 7, on}, {100, 6, 8, grey}, {102, 9, 10, on}}},
+        {116, {{110, 13, 18, grey}, {111, 14, 19, on}, {114, 16, 20, grey}}},
+        {126, {{120, 23, 28, grey}, {121, 24, 29, on}, {124, 26, 30, grey}}},
+    };
+    for (int f = 0; f < 3; ++f) {
+        const ProxSetupWindow::FormatControls& format = prox.formats[f];
+        textBox(format.totalBits->accessibleName(), format.totalBits,
+                QString::number(formats[f].totalBits));
+        for (int k = 0; k < 3; ++k) {
+            const ProxSetupWindow::FieldControls& field = format.fields[k];
+            const FieldValues& value = formats[f].fields[k];
+            textBox(field.start->accessibleName(), field.start, QString::number(value.start));
+            textBox(field.length->accessibleName(), field.length, QString::number(value.length));
+            textBox(field.chars->accessibleName(), field.chars, QString::number(value.chars));
+            checkBox(field.lsb->accessibleName(), field.lsb, value.lsb);
+        }
     }
-    const QList<int> lsb{1, 2, 3, 14, 15, 16, 22, 23, 24};
-    for (int number = 1; number <= 24; ++number)
-        checkBox(QStringLiteral("Check%1").arg(number), prox.check(number),
-                 lsb.contains(number) && number % 2 ? Qt::Checked : Qt::PartiallyChecked);
+    for (int m = 0; m < 3; ++m) {
+        for (int r = 0; r < 5; ++r) {
+            const ProxSetupWindow::MaskRowControls& row = prox.masks[m][r];
+            const int entry = 5 * m + r;
+            textBox(row.start->accessibleName(), row.start, QString::number(40 + entry));
+            textBox(row.value->accessibleName(), row.value, QString::number(200 + entry));
+            checkBox(row.constant->accessibleName(), row.constant, Qt::PartiallyChecked);
+        }
+    }
     return list;
 }
 
@@ -75,6 +105,17 @@ void fillEveryControl(Harness& h)
     for (const Control& c : everyControl(h))
         c.check ? c.check->setCheckState(Qt::CheckState(c.value.toInt()))
                 : c.text->setText(c.value);
+}
+
+// The mask rows' Start boxes, mask 1 row 1 first.
+QList<DigitBox*> maskStarts(const ProxSetupWindow& prox)
+{
+    QList<DigitBox*> starts;
+    for (const ProxSetupWindow::MaskControls& mask : prox.masks) {
+        for (const ProxSetupWindow::MaskRowControls& row : mask)
+            starts << row.start;
+    }
+    return starts;
 }
 
 // Controls whose value is (or, with equal false, is not) the one above.
@@ -118,7 +159,7 @@ private slots:
         QVERIFY(h.trigger(QStringLiteral("Open Settings...")));
         QVERIFY2(h.dialogs.messages.isEmpty(), qPrintable(h.dialogs.messages.join('\n')));
         QCOMPARE(controlsAt(h, false), QStringList());
-        QVERIFY(h.main().proxSetup().Text2[5]->isEnabled());
+        QVERIFY(h.main().proxSetup().masks[1][0].start->isEnabled());
     }
 
     // Checked Const boxes read from a file pin and lock their own Start boxes.
@@ -128,23 +169,24 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("const.json"));
         Harness h;
         // Mask 1 row 1, mask 2 row 5 and mask 3 row 3: entries 0, 9 and 12.
-        for (int number : {4, 9, 19})
-            h.main().proxSetup().check(number)->setChecked(true);
+        for (const auto& [mask, row] : {std::pair{0, 0}, {1, 4}, {2, 2}})
+            h.main().proxSetup().masks[mask][row].constant->setChecked(true);
         h.dialogs.saveFileAnswers << path;
         QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
         Harness other;
-        for (DigitBox* start : other.main().proxSetup().Text2)
+        const QList<DigitBox*> starts = maskStarts(other.main().proxSetup());
+        for (DigitBox* start : starts)
             start->setText(QStringLiteral("7"));
         other.dialogs.openFileAnswers << path;
         QVERIFY(other.trigger(QStringLiteral("Open Settings...")));
         QVERIFY(other.dialogs.messages.isEmpty());
         QList<int> locked;
         for (int entry = 0; entry < 15; ++entry)
-            if (!other.main().proxSetup().Text2[entry]->isEnabled())
+            if (!starts[entry]->isEnabled())
                 locked << entry;
         QCOMPARE(locked, (QList<int>{0, 9, 12}));
         for (int entry : locked)
-            QCOMPARE(other.main().proxSetup().Text2[entry]->text(), QStringLiteral("00"));
+            QCOMPARE(starts[entry]->text(), QStringLiteral("00"));
     }
 
     // A bad profile changes nothing and says which entry is wrong and why.
@@ -178,7 +220,7 @@ private slots:
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("bad.json"));
         Harness h;
-        h.main().proxSetup().Text2[11]->setText(QStringLiteral("05"));
+        h.main().proxSetup().masks[2][1].start->setText(QStringLiteral("05"));
         h.dialogs.saveFileAnswers << file;
         QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
 

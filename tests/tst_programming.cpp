@@ -98,26 +98,27 @@ private slots:
 
     void invalidFormatsStopBeforeAnythingIsSent_data()
     {
-        addColumns<int, QString, int, QString>({"text1Index", "value", "maskIndex", "line"});
-        QTest::newRow("empty format box")
-            << 29 << "" << -1 << "Error - Empty field in wiegand/prox formatting";
-        QTest::newRow("empty mask box")
-            << -1 << "" << 14 << "Error - Empty field in wiegand/prox masking";
+        addColumns<QString, QString, QString>({"box", "value", "line"});
+        QTest::newRow("empty format box") << "Prox Format # 3 Issue Chars"
+                                          << ""
+                                          << "Error - Empty field in wiegand/prox formatting";
+        QTest::newRow("empty mask box") << "Prox Mask 3 Mask 5 Len/Value"
+                                        << ""
+                                        << "Error - Empty field in wiegand/prox masking";
         QTest::newRow("id beyond end")
-            << 0 << "12" << -1
+            << "Prox Format # 1 ID Start"
+            << "12"
             << "Error - Wie/prox format 1 - id field goes beyond end of bit stream";
     }
     void invalidFormatsStopBeforeAnythingIsSent()
     {
-        const auto [text1Index, value, maskIndex, line] =
-            fetch<int, QString, int, QString>("text1Index", "value", "maskIndex", "line");
+        const auto [box, value, line] = fetch<QString, QString, QString>("box", "value", "line");
         Harness h;
         QVERIFY(h.connectTcp());
-        ProxSetupWindow& prox = h.main().proxSetup();
-        if (text1Index >= 0)
-            prox.Text1[text1Index]->setText(value);
-        if (maskIndex >= 0)
-            prox.Text3[maskIndex]->clear();
+        for (DigitBox* named : h.main().proxSetup().findChildren<DigitBox*>()) {
+            if (named->accessibleName() == box)
+                named->setText(value);
+        }
         h.programReader();
         QCOMPARE(h.pane(), (QStringList{"Checking Parameters", line}));
         QVERIFY(h.sendEndMark());
@@ -128,7 +129,7 @@ private slots:
     {
         Harness h;
         QVERIFY(h.connectSerial());
-        h.main().proxSetup().Text1[7]->setText(QStringLiteral("4"));
+        h.main().proxSetup().formats[0].fields[1].chars->setText(QStringLiteral("4"));
         h.programReader();
         const QStringList pane = h.pane();
         QCOMPARE(pane.mid(0, 3),
@@ -146,18 +147,18 @@ private slots:
         Harness h;
         QVERIFY(h.connectTcp());
         GeneralSetupWindow& gen = h.main().generalSetup();
-        gen.Text5[7]->setText(QStringLiteral("42"));
-        gen.Text5[8]->setText(QStringLiteral("1234567890"));
-        gen.Text5[0]->clear();
-        gen.Text5[3]->clear();
-        gen.Check8->setCheckState(Qt::PartiallyChecked);
-        gen.Check7->setChecked(true);
+        gen.readerIdBox->setText(QStringLiteral("42"));
+        gen.readerDescriptionBox->setText(QStringLiteral("1234567890"));
+        gen.idLengthBox->clear();
+        gen.lowPowerSettingBox->clear();
+        gen.maskingOn->setCheckState(Qt::PartiallyChecked);
+        gen.includeReaderId->setChecked(true);
         ProxSetupWindow& prox = h.main().proxSetup();
-        prox.Check4->setChecked(true); // Const of mask 1, row 1
-        prox.Text3[0]->setText(QStringLiteral("5"));
-        prox.Check1->setCheckState(Qt::PartiallyChecked);
-        prox.Check2->setChecked(true);
-        prox.Text1[16]->setText(QStringLiteral("7"));
+        prox.masks[0][0].constant->setChecked(true);
+        prox.masks[0][0].value->setText(QStringLiteral("5"));
+        prox.formats[0].fields[0].lsb->setCheckState(Qt::PartiallyChecked);
+        prox.formats[0].fields[1].lsb->setChecked(true);
+        prox.formats[1].totalBits->setText(QStringLiteral("7"));
         h.programReader();
         QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
         QCOMPARE(h.reader.parameter("g"), QByteArray("   42"));

@@ -9,29 +9,55 @@
 
 namespace {
 
-// The prox window as the program starts.
+// The prox window as the program starts: format 1 is a 26-bit card, every
+// other box "00", the Len/Value boxes "000".
 ProxValues startupProx()
 {
     ProxValues p;
-    p.Text1.fill("00");
-    p.Text2.fill("00");
-    p.Text3.fill("000");
-    const char* format1[] = {"10", "02", "00", "26", "08", "16", "03", "05"};
-    for (int i = 0; i < 8; ++i)
-        p.Text1[i] = format1[i];
+    for (ProxFormatValues& format : p.formats) {
+        format.totalBits = "00";
+        for (ProxFieldValues& field : format.fields)
+            field.start = field.length = field.chars = "00";
+    }
+    for (ProxMaskValues& mask : p.masks) {
+        for (ProxMaskRowValues& row : mask) {
+            row.start = "00";
+            row.value = "000";
+        }
+    }
+    ProxFormatValues& one = p.formats[0];
+    one.totalBits = "26";
+    one.fields[0] = {"02", "08", "03"};
+    one.fields[1] = {"10", "16", "05"};
     return p;
 }
 
-// "12=08,S3=,V0= " sets Text1(12), the mask Start box Text2(3) and the mask
-// Len/Value box Text3(0); a value may be empty or blank.
+// The field named "site", "id" or "issue".
+ProxFieldValues& field(ProxFormatValues& format, const QString& name)
+{
+    return format.fields[name == "site" ? 0 : name == "id" ? 1 : 2];
+}
+
+// "2.site.length=08,1.total=,m1.4.start=,m3.1.value= " sets format 2's Site
+// Length, format 1's Total Bits, and the Start and Len/Value boxes of mask 1
+// row 4 and mask 3 row 1; a value may be empty or blank.
 void applyEdits(ProxValues& p, const QString& edits)
 {
     for (const QString& edit : edits.split(',', Qt::SkipEmptyParts)) {
-        const QString box = edit.left(edit.indexOf('='));
-        const int i = box.mid(box[0].isDigit() ? 0 : 1).toInt();
-        (box[0] == 'S'   ? p.Text2[i]
-         : box[0] == 'V' ? p.Text3[i]
-                         : p.Text1[i]) = edit.mid(box.size() + 1);
+        const QStringList box = edit.left(edit.indexOf('=')).split('.');
+        const QString value = edit.mid(edit.indexOf('=') + 1);
+        if (box[0].startsWith('m')) {
+            ProxMaskRowValues& row = p.masks[box[0].mid(1).toInt() - 1][box[1].toInt() - 1];
+            (box[2] == "start" ? row.start : row.value) = value;
+            continue;
+        }
+        ProxFormatValues& format = p.formats[box[0].toInt() - 1];
+        if (box[1] == "total") {
+            format.totalBits = value;
+            continue;
+        }
+        ProxFieldValues& f = field(format, box[1]);
+        (box[2] == "start" ? f.start : box[2] == "length" ? f.length : f.chars) = value;
     }
 }
 
@@ -108,46 +134,61 @@ private slots:
         QCOMPARE(built, commands);
     }
 
-    // One Lsb box at a time, with Text1(i) holding 100 + i so that a Z3 field shows 1ii
-    // and a Z2 field ii: both commands of the box's format.
+    // One Lsb box at a time, with every box of the format holding a distinct
+    // number from 100 up, so that a Z3 field shows 1ii and a Z2 field ii: both
+    // commands of the box's format.
     void formatFields_data()
     {
-        addColumns<int, int, QByteArrayList>({"lsbCheck", "step", "commands"});
-        const auto row = [](int lsbCheck, int step, const char* first, const char* second) {
-            QTest::addRow("Check%d", lsbCheck) << lsbCheck << step << QByteArrayList{first, second};
+        addColumns<int, int, int, QByteArrayList>({"format", "field", "step", "commands"});
+        const auto row = [](int format, int field, int step, const char* first,
+                            const char* second) {
+            QTest::addRow("format %d %s", format, std::array{"site", "id", "issue"}[field])
+                << format << field << step << QByteArrayList{first, second};
         };
-        row(3, 5, "X074103101040100050", "X075102081060709");
-        row(14, 7, "X076116110121111130", "X077114150171819");
-        row(15, 7, "X076116110120111131", "X077114150171819");
-        row(16, 7, "X076116110120111130", "X077114151171819");
-        row(22, 9, "X078126120221121230", "X079124250272829");
-        row(23, 9, "X078126120220121231", "X079124250272829");
-        row(24, 9, "X078126120220121230", "X079124251272829");
+        row(1, 2, 5, "X074103101040100050", "X075102081060709");
+        row(2, 0, 7, "X076116110121111130", "X077114150171819");
+        row(2, 1, 7, "X076116110120111131", "X077114150171819");
+        row(2, 2, 7, "X076116110120111130", "X077114151171819");
+        row(3, 0, 9, "X078126120221121230", "X079124250272829");
+        row(3, 1, 9, "X078126120220121231", "X079124250272829");
+        row(3, 2, 9, "X078126120220121230", "X079124251272829");
     }
     void formatFields()
     {
-        const auto [lsbCheck, step, commands] =
-            fetch<int, int, QByteArrayList>("lsbCheck", "step", "commands");
+        const auto [format, field, step, commands] =
+            fetch<int, int, int, QByteArrayList>("format", "field", "step", "commands");
+        // Total Bits, then Start, Length and Chars of Site, ID and Issue.
+        const int numbers[3][10] = {{103, 101, 104, 106, 100, 105, 107, 102, 108, 109},
+                                    {116, 110, 112, 117, 111, 113, 118, 114, 115, 119},
+                                    {126, 120, 122, 127, 121, 123, 128, 124, 125, 129}};
         ProxValues p;
-        for (int i = 0; i < 30; ++i)
-            p.Text1[i] = QString::number(100 + i);
-        p.Check[lsbCheck] = Qt::Checked;
+        for (int f = 0; f < 3; ++f) {
+            ProxFormatValues& values = p.formats[f];
+            values.totalBits = QString::number(numbers[f][0]);
+            for (int k = 0; k < 3; ++k)
+                values.fields[k] = {QString::number(numbers[f][1 + 3 * k]),
+                                    QString::number(numbers[f][2 + 3 * k]),
+                                    QString::number(numbers[f][3 + 3 * k])};
+        }
+        p.formats[format - 1].fields[field].lsb = Qt::Checked;
         QCOMPARE((QByteArrayList{buildStepCommand(step, GeneralValues(), p),
                                  buildStepCommand(step + 1, GeneralValues(), p)}),
                  commands);
     }
 
-    // Each mask's first two entries go in one command and its other three in the next.
+    // Each mask's first two rows go in one command and its other three in the next.
     void maskEntries()
     {
         ProxValues p;
-        for (int i = 0; i < 15; ++i) {
-            p.Text2[i] = QString::number(10 + i);
-            p.Text3[i] = QString::number(200 + i);
+        for (int m = 0; m < 3; ++m) {
+            for (int r = 0; r < 5; ++r) {
+                ProxMaskRowValues& row = p.masks[m][r];
+                row.start = QString::number(10 + 5 * m + r);
+                row.value = QString::number(200 + 5 * m + r);
+                // The Const boxes only lock their Start box; they are never sent.
+                row.constant = Qt::Checked;
+            }
         }
-        // The Const boxes only lock their Start box; they are never sent.
-        for (int check : {4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 19, 20, 21})
-            p.Check[check] = Qt::Checked;
         QList<QByteArray> commands;
         for (int step = 11; step <= 16; ++step)
             commands << buildStepCommand(step, GeneralValues(), p);
@@ -156,37 +197,34 @@ private slots:
                                               "X0842021021211", "X085222122321324214"}));
     }
 
-    // Every field's three messages, with its boxes named independently of the code.
+    // Every field's three messages.
     void fieldMessages_data()
     {
-        QTest::addColumn<QList<int>>("boxes"); // Text1 indices: Total Bits, Start, Length, Chars
-        QTest::newRow("1 site") << QList<int>{3, 1, 4, 6};
-        QTest::newRow("1 id") << QList<int>{3, 0, 5, 7};
-        QTest::newRow("1 issue") << QList<int>{3, 2, 8, 9};
-        QTest::newRow("2 site") << QList<int>{16, 10, 12, 17};
-        QTest::newRow("2 id") << QList<int>{16, 11, 13, 18};
-        QTest::newRow("2 issue") << QList<int>{16, 14, 15, 19};
-        QTest::newRow("3 site") << QList<int>{26, 20, 22, 27};
-        QTest::newRow("3 id") << QList<int>{26, 21, 23, 28};
-        QTest::newRow("3 issue") << QList<int>{26, 24, 25, 29};
+        addColumns<int, int>({"format", "field"});
+        for (int format = 1; format <= 3; ++format) {
+            const char* names[] = {"site", "id", "issue"};
+            for (int field = 0; field < 3; ++field)
+                QTest::addRow("%d %s", format, names[field]) << format << field;
+        }
     }
     void fieldMessages()
     {
-        QFETCH(QList<int>, boxes);
-        const int total = boxes[0], start = boxes[1], length = boxes[2], chars = boxes[3];
-        const QString field = QTest::currentDataTag();
+        const auto [format, fieldIndex] = fetch<int, int>("format", "field");
+        const QString name = QTest::currentDataTag();
         ProxValues p = startupProx();
-        p.Text1[total] = "40";
-        p.Text1[length] = "5"; // 31 at most: two digits
+        ProxFormatValues& values = p.formats[format - 1];
+        ProxFieldValues& field = values.fields[fieldIndex];
+        values.totalBits = "40";
+        field.length = "5"; // 31 at most: two digits
         const auto lines = [&](const char* startText, const char* charsText) {
-            p.Text1[start] = startText;
-            p.Text1[chars] = charsText;
+            field.start = startText;
+            field.chars = charsText;
             return validationLines(p);
         };
-        QCOMPARE(lines("0", "2"), expectedLines(field + " 0"));
+        QCOMPARE(lines("0", "2"), expectedLines(name + " 0"));
         QCOMPARE(lines("36", "2"), QStringList()); // ends on the last bit
-        QCOMPARE(lines("37", "2"), expectedLines(field + " >"));
-        QCOMPARE(lines("36", "1"), expectedLines(field + " ~"));
+        QCOMPARE(lines("37", "2"), expectedLines(name + " >"));
+        QCOMPARE(lines("36", "1"), expectedLines(name + " ~"));
     }
 
     void validation_data()
@@ -196,23 +234,26 @@ private slots:
             QTest::newRow(name) << QString(edits) << QString(codes);
         };
         row("start-up values", "", "");
-        row("format box spaces", "0=   ", "fmt");
-        row("mask start empty", "S14=", "mask");
-        row("mask value spaces", "V0= ", "mask");
-        row("empty format beats empty mask", "S0=,5=", "fmt");
-        row("empty mask beats position", "12=08,S3=", "mask");
-        row("start 0 beats beyond", "1=20,8=04", "1 issue 0");
-        row("site before id", "1=0,0=0", "1 site 0");
-        row("format 1 before format 2", "1=20,12=08", "1 site >");
-        row("error hides warnings", "7=04,23=1", "3 id 0");
-        row("warnings add up", "6=2,7=4", "1 site ~;1 id ~");
+        row("format box spaces", "1.id.start=   ", "fmt");
+        row("mask start empty", "m3.5.start=", "mask");
+        row("mask value spaces", "m1.1.value= ", "mask");
+        row("empty format beats empty mask", "m1.1.start=,1.id.length=", "fmt");
+        row("empty mask beats position", "2.site.length=08,m1.4.start=", "mask");
+        row("start 0 beats beyond", "1.site.start=20,1.issue.length=04", "1 issue 0");
+        row("site before id", "1.site.start=0,1.id.start=0", "1 site 0");
+        row("format 1 before format 2", "1.site.start=20,2.site.length=08", "1 site >");
+        row("error hides warnings", "1.id.chars=04,3.id.length=1", "3 id 0");
+        row("warnings add up", "1.site.chars=2,1.id.chars=4", "1 site ~;1 id ~");
         // Past the 64-bit table: 2^65-1, 2^70-1 and 2^99-1 have 20, 22 and 30 digits.
-        row("length 65 short", "3=200,2=1,8=65,9=19", "1 issue ~");
-        row("length 65 fits", "3=200,2=1,8=65,9=20", "");
-        row("length 70 short", "3=200,2=1,8=70,9=21", "1 issue ~");
-        row("length 70 fits", "3=200,2=1,8=70,9=22", "");
-        row("length 99 short", "3=200,2=1,8=99,9=29", "1 issue ~");
-        row("length 99 fits", "3=200,2=1,8=99,9=30", "");
+        row("length 65 short", "1.total=200,1.issue.start=1,1.issue.length=65,1.issue.chars=19",
+            "1 issue ~");
+        row("length 65 fits", "1.total=200,1.issue.start=1,1.issue.length=65,1.issue.chars=20", "");
+        row("length 70 short", "1.total=200,1.issue.start=1,1.issue.length=70,1.issue.chars=21",
+            "1 issue ~");
+        row("length 70 fits", "1.total=200,1.issue.start=1,1.issue.length=70,1.issue.chars=22", "");
+        row("length 99 short", "1.total=200,1.issue.start=1,1.issue.length=99,1.issue.chars=29",
+            "1 issue ~");
+        row("length 99 fits", "1.total=200,1.issue.start=1,1.issue.length=99,1.issue.chars=30", "");
     }
     void validation()
     {

@@ -53,35 +53,44 @@ void UtilityApp::SetDefaultSettings()
     m_main->readerUtilities().addHours->setChecked(true);
 
     GeneralSetupWindow& gen = m_main->generalSetup();
-    gen.Check5->setChecked(true);
-    gen.Check8->setChecked(false);
-    gen.Check6->setChecked(true);
-    gen.Check15->setChecked(false);
-    gen.Check16->setChecked(false);
-    gen.Text5[3]->setText(QStringLiteral("15"));
-    gen.Text5[2]->setText(QStringLiteral("0"));
-    gen.Text5[0]->setText(QStringLiteral("20"));
-    gen.Text5[7]->setText(QString());
-    gen.Text5[8]->setText(QString());
-    gen.Check1->setChecked(true);
-    gen.Check18->setChecked(false);
-    gen.Check6->setChecked(true);
-    gen.Check15->setChecked(true);
+    gen.beepOnGoodRead->setChecked(true);
+    gen.maskingOn->setChecked(false);
+    gen.hid->setChecked(true);
+    gen.farpointe->setChecked(false);
+    gen.awid->setChecked(false);
+    gen.lowPowerSettingBox->setText(QStringLiteral("15"));
+    gen.sleepTimeBox->setText(QStringLiteral("0"));
+    gen.idLengthBox->setText(QStringLiteral("20"));
+    gen.readerIdBox->setText(QString());
+    gen.readerDescriptionBox->setText(QString());
+    gen.includeDateTime->setChecked(true);
+    gen.includeReaderDescription->setChecked(false);
+    gen.hid->setChecked(true);
+    gen.farpointe->setChecked(true);
 
+    // Format 1 is a 26-bit card; formats 2 and 3 and the masks are all zero.
     ProxSetupWindow& prox = m_main->proxSetup();
-    const std::pair<int, const char*> formatOne[] = {{1, "02"}, {4, "08"}, {6, "03"}, {0, "10"},
-                                                     {5, "16"}, {7, "05"}, {3, "26"}};
-    for (const auto& [index, text] : formatOne)
-        prox.Text1[index]->setText(QString::fromLatin1(text));
-    for (int index : {2, 8, 9})
-        prox.Text1[index]->setText(QStringLiteral("00"));
-    for (int index = 10; index <= 29; ++index)
-        prox.Text1[index]->setText(QStringLiteral("00"));
-    for (int number :
-         {1, 2, 3, 14, 15, 16, 22, 23, 24, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 18, 19, 20, 21})
-        prox.check(number)->setChecked(false);
-    for (int index = 0; index < 15; ++index)
-        prox.Text2[index]->setText(QStringLiteral("00"));
-    for (int index = 0; index < 15; ++index)
-        prox.Text3[index]->setText(QStringLiteral("000"));
+    for (const ProxSetupWindow::FormatControls& format : prox.formats) {
+        format.totalBits->setText(QStringLiteral("00"));
+        for (const ProxSetupWindow::FieldControls& field : format.fields) {
+            for (DigitBox* box : {field.start, field.length, field.chars})
+                box->setText(QStringLiteral("00"));
+            field.lsb->setChecked(false);
+        }
+    }
+    const ProxSetupWindow::FormatControls& formatOne = prox.formats[0];
+    const std::pair<DigitBox*, const char*> formatOneValues[] = {
+        {formatOne.fields[0].start, "02"},  {formatOne.fields[0].length, "08"},
+        {formatOne.fields[0].chars, "03"},  {formatOne.fields[1].start, "10"},
+        {formatOne.fields[1].length, "16"}, {formatOne.fields[1].chars, "05"},
+        {formatOne.totalBits, "26"}};
+    for (const auto& [box, text] : formatOneValues)
+        box->setText(QString::fromLatin1(text));
+    for (const ProxSetupWindow::MaskControls& mask : prox.masks) {
+        for (const ProxSetupWindow::MaskRowControls& row : mask) {
+            row.constant->setChecked(false);
+            row.start->setText(QStringLiteral("00"));
+            row.value->setText(QStringLiteral("000"));
+        }
+    }
 }

@@ -33,45 +33,50 @@ FormatLayout layout(int totalBits, FieldLayout site, FieldLayout id)
     return {totalBits, {site, id, FieldLayout{}}};
 }
 
+// Bit 1 is even parity over bits 2 to evenLast, the last bit odd parity over
+// bits oddFirst to the one before it.
+CardPreset evenOddParity(const char* name, const FormatLayout& bits, int evenLast, int oddFirst)
+{
+    const int last = bits.totalBits;
+    return {
+        QString::fromLatin1(name),
+        bits,
+        {{1, Parity::Even, range(2, evenLast)}, {last, Parity::Odd, range(oddFirst, last - 1)}}};
+}
+
+// The corporate layouts: bit 1 is odd parity over the whole card, bit 2 even
+// parity over pairs from evenFirst to the next-to-last bit, and the last bit
+// odd parity over pairs from oddFirst to the bit before that.
+CardPreset corporateParity(const char* name, const FormatLayout& bits, int evenFirst, int oddFirst)
+{
+    const int last = bits.totalBits;
+    return {QString::fromLatin1(name),
+            bits,
+            {{1, Parity::Odd, range(2, last)},
+             {2, Parity::Even, pairs(evenFirst, last - 1)},
+             {last, Parity::Odd, pairs(oddFirst, last - 2)}}};
+}
+
 QList<CardPreset> makePresets()
 {
     return {
-        // 26 bits: bit 1 even parity over bits 2-13, site code bits 2-9,
-        // card number bits 10-25, bit 26 odd parity over bits 14-25.
-        {QStringLiteral("26-bit"),
-         layout(26, {2, 8}, {10, 16}),
-         {{1, Parity::Even, range(2, 13)}, {26, Parity::Odd, range(14, 25)}}},
-        // 34 bits: bit 1 even parity over bits 2-17, site code bits 2-17,
-        // card number bits 18-33, bit 34 odd parity over bits 18-33.
-        {QStringLiteral("34-bit"),
-         layout(34, {2, 16}, {18, 16}),
-         {{1, Parity::Even, range(2, 17)}, {34, Parity::Odd, range(18, 33)}}},
-        // 35-bit corporate: company code bits 3-14, card number bits 15-34;
-        // bit 2 even parity over bits 3-4, 6-7, ... 33-34; bit 35 odd parity
-        // over bits 2-3, 5-6, ... 32-33; bit 1 odd parity over all 35 bits.
-        {QStringLiteral("35-bit corporate"),
-         layout(35, {3, 12}, {15, 20}),
-         {{1, Parity::Odd, range(2, 35)},
-          {2, Parity::Even, pairs(3, 34)},
-          {35, Parity::Odd, pairs(2, 33)}}},
-        // 37 bits with site code: site code bits 2-17, card number bits
-        // 18-36; bit 1 even parity over bits 2-19, bit 37 odd parity over
-        // bits 19-36 (bit 19 is guarded by both).
-        {QStringLiteral("37-bit with site code"),
-         layout(37, {2, 16}, {18, 19}),
-         {{1, Parity::Even, range(2, 19)}, {37, Parity::Odd, range(19, 36)}}},
-        // 37 bits, card number only: bits 2-36, parity as with site code.
-        {QStringLiteral("37-bit ID only"),
-         layout(37, {0, 0}, {2, 35}),
-         {{1, Parity::Even, range(2, 19)}, {37, Parity::Odd, range(19, 36)}}},
-        // 48-bit corporate: company code bits 3-24, card number bits 25-47;
-        // bit 2 even parity over bits 4-5, 7-8, ... 46-47; bit 48 odd parity
-        // over bits 3-4, 6-7, ... 45-46; bit 1 odd parity over all 48 bits.
-        {QStringLiteral("48-bit corporate"),
-         layout(48, {3, 22}, {25, 23}),
-         {{1, Parity::Odd, range(2, 48)},
-          {2, Parity::Even, pairs(4, 47)},
-          {48, Parity::Odd, pairs(3, 46)}}},
+        // Site code bits 2-9, card number bits 10-25; bit 1 guards bits
+        // 2-13, bit 26 bits 14-25.
+        evenOddParity("26-bit", layout(26, {2, 8}, {10, 16}), 13, 14),
+        // Site code bits 2-17, card number bits 18-33; bit 1 guards bits
+        // 2-17, bit 34 bits 18-33.
+        evenOddParity("34-bit", layout(34, {2, 16}, {18, 16}), 17, 18),
+        // Company code bits 3-14, card number bits 15-34; bit 2 guards bits
+        // 3-4, 6-7, ... 33-34, bit 35 bits 2-3, 5-6, ... 32-33.
+        corporateParity("35-bit corporate", layout(35, {3, 12}, {15, 20}), 3, 2),
+        // Site code bits 2-17, card number bits 18-36; bit 1 guards bits
+        // 2-19, bit 37 bits 19-36 (bit 19 is guarded by both).
+        evenOddParity("37-bit with site code", layout(37, {2, 16}, {18, 19}), 19, 19),
+        // Card number only, bits 2-36; parity as with site code.
+        evenOddParity("37-bit ID only", layout(37, {0, 0}, {2, 35}), 19, 19),
+        // Company code bits 3-24, card number bits 25-47; bit 2 guards bits
+        // 4-5, 7-8, ... 46-47, bit 48 bits 3-4, 6-7, ... 45-46.
+        corporateParity("48-bit corporate", layout(48, {3, 22}, {25, 23}), 4, 3),
         // Every box zero: the reader ignores the format.
         {QStringLiteral("Not used"), layout(0, {0, 0}, {0, 0}), {}},
     };
@@ -145,27 +150,26 @@ const QList<CardPreset>& cardPresets()
     return presets;
 }
 
-FormatBoxes presetBoxes(const CardPreset& preset)
+ProxFormatValues presetValues(const CardPreset& preset)
 {
-    FormatBoxes boxes;
-    boxes.totalBits = twoDigits(preset.layout.totalBits);
+    ProxFormatValues values;
+    values.totalBits = twoDigits(preset.layout.totalBits);
     for (std::size_t f = 0; f < 3; ++f) {
         const FieldLayout& field = preset.layout.fields[f];
-        boxes.fields[f] = {twoDigits(field.start), twoDigits(field.length),
-                           twoDigits(digitsForBitCount(field.length))};
+        values.fields[f] = {twoDigits(field.start), twoDigits(field.length),
+                            twoDigits(digitsForBitCount(field.length)), Qt::Unchecked};
     }
-    return boxes;
+    return values;
 }
 
-FormatLayout formatLayout(const ProxValues& prox, int format)
+FormatLayout formatLayout(const ProxFormatValues& format)
 {
-    const ProxFormatControls& controls = kProxFormats[format];
     FormatLayout result;
-    result.totalBits = boxNumber(prox.Text1[controls.totalBits]);
+    result.totalBits = boxNumber(format.totalBits);
     for (std::size_t f = 0; f < 3; ++f) {
-        const ProxFieldControls& field = controls.fields[f];
-        result.fields[f] = {boxNumber(prox.Text1[field.start]), boxNumber(prox.Text1[field.length]),
-                            prox.Check[field.lsbCheck] == Qt::Checked};
+        const ProxFieldValues& field = format.fields[f];
+        result.fields[f] = {boxNumber(field.start), boxNumber(field.length),
+                            field.lsb == Qt::Checked};
     }
     return result;
 }

@@ -51,23 +51,13 @@ struct CardPreset
 // Every preset, in the order a person chooses them from.
 const QList<CardPreset>& cardPresets();
 
-// The texts a preset puts into one format's boxes: two digits at least, as
-// the start-up values are written, and Chars just large enough for Length.
-struct FieldBoxes
-{
-    QString start;
-    QString length;
-    QString chars;
-};
-struct FormatBoxes
-{
-    QString totalBits;
-    std::array<FieldBoxes, 3> fields; // Site, ID, Issue
-};
-FormatBoxes presetBoxes(const CardPreset& preset);
+// The values a preset puts into one format's boxes: two digits at least, as
+// the start-up values are written, Chars just large enough for Length, and
+// no Lsb flag.
+ProxFormatValues presetValues(const CardPreset& preset);
 
-// Format 0..2 as its boxes describe it; an empty box counts as 0.
-FormatLayout formatLayout(const ProxValues& prox, int format);
+// A format as its boxes describe it; an empty box counts as 0.
+FormatLayout formatLayout(const ProxFormatValues& format);
 
 // The preset whose bit layout the format has (fields of length 0 are not
 // compared by Start, Chars never are), or -1.

@@ -16,8 +16,7 @@ void paintSettingsBackground(QWidget* window)
     paintBackground(window, kWindowGrey);
 }
 
-QFrame* addCaptionedFrame(QGridLayout* grid, int row, int column, const QString& caption,
-                          QLabel** captionOut)
+QFrame* addCaptionedFrame(QGridLayout* grid, int row, int column, const QString& caption)
 {
     QWidget* window = grid->parentWidget();
     auto* label = new QLabel(caption, window);
@@ -30,8 +29,6 @@ QFrame* addCaptionedFrame(QGridLayout* grid, int row, int column, const QString&
     frame->setAccessibleName(caption);
     grid->addWidget(label, row, column, Qt::AlignLeft | Qt::AlignBottom);
     grid->addWidget(frame, row + 1, column);
-    if (captionOut)
-        *captionOut = label;
     return frame;
 }
 

@@ -16,8 +16,7 @@ void paintSettingsBackground(QWidget* window);
 
 // Puts a bold caption at (row, column) of `grid` and a framed area below it;
 // the frame is returned to hold the group's controls.
-QFrame* addCaptionedFrame(QGridLayout* grid, int row, int column, const QString& caption,
-                          QLabel** captionOut = nullptr);
+QFrame* addCaptionedFrame(QGridLayout* grid, int row, int column, const QString& caption);
 
 // A digit box just wide enough for `maxLength` digits, named for assistive
 // technology since grid boxes have no caption of their own.

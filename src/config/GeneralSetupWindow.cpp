@@ -16,32 +16,33 @@ using namespace settingslimits;
 
 namespace {
 
-QCheckBox* addCheck(const QString& caption, QFrame* frame, QGridLayout* grid)
+// A captioned frame at (row, 0) of `column`, with a grid for its controls.
+QGridLayout* addGroup(QGridLayout* column, int row, const QString& caption)
 {
-    auto* box = new QCheckBox(caption, frame);
-    grid->addWidget(box, grid->rowCount(), 0, 1, 3);
-    return box;
-}
-
-// A caption beside its box, one row of the frame's grid.
-DigitBox* addDigits(int maxLength, const QString& caption, QFrame* frame, QGridLayout* grid,
-                    QLabel** captionOut)
-{
-    DigitBox* box = digitBox(maxLength, caption, frame);
-    const int row = grid->rowCount();
-    *captionOut = captionFor(caption, box, frame);
-    grid->addWidget(*captionOut, row, 0);
-    grid->addWidget(box, row, 1);
-    return box;
-}
-
-QGridLayout* frameGrid(QFrame* frame)
-{
+    QFrame* frame = addCaptionedFrame(column, row, 0, caption);
     auto* grid = new QGridLayout(frame);
     grid->setContentsMargins(12, 8, 12, 8);
     grid->setHorizontalSpacing(12);
     grid->setColumnStretch(2, 1);
     return grid;
+}
+
+QCheckBox* addCheck(QGridLayout* grid, const QString& caption)
+{
+    auto* box = new QCheckBox(caption, grid->parentWidget());
+    grid->addWidget(box, grid->rowCount(), 0, 1, 3);
+    return box;
+}
+
+// A caption beside its box, one row of the group's grid.
+DigitBox* addDigits(QGridLayout* grid, const QString& caption, int maxLength)
+{
+    QWidget* frame = grid->parentWidget();
+    DigitBox* box = digitBox(maxLength, caption, frame);
+    const int row = grid->rowCount();
+    grid->addWidget(captionFor(caption, box, frame), row, 0);
+    grid->addWidget(box, row, 1);
+    return box;
 }
 
 } // namespace
@@ -63,37 +64,28 @@ GeneralSetupWindow::GeneralSetupWindow(QWidget* parent) : QWidget(parent)
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
 
-    QFrame* frame = addCaptionedFrame(left, 0, 0, QStringLiteral("Proximity Settings"), &Label1[0]);
-    Shape5[0] = frame;
-    QGridLayout* grid = frameGrid(frame);
-    Check5 = addCheck(QStringLiteral("Beep on Good Read"), frame, grid);
-    Check8 = addCheck(QStringLiteral("Masking On"), frame, grid);
+    QGridLayout* group = addGroup(left, 0, QStringLiteral("Proximity Settings"));
+    beepOnGoodRead = addCheck(group, QStringLiteral("Beep on Good Read"));
+    maskingOn = addCheck(group, QStringLiteral("Masking On"));
 
-    frame = addCaptionedFrame(left, 3, 0, QStringLiteral("Card Selection"), &Label1[1]);
-    Shape5[1] = frame;
-    grid = frameGrid(frame);
-    Check6 = addCheck(QStringLiteral("HID"), frame, grid);
-    Check15 = addCheck(QStringLiteral("Farpointe"), frame, grid);
-    Check16 = addCheck(QStringLiteral("AWID"), frame, grid);
+    group = addGroup(left, 3, QStringLiteral("Card Selection"));
+    hid = addCheck(group, QStringLiteral("HID"));
+    farpointe = addCheck(group, QStringLiteral("Farpointe"));
+    awid = addCheck(group, QStringLiteral("AWID"));
 
-    frame = addCaptionedFrame(left, 6, 0, QStringLiteral("Options"), &Label1[2]);
-    Shape5[2] = frame;
-    grid = frameGrid(frame);
-    Text5[3] =
-        addDigits(kLowPowerDigits, QStringLiteral("Low Power Setting"), frame, grid, &Label6[3]);
-    Text5[2] = addDigits(kSleepTimeDigits, QStringLiteral("Sleep Time"), frame, grid, &Label6[2]);
+    group = addGroup(left, 6, QStringLiteral("Options"));
+    lowPowerSettingBox = addDigits(group, QStringLiteral("Low Power Setting"), kLowPowerDigits);
+    sleepTimeBox = addDigits(group, QStringLiteral("Sleep Time"), kSleepTimeDigits);
 
-    frame = addCaptionedFrame(right, 0, 0, QStringLiteral("Storage Settings"), &Label1[3]);
-    Shape5[3] = frame;
-    grid = frameGrid(frame);
-    Check1 = addCheck(QStringLiteral("Include Date/Time"), frame, grid);
-    Check7 = addCheck(QStringLiteral("Include Reader ID"), frame, grid);
-    Check18 = addCheck(QStringLiteral("Include Reader Description"), frame, grid);
-    grid->setRowMinimumHeight(grid->rowCount(), 8);
-    Text5[0] = addDigits(kIdLengthDigits, QStringLiteral("ID Length"), frame, grid, &Label6[0]);
-    Text5[7] = addDigits(kReaderIdDigits, QStringLiteral("Reader ID"), frame, grid, &Label6[7]);
-    Text5[8] = addDigits(kReaderDescriptionDigits, QStringLiteral("Reader Description"), frame,
-                         grid, &Label6[8]);
+    group = addGroup(right, 0, QStringLiteral("Storage Settings"));
+    includeDateTime = addCheck(group, QStringLiteral("Include Date/Time"));
+    includeReaderId = addCheck(group, QStringLiteral("Include Reader ID"));
+    includeReaderDescription = addCheck(group, QStringLiteral("Include Reader Description"));
+    group->setRowMinimumHeight(group->rowCount(), 8);
+    idLengthBox = addDigits(group, QStringLiteral("ID Length"), kIdLengthDigits);
+    readerIdBox = addDigits(group, QStringLiteral("Reader ID"), kReaderIdDigits);
+    readerDescriptionBox =
+        addDigits(group, QStringLiteral("Reader Description"), kReaderDescriptionDigits);
 
     left->setRowStretch(left->rowCount(), 1);
     right->setRowStretch(right->rowCount(), 1);

@@ -53,34 +53,37 @@ std::vector<Binding> bindingsOf(Profile& p)
 
     const QString proxSection = QStringLiteral("Prox Setup");
     ProxValues& x = p.prox;
-    const QStringList rows{QStringLiteral("Site"), QStringLiteral("ID"), QStringLiteral("Issue")};
-    for (int format = 0; format < 3; ++format) {
-        const QString group = QStringLiteral("Prox Format # %1").arg(format + 1);
-        const ProxFormatControls& controls = kProxFormats[format];
-        for (int row = 0; row < 3; ++row) {
-            const ProxFieldControls& field = controls.fields[row];
-            const QStringList at{proxSection, group, rows[row]};
-            list.push_back({at + QStringList{QStringLiteral("Start")}, &x.Text1[field.start],
-                            kFormatStartDigits});
-            list.push_back({at + QStringList{QStringLiteral("Length")}, &x.Text1[field.length],
-                            kFormatLengthDigits});
-            list.push_back({at + QStringList{QStringLiteral("Lsb")}, &x.Check[field.lsbCheck]});
-            list.push_back({at + QStringList{QStringLiteral("Chars")}, &x.Text1[field.chars],
-                            kFormatCharsDigits});
+    const QStringList fieldNames{QStringLiteral("Site"), QStringLiteral("ID"),
+                                 QStringLiteral("Issue")};
+    for (int f = 0; f < kProxFormatCount; ++f) {
+        const QString group = QStringLiteral("Prox Format # %1").arg(f + 1);
+        ProxFormatValues& format = x.formats[f];
+        for (int k = 0; k < 3; ++k) {
+            ProxFieldValues& field = format.fields[k];
+            const QStringList at{proxSection, group, fieldNames[k]};
+            list.push_back(
+                {at + QStringList{QStringLiteral("Start")}, &field.start, kFormatStartDigits});
+            list.push_back(
+                {at + QStringList{QStringLiteral("Length")}, &field.length, kFormatLengthDigits});
+            list.push_back({at + QStringList{QStringLiteral("Lsb")}, &field.lsb});
+            list.push_back(
+                {at + QStringList{QStringLiteral("Chars")}, &field.chars, kFormatCharsDigits});
         }
         list.push_back({{proxSection, group, QStringLiteral("Total Bits")},
-                        &x.Text1[controls.totalBits],
+                        &format.totalBits,
                         kTotalBitsDigits});
     }
-    for (int entry = 0; entry < 15; ++entry) {
-        const QStringList at{proxSection, QStringLiteral("Prox Mask %1").arg(entry / 5 + 1),
-                             QStringLiteral("Mask %1").arg(entry % 5 + 1)};
-        list.push_back(
-            {at + QStringList{QStringLiteral("Const")}, &x.Check[kMaskConstChecks[entry]]});
-        list.push_back(
-            {at + QStringList{QStringLiteral("Start")}, &x.Text2[entry], kMaskStartDigits});
-        list.push_back(
-            {at + QStringList{QStringLiteral("Len/Value")}, &x.Text3[entry], kLenValueDigits});
+    for (int m = 0; m < kProxMaskCount; ++m) {
+        for (int r = 0; r < kProxMaskRows; ++r) {
+            ProxMaskRowValues& row = x.masks[m][r];
+            const QStringList at{proxSection, QStringLiteral("Prox Mask %1").arg(m + 1),
+                                 QStringLiteral("Mask %1").arg(r + 1)};
+            list.push_back({at + QStringList{QStringLiteral("Const")}, &row.constant});
+            list.push_back(
+                {at + QStringList{QStringLiteral("Start")}, &row.start, kMaskStartDigits});
+            list.push_back(
+                {at + QStringList{QStringLiteral("Len/Value")}, &row.value, kLenValueDigits});
+        }
     }
     return list;
 }
@@ -202,16 +205,17 @@ ProfileReadResult profileFromJson(const QByteArray& json)
                 << where + QStringLiteral("\"%1\" is not checked, unchecked or grey").arg(text);
         }
     }
-    // A constant mask entry has its Start pinned by the window.
-    for (int entry = 0; entry < 15; ++entry) {
-        const QString start = profile.prox.Text2[entry];
-        if (profile.prox.Check[kMaskConstChecks[entry]] == Qt::Checked &&
-            start != QLatin1String(kConstStart)) {
-            result.errors << QStringLiteral("Prox Setup / Prox Mask %1 / Mask %2: Const is "
-                                            "checked, so Start must be \"%3\", not \"%4\"")
-                                 .arg(entry / 5 + 1)
-                                 .arg(entry % 5 + 1)
-                                 .arg(QLatin1String(kConstStart), start);
+    // A constant mask row has its Start pinned by the window.
+    for (int m = 0; m < kProxMaskCount; ++m) {
+        for (int r = 0; r < kProxMaskRows; ++r) {
+            const ProxMaskRowValues& row = profile.prox.masks[m][r];
+            if (row.constant == Qt::Checked && row.start != QLatin1String(kConstStart)) {
+                result.errors << QStringLiteral("Prox Setup / Prox Mask %1 / Mask %2: Const is "
+                                                "checked, so Start must be \"%3\", not \"%4\"")
+                                     .arg(m + 1)
+                                     .arg(r + 1)
+                                     .arg(QLatin1String(kConstStart), row.start);
+            }
         }
     }
     if (result.errors.isEmpty())

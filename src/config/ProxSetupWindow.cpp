@@ -4,7 +4,6 @@
 #include "ConfigLayout.h"
 #include "SettingsLimits.h"
 #include "SettingsReaders.h"
-#include "program/ProgrammingCommands.h"
 #include "widgets/DigitBox.h"
 
 #include <QCheckBox>
@@ -23,17 +22,6 @@ using namespace configlayout;
 using namespace settingslimits;
 
 namespace {
-
-constexpr std::array<QCheckBox * ProxSetupWindow::*, 24> kChecks{
-    &ProxSetupWindow::Check1,  &ProxSetupWindow::Check2,  &ProxSetupWindow::Check3,
-    &ProxSetupWindow::Check4,  &ProxSetupWindow::Check5,  &ProxSetupWindow::Check6,
-    &ProxSetupWindow::Check7,  &ProxSetupWindow::Check8,  &ProxSetupWindow::Check9,
-    &ProxSetupWindow::Check10, &ProxSetupWindow::Check11, &ProxSetupWindow::Check12,
-    &ProxSetupWindow::Check13, &ProxSetupWindow::Check14, &ProxSetupWindow::Check15,
-    &ProxSetupWindow::Check16, &ProxSetupWindow::Check17, &ProxSetupWindow::Check18,
-    &ProxSetupWindow::Check19, &ProxSetupWindow::Check20, &ProxSetupWindow::Check21,
-    &ProxSetupWindow::Check22, &ProxSetupWindow::Check23, &ProxSetupWindow::Check24,
-};
 
 constexpr qreal kLargestPointSize = 9;
 
@@ -72,10 +60,10 @@ ProxSetupWindow::ProxSetupWindow(QWidget* parent) : QWidget(parent)
     groups->setContentsMargins(8, 8, 8, 8);
     groups->setHorizontalSpacing(8);
     groups->setVerticalSpacing(2);
-    for (int format = 1; format <= 3; ++format)
+    for (int format = 1; format <= kProxFormatCount; ++format)
         makeFormatGroup(groups, format);
     groups->setRowMinimumHeight(2, 12);
-    for (int mask = 1; mask <= 3; ++mask)
+    for (int mask = 1; mask <= kProxMaskCount; ++mask)
         makeMaskGroup(groups, mask);
     groups->setRowMinimumHeight(5, 12);
     makeCardCheck(groups);
@@ -83,12 +71,13 @@ ProxSetupWindow::ProxSetupWindow(QWidget* parent) : QWidget(parent)
 
     // Wired last, once every box exists: any change of a format or of the
     // card shows at once what the card reads as.
-    for (DigitBox* box : Text1)
-        connect(box, &QLineEdit::textChanged, this, &ProxSetupWindow::refreshFormats);
-    for (const ProxFormatControls& format : kProxFormats) {
-        for (const ProxFieldControls& field : format.fields)
-            connect(check(field.lsbCheck), &QCheckBox::stateChanged, this,
-                    &ProxSetupWindow::refreshFormats);
+    for (const FormatControls& format : formats) {
+        connect(format.totalBits, &QLineEdit::textChanged, this, &ProxSetupWindow::refreshFormats);
+        for (const FieldControls& field : format.fields) {
+            for (DigitBox* box : {field.start, field.length, field.chars})
+                connect(box, &QLineEdit::textChanged, this, &ProxSetupWindow::refreshFormats);
+            connect(field.lsb, &QCheckBox::stateChanged, this, &ProxSetupWindow::refreshFormats);
+        }
     }
     connect(cardData, &QLineEdit::textChanged, this, &ProxSetupWindow::refreshFormats);
     connect(cardBitCount, &QLineEdit::textChanged, this, &ProxSetupWindow::refreshFormats);
@@ -105,13 +94,6 @@ bool ProxSetupWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QCheckBox* ProxSetupWindow::check(int number) const
-{
-    if (number < 1 || number > static_cast<int>(kChecks.size()))
-        return nullptr;
-    return this->*kChecks[number - 1];
-}
-
 void ProxSetupWindow::makeFormatGroup(QGridLayout* groups, int format)
 {
     const QString caption = QStringLiteral("Prox Format # %1").arg(format);
@@ -119,24 +101,24 @@ void ProxSetupWindow::makeFormatGroup(QGridLayout* groups, int format)
     QGridLayout* grid = groupGrid(frame, {QStringLiteral("Start"), QStringLiteral("Length"),
                                           QStringLiteral("Lsb"), QStringLiteral("Chars")});
 
-    const ProxFormatControls& controls = kProxFormats[format - 1];
+    FormatControls& controls = formats[format - 1];
     const QStringList rows{QStringLiteral("Site"), QStringLiteral("ID"), QStringLiteral("Issue")};
     for (int row = 0; row < 3; ++row) {
-        const ProxFieldControls& field = controls.fields[row];
+        FieldControls& field = controls.fields[row];
         const QString name = caption + u' ' + rows[row] + u' ';
-        Text1[field.start] = digitBox(kFormatStartDigits, name + QStringLiteral("Start"), frame);
-        Text1[field.length] = digitBox(kFormatLengthDigits, name + QStringLiteral("Length"), frame);
-        this->*kChecks[field.lsbCheck - 1] = flagBox(name + QStringLiteral("Lsb"), frame);
-        Text1[field.chars] = digitBox(kFormatCharsDigits, name + QStringLiteral("Chars"), frame);
+        field.start = digitBox(kFormatStartDigits, name + QStringLiteral("Start"), frame);
+        field.length = digitBox(kFormatLengthDigits, name + QStringLiteral("Length"), frame);
+        field.lsb = flagBox(name + QStringLiteral("Lsb"), frame);
+        field.chars = digitBox(kFormatCharsDigits, name + QStringLiteral("Chars"), frame);
 
-        grid->addWidget(captionFor(rows[row], Text1[field.start], frame), row + 1, 0);
-        grid->addWidget(Text1[field.start], row + 1, 1);
-        grid->addWidget(Text1[field.length], row + 1, 2);
-        grid->addWidget(check(field.lsbCheck), row + 1, 3, Qt::AlignCenter);
-        grid->addWidget(Text1[field.chars], row + 1, 4);
+        grid->addWidget(captionFor(rows[row], field.start, frame), row + 1, 0);
+        grid->addWidget(field.start, row + 1, 1);
+        grid->addWidget(field.length, row + 1, 2);
+        grid->addWidget(field.lsb, row + 1, 3, Qt::AlignCenter);
+        grid->addWidget(field.chars, row + 1, 4);
     }
     DigitBox* total = digitBox(kTotalBitsDigits, caption + QStringLiteral(" Total Bits"), frame);
-    Text1[controls.totalBits] = total;
+    controls.totalBits = total;
     grid->addWidget(captionFor(QStringLiteral("Total Bits"), total, frame), 4, 0);
     grid->addWidget(total, 4, 1);
 
@@ -164,16 +146,7 @@ void ProxSetupWindow::applyLayout(int format, int preset)
         return;
     // The boxes are set as a user would type them, so validation and the
     // programming commands see nothing but box values.
-    const FormatBoxes boxes = presetBoxes(cardPresets()[preset]);
-    const ProxFormatControls& controls = kProxFormats[format];
-    Text1[controls.totalBits]->setText(boxes.totalBits);
-    for (std::size_t f = 0; f < 3; ++f) {
-        const ProxFieldControls& field = controls.fields[f];
-        Text1[field.start]->setText(boxes.fields[f].start);
-        Text1[field.length]->setText(boxes.fields[f].length);
-        Text1[field.chars]->setText(boxes.fields[f].chars);
-        check(field.lsbCheck)->setChecked(false);
-    }
+    writeProxFormat(formats[format], presetValues(cardPresets()[preset]));
 }
 
 void ProxSetupWindow::makeCardCheck(QGridLayout* groups)
@@ -244,7 +217,7 @@ void ProxSetupWindow::refreshFormats()
     const Card card = readCard(cardData->text(), kind, cardBitCount->text());
     cardSummary->setText(describeCard(card));
     for (int format = 0; format < 3; ++format) {
-        const FormatLayout layout = formatLayout(values, format);
+        const FormatLayout layout = formatLayout(values.formats[format]);
         layoutChoice[format]->setCurrentIndex(matchingPreset(layout));
         const FormatReading reading = readFormat(card.bits, layout);
         cardResults[format]->setText(
@@ -259,15 +232,13 @@ void ProxSetupWindow::makeMaskGroup(QGridLayout* groups, int mask)
     QGridLayout* grid = groupGrid(
         frame, {QStringLiteral("Const"), QStringLiteral("Start"), QStringLiteral("Len/Value")});
 
-    for (int row = 1; row <= 5; ++row) {
-        const int entry = 5 * (mask - 1) + (row - 1);
+    for (int row = 1; row <= kProxMaskRows; ++row) {
         const QString rowCaption = QStringLiteral("Mask %1").arg(row);
         const QString name = caption + u' ' + rowCaption + u' ';
         QCheckBox* constant = flagBox(name + QStringLiteral("Const"), frame);
-        this->*kChecks[kMaskConstChecks[entry] - 1] = constant;
         DigitBox* start = digitBox(kMaskStartDigits, name + QStringLiteral("Start"), frame);
-        Text2[entry] = start;
-        Text3[entry] = digitBox(kLenValueDigits, name + QStringLiteral("Len/Value"), frame);
+        DigitBox* value = digitBox(kLenValueDigits, name + QStringLiteral("Len/Value"), frame);
+        masks[mask - 1][row - 1] = {constant, start, value};
 
         // stateChanged rather than clicked: the start-up code switches these
         // boxes too, and must get the same effect as a user's click.
@@ -284,6 +255,6 @@ void ProxSetupWindow::makeMaskGroup(QGridLayout* groups, int mask)
         grid->addWidget(captionFor(rowCaption, constant, frame), row, 0);
         grid->addWidget(constant, row, 1, Qt::AlignCenter);
         grid->addWidget(start, row, 2);
-        grid->addWidget(Text3[entry], row, 3);
+        grid->addWidget(value, row, 3);
     }
 }

@@ -1,7 +1,6 @@
 #include "SettingsReaders.h"
 
 #include "GeneralSetupWindow.h"
-#include "ProxSetupWindow.h"
 #include "widgets/DigitBox.h"
 
 #include <QCheckBox>
@@ -9,62 +8,84 @@
 GeneralValues readGeneralValues(const GeneralSetupWindow& window)
 {
     GeneralValues values;
-    values.beepOnGoodRead = window.Check5->checkState();
-    values.maskingOn = window.Check8->checkState();
-    values.hid = window.Check6->checkState();
-    values.farpointe = window.Check15->checkState();
-    values.awid = window.Check16->checkState();
-    values.includeDateTime = window.Check1->checkState();
-    values.includeReaderId = window.Check7->checkState();
-    values.includeReaderDescription = window.Check18->checkState();
-    values.lowPowerSetting = window.Text5[3]->text();
-    values.sleepTime = window.Text5[2]->text();
-    values.idLength = window.Text5[0]->text();
-    values.readerId = window.Text5[7]->text();
-    values.readerDescription = window.Text5[8]->text();
+    values.beepOnGoodRead = window.beepOnGoodRead->checkState();
+    values.maskingOn = window.maskingOn->checkState();
+    values.hid = window.hid->checkState();
+    values.farpointe = window.farpointe->checkState();
+    values.awid = window.awid->checkState();
+    values.includeDateTime = window.includeDateTime->checkState();
+    values.includeReaderId = window.includeReaderId->checkState();
+    values.includeReaderDescription = window.includeReaderDescription->checkState();
+    values.lowPowerSetting = window.lowPowerSettingBox->text();
+    values.sleepTime = window.sleepTimeBox->text();
+    values.idLength = window.idLengthBox->text();
+    values.readerId = window.readerIdBox->text();
+    values.readerDescription = window.readerDescriptionBox->text();
     return values;
 }
 
 ProxValues readProxValues(const ProxSetupWindow& window)
 {
     ProxValues values;
-    for (std::size_t i = 0; i < values.Text1.size(); ++i)
-        values.Text1[i] = window.Text1[i]->text();
-    for (std::size_t i = 0; i < values.Text2.size(); ++i) {
-        values.Text2[i] = window.Text2[i]->text();
-        values.Text3[i] = window.Text3[i]->text();
+    for (int f = 0; f < kProxFormatCount; ++f) {
+        const ProxSetupWindow::FormatControls& format = window.formats[f];
+        values.formats[f].totalBits = format.totalBits->text();
+        for (std::size_t k = 0; k < format.fields.size(); ++k) {
+            const ProxSetupWindow::FieldControls& field = format.fields[k];
+            values.formats[f].fields[k] = {field.start->text(), field.length->text(),
+                                           field.chars->text(), field.lsb->checkState()};
+        }
     }
-    for (int number = 1; number <= 24; ++number)
-        values.Check[number] = window.check(number)->checkState();
+    for (int m = 0; m < kProxMaskCount; ++m) {
+        for (int r = 0; r < kProxMaskRows; ++r) {
+            const ProxSetupWindow::MaskRowControls& row = window.masks[m][r];
+            values.masks[m][r] = {row.start->text(), row.value->text(), row.constant->checkState()};
+        }
+    }
     return values;
 }
 
 void writeGeneralValues(GeneralSetupWindow& window, const GeneralValues& values)
 {
-    window.Check5->setCheckState(values.beepOnGoodRead);
-    window.Check8->setCheckState(values.maskingOn);
-    window.Check6->setCheckState(values.hid);
-    window.Check15->setCheckState(values.farpointe);
-    window.Check16->setCheckState(values.awid);
-    window.Check1->setCheckState(values.includeDateTime);
-    window.Check7->setCheckState(values.includeReaderId);
-    window.Check18->setCheckState(values.includeReaderDescription);
-    window.Text5[3]->setText(values.lowPowerSetting);
-    window.Text5[2]->setText(values.sleepTime);
-    window.Text5[0]->setText(values.idLength);
-    window.Text5[7]->setText(values.readerId);
-    window.Text5[8]->setText(values.readerDescription);
+    window.beepOnGoodRead->setCheckState(values.beepOnGoodRead);
+    window.maskingOn->setCheckState(values.maskingOn);
+    window.hid->setCheckState(values.hid);
+    window.farpointe->setCheckState(values.farpointe);
+    window.awid->setCheckState(values.awid);
+    window.includeDateTime->setCheckState(values.includeDateTime);
+    window.includeReaderId->setCheckState(values.includeReaderId);
+    window.includeReaderDescription->setCheckState(values.includeReaderDescription);
+    window.lowPowerSettingBox->setText(values.lowPowerSetting);
+    window.sleepTimeBox->setText(values.sleepTime);
+    window.idLengthBox->setText(values.idLength);
+    window.readerIdBox->setText(values.readerId);
+    window.readerDescriptionBox->setText(values.readerDescription);
+}
+
+void writeProxFormat(const ProxSetupWindow::FormatControls& format, const ProxFormatValues& values)
+{
+    format.totalBits->setText(values.totalBits);
+    for (std::size_t k = 0; k < format.fields.size(); ++k) {
+        const ProxSetupWindow::FieldControls& field = format.fields[k];
+        field.start->setText(values.fields[k].start);
+        field.length->setText(values.fields[k].length);
+        field.lsb->setCheckState(values.fields[k].lsb);
+        field.chars->setText(values.fields[k].chars);
+    }
 }
 
 void writeProxValues(ProxSetupWindow& window, const ProxValues& values)
 {
-    // Checks first: a Const box pins its Start box when it changes.
-    for (int number = 1; number <= 24; ++number)
-        window.check(number)->setCheckState(values.Check[number]);
-    for (std::size_t i = 0; i < values.Text1.size(); ++i)
-        window.Text1[i]->setText(values.Text1[i]);
-    for (std::size_t i = 0; i < values.Text2.size(); ++i) {
-        window.Text2[i]->setText(values.Text2[i]);
-        window.Text3[i]->setText(values.Text3[i]);
+    for (int f = 0; f < kProxFormatCount; ++f)
+        writeProxFormat(window.formats[f], values.formats[f]);
+    for (int m = 0; m < kProxMaskCount; ++m) {
+        for (int r = 0; r < kProxMaskRows; ++r) {
+            const ProxSetupWindow::MaskRowControls& row = window.masks[m][r];
+            const ProxMaskRowValues& value = values.masks[m][r];
+            // Const first: it pins the Start box when it changes.
+            row.constant->setCheckState(value.constant);
+            row.start->setText(value.start);
+            row.value->setText(value.value);
+        }
     }
 }

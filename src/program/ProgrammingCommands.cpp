@@ -23,33 +23,33 @@ bool isStep(int step)
     return step >= 1 && step <= kProgrammingSteps;
 }
 
-// Total bits and the Site and ID fields of one format.
-QString formatFirstHalf(const ProxValues& prox, const ProxFormatControls& format)
+// Z3 Start, Z2 Length and the Lsb flag of one field.
+QString fieldPosition(const ProxFieldValues& field)
 {
-    const auto& site = format.fields[0];
-    const auto& id = format.fields[1];
-    return zeroFilled(prox.Text1[format.totalBits], 3) + zeroFilled(prox.Text1[site.start], 3) +
-           zeroFilled(prox.Text1[site.length], 2) + checkFlag(prox.Check[site.lsbCheck]) +
-           zeroFilled(prox.Text1[id.start], 3) + zeroFilled(prox.Text1[id.length], 2) +
-           checkFlag(prox.Check[id.lsbCheck]);
+    return zeroFilled(field.start, 3) + zeroFilled(field.length, 2) + checkFlag(field.lsb);
+}
+
+// Total bits and the Site and ID fields of one format.
+QString formatFirstHalf(const ProxFormatValues& format)
+{
+    return zeroFilled(format.totalBits, 3) + fieldPosition(format.fields[0]) +
+           fieldPosition(format.fields[1]);
 }
 
 // The Issue field, then the character counts of all three fields.
-QString formatSecondHalf(const ProxValues& prox, const ProxFormatControls& format)
+QString formatSecondHalf(const ProxFormatValues& format)
 {
-    const auto& site = format.fields[0];
-    const auto& id = format.fields[1];
-    const auto& issue = format.fields[2];
-    return zeroFilled(prox.Text1[issue.start], 3) + zeroFilled(prox.Text1[issue.length], 2) +
-           checkFlag(prox.Check[issue.lsbCheck]) + zeroFilled(prox.Text1[site.chars], 2) +
-           zeroFilled(prox.Text1[id.chars], 2) + zeroFilled(prox.Text1[issue.chars], 2);
+    QString text = fieldPosition(format.fields[2]);
+    for (const ProxFieldValues& field : format.fields)
+        text += zeroFilled(field.chars, 2);
+    return text;
 }
 
-QString maskEntries(const ProxValues& prox, int first, int count)
+QString maskRows(const ProxMaskValues& mask, int first, int count)
 {
     QString fields;
-    for (int i = first; i < first + count; ++i)
-        fields += zeroFilled(prox.Text2[i], 2) + zeroFilled(prox.Text3[i], 3);
+    for (int row = first; row < first + count; ++row)
+        fields += zeroFilled(mask[row].start, 2) + zeroFilled(mask[row].value, 3);
     return fields;
 }
 
@@ -68,20 +68,20 @@ QString stepFields(int step, const GeneralValues& general, const ProxValues& pro
     case 5:
     case 7:
     case 9:
-        return formatFirstHalf(prox, kProxFormats[(step - 5) / 2]);
+        return formatFirstHalf(prox.formats[(step - 5) / 2]);
     case 6:
     case 8:
     case 10:
-        return formatSecondHalf(prox, kProxFormats[(step - 6) / 2]);
+        return formatSecondHalf(prox.formats[(step - 6) / 2]);
     case 11:
     case 13:
     case 15:
         // Each mask's first two rows, then its other three in the next step.
-        return maskEntries(prox, 5 * ((step - 11) / 2), 2);
+        return maskRows(prox.masks[(step - 11) / 2], 0, 2);
     case 12:
     case 14:
     case 16:
-        return maskEntries(prox, 5 * ((step - 12) / 2) + 2, 3);
+        return maskRows(prox.masks[(step - 12) / 2], 2, 3);
     case 17:
         return zeroFilled(general.idLength, 2) + checkFlag(general.includeDateTime) +
                checkFlag(general.includeReaderId) + checkFlag(general.includeReaderDescription);

@@ -12,57 +12,61 @@
 // unchecked, like Qt::Unchecked.
 struct GeneralValues
 {
-    Qt::CheckState beepOnGoodRead = Qt::Unchecked;           // Check5
-    Qt::CheckState maskingOn = Qt::Unchecked;                // Check8
-    Qt::CheckState hid = Qt::Unchecked;                      // Check6
-    Qt::CheckState farpointe = Qt::Unchecked;                // Check15
-    Qt::CheckState awid = Qt::Unchecked;                     // Check16
-    Qt::CheckState includeDateTime = Qt::Unchecked;          // Check1
-    Qt::CheckState includeReaderId = Qt::Unchecked;          // Check7
-    Qt::CheckState includeReaderDescription = Qt::Unchecked; // Check18
+    Qt::CheckState beepOnGoodRead = Qt::Unchecked;
+    Qt::CheckState maskingOn = Qt::Unchecked;
+    Qt::CheckState hid = Qt::Unchecked;
+    Qt::CheckState farpointe = Qt::Unchecked;
+    Qt::CheckState awid = Qt::Unchecked;
+    Qt::CheckState includeDateTime = Qt::Unchecked;
+    Qt::CheckState includeReaderId = Qt::Unchecked;
+    Qt::CheckState includeReaderDescription = Qt::Unchecked;
 
     // Box texts as typed; never converted to numbers.
-    QString lowPowerSetting;   // Text5(3)
-    QString sleepTime;         // Text5(2)
-    QString idLength;          // Text5(0)
-    QString readerId;          // Text5(7)
-    QString readerDescription; // Text5(8)
+    QString lowPowerSetting;
+    QString sleepTime;
+    QString idLength;
+    QString readerId;
+    QString readerDescription;
 };
 
-// What the prox format window shows, indexed exactly like its controls so the
-// window can copy them one to one: Text1(i) -> Text1[i], CheckN -> Check[N].
+// The prox setup window: three card formats and three masks of five rows.
+inline constexpr int kProxFormatCount = 3;
+inline constexpr int kProxMaskCount = 3;
+inline constexpr int kProxMaskRows = 5;
+
+// One field of a card format: where its bits lie in the card's bit stream
+// (Start counted from 1), and how many characters its decimal value takes.
+struct ProxFieldValues
+{
+    QString start;
+    QString length;
+    QString chars;
+    Qt::CheckState lsb = Qt::Unchecked; // the field's bits arrive least significant first
+};
+
+struct ProxFormatValues
+{
+    QString totalBits;
+    std::array<ProxFieldValues, 3> fields; // Site, ID, Issue
+};
+
+// One row of a mask. A constant row has no start bit: the window pins its
+// Start at "00". The constant flag is never sent to the reader.
+struct ProxMaskRowValues
+{
+    QString start;
+    QString value; // the Len/Value box
+    Qt::CheckState constant = Qt::Unchecked;
+};
+
+using ProxMaskValues = std::array<ProxMaskRowValues, kProxMaskRows>;
+
+// What the prox setup window shows, box for box; texts as typed.
 struct ProxValues
 {
-    std::array<QString, 30> Text1; // the three formats, see kProxFormats
-    std::array<QString, 15> Text2; // mask entry i: Start
-    std::array<QString, 15> Text3; // mask entry i: Len/Value
-    // Index = control number 1..24 (0 unused). Only the nine Lsb boxes named
-    // in kProxFormats are read; the Const boxes need not be filled.
-    std::array<Qt::CheckState, 25> Check{};
+    std::array<ProxFormatValues, kProxFormatCount> formats;
+    std::array<ProxMaskValues, kProxMaskCount> masks;
 };
-
-// Which controls of the prox window hold one field of a format.
-struct ProxFieldControls
-{
-    int start;    // Text1 index
-    int length;   // Text1 index
-    int chars;    // Text1 index
-    int lsbCheck; // Check number
-};
-
-struct ProxFormatControls
-{
-    int totalBits;                           // Text1 index
-    std::array<ProxFieldControls, 3> fields; // Site, ID, Issue
-};
-
-// Formats 1 to 3 at indices 0 to 2; the layout is irregular, so it lives in
-// one place shared by validation and command building.
-inline constexpr std::array<ProxFormatControls, 3> kProxFormats{{
-    {3, {{{1, 4, 6, 1}, {0, 5, 7, 2}, {2, 8, 9, 3}}}},
-    {16, {{{10, 12, 17, 14}, {11, 13, 18, 15}, {14, 15, 19, 16}}}},
-    {26, {{{20, 22, 27, 22}, {21, 23, 28, 23}, {24, 25, 29, 24}}}},
-}};
 
 inline constexpr int kProgrammingSteps = 19;
 

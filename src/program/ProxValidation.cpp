@@ -42,30 +42,47 @@ struct FieldNumbers
     qint64 chars;
 };
 
-FieldNumbers fieldNumbers(const ProxValues& prox, const ProxFieldControls& field)
+FieldNumbers fieldNumbers(const ProxFieldValues& field)
 {
-    return {leadingNumber(prox.Text1[field.start]), leadingNumber(prox.Text1[field.length]),
-            leadingNumber(prox.Text1[field.chars])};
+    return {leadingNumber(field.start), leadingNumber(field.length), leadingNumber(field.chars)};
 }
 
 // An empty string when the format's fields fit its bit stream, else the error.
-QString positionError(const ProxValues& prox, int formatIndex)
+QString positionError(const ProxFormatValues& format, int formatNumber)
 {
-    const ProxFormatControls& format = kProxFormats[formatIndex];
-    const int formatNumber = formatIndex + 1;
     for (int f = 0; f < 3; ++f) {
-        const FieldNumbers n = fieldNumbers(prox, format.fields[f]);
+        const FieldNumbers n = fieldNumbers(format.fields[f]);
         if (n.length != 0 && n.start == 0)
             return formatMessage("Error", formatNumber, f,
                                  "field has a length but specifies start of 0");
     }
-    const qint64 totalBits = leadingNumber(prox.Text1[format.totalBits]);
+    const qint64 totalBits = leadingNumber(format.totalBits);
     for (int f = 0; f < 3; ++f) {
-        const FieldNumbers n = fieldNumbers(prox, format.fields[f]);
+        const FieldNumbers n = fieldNumbers(format.fields[f]);
         if (n.start + n.length - 1 > totalBits)
             return formatMessage("Error", formatNumber, f, "field goes beyond end of bit stream");
     }
     return {};
+}
+
+bool hasBlankBox(const ProxFormatValues& format)
+{
+    if (isBlank(format.totalBits))
+        return true;
+    for (const ProxFieldValues& field : format.fields) {
+        if (isBlank(field.start) || isBlank(field.length) || isBlank(field.chars))
+            return true;
+    }
+    return false;
+}
+
+bool hasBlankBox(const ProxMaskValues& mask)
+{
+    for (const ProxMaskRowValues& row : mask) {
+        if (isBlank(row.start) || isBlank(row.value))
+            return true;
+    }
+    return false;
 }
 
 int digitsNeeded(qint64 bits, const std::array<std::int16_t, 66>& digitsForBits)
@@ -88,23 +105,24 @@ ProxValidationResult validateProxSettings(const ProxValues& prox,
         return result;
     };
 
-    for (const QString& text : prox.Text1) {
-        if (isBlank(text))
+    // An empty format box is reported before an empty mask box.
+    for (const ProxFormatValues& format : prox.formats) {
+        if (hasBlankBox(format))
             return stop(QStringLiteral("Error - Empty field in wiegand/prox formatting"));
     }
-    for (std::size_t i = 0; i < prox.Text2.size(); ++i) {
-        if (isBlank(prox.Text2[i]) || isBlank(prox.Text3[i]))
+    for (const ProxMaskValues& mask : prox.masks) {
+        if (hasBlankBox(mask))
             return stop(QStringLiteral("Error - Empty field in wiegand/prox masking"));
     }
-    for (int format = 0; format < 3; ++format) {
-        const QString error = positionError(prox, format);
+    for (int format = 0; format < kProxFormatCount; ++format) {
+        const QString error = positionError(prox.formats[format], format + 1);
         if (!error.isEmpty())
             return stop(error);
     }
 
-    for (int format = 0; format < 3; ++format) {
+    for (int format = 0; format < kProxFormatCount; ++format) {
         for (int f = 0; f < 3; ++f) {
-            const FieldNumbers n = fieldNumbers(prox, kProxFormats[format].fields[f]);
+            const FieldNumbers n = fieldNumbers(prox.formats[format].fields[f]);
             if (n.chars < digitsNeeded(n.length, digitsForBits))
                 result.lines << formatMessage("Warning", format + 1, f,
                                               "bit length may not fit in character size");
