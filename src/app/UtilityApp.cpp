@@ -56,7 +56,7 @@ void UtilityApp::SetDefaultSettings()
     gen.beepOnGoodRead->setChecked(true);
     gen.maskingOn->setChecked(false);
     gen.hid->setChecked(true);
-    gen.farpointe->setChecked(false);
+    gen.farpointe->setChecked(true);
     gen.awid->setChecked(false);
     gen.lowPowerSettingBox->setText(QStringLiteral("15"));
     gen.sleepTimeBox->setText(QStringLiteral("0"));
@@ -65,8 +65,6 @@ void UtilityApp::SetDefaultSettings()
     gen.readerDescriptionBox->setText(QString());
     gen.includeDateTime->setChecked(true);
     gen.includeReaderDescription->setChecked(false);
-    gen.hid->setChecked(true);
-    gen.farpointe->setChecked(true);
 
     // Format 1 is a 26-bit card; formats 2 and 3 and the masks are all zero.
     ProxSetupWindow& prox = m_main->proxSetup();
