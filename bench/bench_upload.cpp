@@ -22,7 +22,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>

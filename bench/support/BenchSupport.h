@@ -26,8 +26,9 @@ class QLabel;
 
 // --- The benchmark program itself
 
-// Sets the platform to offscreen unless the caller chose one; made before
-// the application, so figures are taken headless by default.
+// Sets the platform to offscreen unless the caller chose one. BenchApplication
+// names it as its first base, so it is made before QApplication reads the
+// platform: figures are taken headless by default.
 struct HeadlessByDefault
 {
     HeadlessByDefault();
