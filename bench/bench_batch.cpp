@@ -18,20 +18,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <thread>
@@ -46,48 +37,17 @@ constexpr int kReplyTimeoutMs = 5000;
 // Every twentieth reader of a concurrent list is a silent one.
 constexpr int kSilentEvery = kReaders / kSilent;
 
-using Clock = std::chrono::steady_clock;
-
-// One reply line within the reply time-out; the reader's side is one command at a time.
-bool awaitReply(int fd)
-{
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
-    char chunk[256];
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd ready{fd, POLLIN, 0};
-        if (left <= 0 || ::poll(&ready, 1, int(left)) != 1)
-            return false;
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n <= 0)
-            return false;
-        if (chunk[n - 1] == '\r')
-            return true;
-    }
-}
-
 // The same exchange as a programming run, with nothing but a socket: two
 // returns, then each command and a wait for its CR-ended reply.
 bool bareProgram(quint16 port, const QList<QByteArray>& commands)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-              ::write(fd, "\r\r", 2) == 2;
+    BareLink link;
+    bool ok = link.openTcp(port) && link.send("\r\r");
     for (const QByteArray& command : commands) {
         if (!ok)
             break;
-        const QByteArray framed = command + '\r';
-        ok = ::write(fd, framed.constData(), size_t(framed.size())) == framed.size() &&
-             awaitReply(fd);
+        ok = link.send(command + '\r') && link.readLine(kReplyTimeoutMs).has_value();
     }
-    ::close(fd);
     return ok;
 }
 
@@ -161,10 +121,8 @@ void printPair(const char* title, const Figures& utility, const Figures& bare, i
                 utility.progressSeen ? "all" : "MISSING");
     std::printf("  bare client        %8.2f s  %7.2f ms a reader  programmed %d\n", b,
                 1000.0 * b / readers, bare.programmed);
-    std::printf("  ratio utility / bare %6.2f   (rounds:", u / b);
-    for (size_t i = 0; i < std::min(utility.seconds.size(), bare.seconds.size()); ++i)
-        std::printf(" %.2f", utility.seconds[i] / bare.seconds[i]);
-    std::printf(")\n");
+    std::printf("  ratio utility / bare %6.2f   (rounds:%s)\n", u / b,
+                roundRatios(utility.seconds, bare.seconds).constData());
     if (!utility.peakKiB.empty())
         std::printf("  utility peak memory %6.1f MiB\n",
                     double(*std::max_element(utility.peakKiB.begin(), utility.peakKiB.end())) /
@@ -175,13 +133,10 @@ void printPair(const char* title, const Figures& utility, const Figures& bare, i
 
 int main(int argc, char* argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    quietOffscreenWarnings();
+    BenchApplication application(argc, argv);
     int rounds = 3;
-    const QStringList arguments = application.arguments();
-    for (int i = 1; i < arguments.size(); ++i) {
+    const QStringList arguments = application.options();
+    for (int i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--quick"))
             rounds = 1;
         else if (arguments[i] == QLatin1String("--rounds") && i + 1 < arguments.size())
@@ -192,23 +147,15 @@ int main(int argc, char* argv[])
     const QByteArray loadBefore = machineLoadAverage();
 
     // The last kSilent readers of the simulator are the silent ones.
-    QProcess sim;
-    sim.start(bin + QStringLiteral("/../sim/karvel-reader-sim"),
-              {"--quiet", "--tcp-port", "0", "--readers", QString::number(kReaders), "--silent-on",
-               "X080", "--silent-readers", QString::number(kSilent)});
-    QList<quint16> ports;
-    static const QRegularExpression listening(QStringLiteral("^listening on 127.0.0.1:(\\d+)$"));
-    while (ports.size() < kReaders && (sim.canReadLine() || sim.waitForReadyRead(10000))) {
-        while (sim.canReadLine()) {
-            const auto match = listening.match(QString::fromLatin1(sim.readLine()).trimmed());
-            if (match.hasMatch())
-                ports << quint16(match.captured(1).toUInt());
-        }
-    }
-    if (ports.size() != kReaders) {
+    ReaderProcess sim;
+    if (!sim.start(simulatedReaderProgram(),
+                   {QStringLiteral("--silent-on"), QStringLiteral("X080"),
+                    QStringLiteral("--silent-readers"), QString::number(kSilent)},
+                   kReaders)) {
         std::printf("karvel-reader-sim did not start its %d readers\n", kReaders);
         return 1;
     }
+    const QList<quint16>& ports = sim.ports();
     const QList<quint16> good = ports.mid(0, kReaders - kSilent);
     const QList<quint16> silent = ports.mid(kReaders - kSilent);
     // Silent readers spread through the list, as they would be on a site.
@@ -296,8 +243,5 @@ int main(int argc, char* argv[])
                     size_t(c.ports.size()), expected, expectedBare, wholeTimeouts,
                     median(c.utility.seconds), median(c.bare.seconds));
     }
-
-    sim.terminate();
-    sim.waitForFinished(3000);
     return 0;
 }

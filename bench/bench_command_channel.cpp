@@ -8,27 +8,15 @@
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
-#include "app/CommandMenu.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "app/UtilityApp.h"
 #include "comm/CommandChannel.h"
-#include "comm/CommunicationsWindow.h"
 #include "program/ProgrammingCommands.h"
 #include "program/ProgressWindow.h"
-#include "widgets/ClickLabel.h"
-#include "widgets/DigitBox.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QRadioButton>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -59,96 +47,26 @@ Plan planFor(bool quick)
     return {true, 1000, 100, 5, 5};
 }
 
-// Every prompt is answered Yes; nothing is shown.
-// One started utility and a simulated reader it reaches over TCP or over a
-// pseudo-terminal standing in for a serial port, set up as the tests do.
+// A simulated reader in this process, reached over TCP or over a
+// pseudo-terminal standing in for a serial port, and a started utility, set
+// up as the tests do.
 struct Rig
 {
-    static constexpr int kPtyPort = 3;
-
-    YesDialogs dialogs;
     sim::SimReader reader;
     sim::SimTcpServer server{reader};
     sim::SimPty pty{reader};
-    UtilityApp app{&dialogs};
+    StartedUtility utility;
 
-    Rig() { app.start(); }
-
-    MainWindow& main() { return app.main(); }
-    CommandChannel& channel() { return app.main().channel(); }
+    MainWindow& main() { return utility.main(); }
+    CommandChannel& channel() { return utility.main().channel(); }
 
     bool connect(bool tcp)
     {
-        CommunicationsWindow& comm = main().communications();
-        if (tcp) {
-            if (!server.listen())
-                return false;
-            comm.tcpOption->setChecked(true);
-            comm.addressBox->setText(QStringLiteral("127.0.0.1"));
-            comm.tcpPortBox->setText(QString::number(server.port()));
-        } else {
-            if (!pty.open())
-                return false;
-            app.portNames().setOverride(kPtyPort, pty.slavePath());
-            comm.serialOption->setChecked(true);
-            comm.portOptions[kPtyPort - 1]->setChecked(true);
-        }
-        emit comm.connectButton->clicked();
-        return main().menu().connectionLabel->text() == QLatin1String("Connected");
+        if (tcp ? !server.listen() : !pty.open())
+            return false;
+        return utility.connect(tcp, server.port(), pty.slavePath());
     }
 };
-
-void runEventLoopFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Counts how often the event loop woke from sleep: a wait that sleeps wakes
-// only for its own events, a spinning one never sleeps at all.
-class WakeCounter
-{
-public:
-    WakeCounter()
-    {
-        if (auto* dispatcher = QAbstractEventDispatcher::instance())
-            m_connection = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake,
-                                            [this] { ++m_wakes; });
-    }
-    ~WakeCounter() { QObject::disconnect(m_connection); }
-    qint64 wakes() const { return m_wakes; }
-
-private:
-    QMetaObject::Connection m_connection;
-    qint64 m_wakes = 0;
-};
-
-struct CpuWindow
-{
-    double cpuPercent = NAN;
-    qint64 wallMs = 0;
-    double wakesPerSecond = NAN;
-    bool ok = false;
-};
-
-template <typename Body> CpuWindow measureCpu(Body&& body)
-{
-    CpuWindow window;
-    WakeCounter counter;
-    QElapsedTimer wall;
-    const qint64 cpuBefore = processCpuMicroseconds();
-    wall.start();
-    window.ok = body();
-    const qint64 wallNs = wall.nsecsElapsed();
-    const qint64 cpuUsed = processCpuMicroseconds() - cpuBefore;
-    window.wallMs = wallNs / 1000000;
-    if (wallNs > 0) {
-        window.cpuPercent = 100.0 * double(cpuUsed) * 1000.0 / double(wallNs);
-        window.wakesPerSecond = double(counter.wakes()) * 1e9 / double(wallNs);
-    }
-    return window;
-}
 
 CpuWindow silentReplyWait(Rig& rig, const Plan& plan)
 {
@@ -157,7 +75,7 @@ CpuWindow silentReplyWait(Rig& rig, const Plan& plan)
     if (plan.quick) {
         // The reply timer's own action, only sooner; the full time-out is fixed.
         QTimer::singleShot(plan.waitMs, Qt::PreciseTimer, &rig.main(),
-                           [&rig] { rig.app.state().ReplyTimedOut = true; });
+                           [&rig] { rig.utility.app.state().ReplyTimedOut = true; });
     }
     const CpuWindow window = measureCpu([&rig] {
         QByteArray reply;
@@ -196,7 +114,7 @@ Distribution describe(std::vector<double> samples, int failed)
         return d;
     std::sort(samples.begin(), samples.end());
     const size_t n = samples.size();
-    d.median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2.0;
+    d.median = median(samples);
     // Nearest rank.
     d.p90 = samples[size_t(std::ceil(0.9 * double(n))) - 1];
     d.min = samples.front();
@@ -210,7 +128,7 @@ bool versionExchange(Rig& rig)
     bool timedOut = false;
     rig.channel().SendReaderCommand("V");
     rig.channel().ReadReaderLine(reply, timedOut);
-    return !rig.app.state().SendFailed && !timedOut && reply == kVersionReply;
+    return !rig.utility.app.state().SendFailed && !timedOut && reply == kVersionReply;
 }
 
 Distribution roundTrips(Rig& rig, const Plan& plan)
@@ -285,32 +203,25 @@ LinkFigures measureLink(bool tcp, const Plan& plan)
     return figures;
 }
 
-constexpr int kLabelWidth = 50;
-constexpr int kColumnWidth = 16;
-
-QByteArray cell(double value, int decimals, const char* unit = "")
+// The rows of one distribution: median, p90, min and max in unit, then the
+// count of failures.
+void printDistribution(const LinkTable& table, const LinkFigures& tcp, const LinkFigures& pty,
+                       Distribution LinkFigures::*distribution, const char* unit, int decimals,
+                       const char* failedLabel)
 {
-    if (std::isnan(value))
-        return "n/a";
-    return QByteArray::number(value, 'f', decimals) + unit;
-}
-
-void printRow(const char* label, const QByteArray& tcp, const QByteArray& pty)
-{
-    std::printf("%-*s%*s%*s\n", kLabelWidth, label, kColumnWidth, tcp.constData(), kColumnWidth,
-                pty.constData());
-}
-
-template <typename Get>
-void printRow(const char* label, const LinkFigures& tcp, const LinkFigures& pty, Get get)
-{
-    printRow(label, tcp.connected ? get(tcp) : QByteArray("no link"),
-             pty.connected ? get(pty) : QByteArray("no link"));
-}
-
-QByteArray okOrNot(bool ok)
-{
-    return ok ? "yes" : "NO";
+    const auto printFigure = [&](const char* name, double Distribution::*figure) {
+        const QByteArray label = "  " + QByteArray(name) + " (" + unit + ")";
+        table.printRow(label.constData(), tcp, pty, [&](const LinkFigures& f) {
+            return figureText((f.*distribution).*figure, decimals);
+        });
+    };
+    printFigure("median", &Distribution::median);
+    printFigure("p90", &Distribution::p90);
+    printFigure("min", &Distribution::min);
+    printFigure("max", &Distribution::max);
+    table.printRow(failedLabel, tcp, pty, [&](const LinkFigures& f) {
+        return QByteArray::number((f.*distribution).failed);
+    });
 }
 
 void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty)
@@ -319,64 +230,45 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
     std::printf("Command channel against the simulated reader (%s run, platform %s)\n",
                 plan.quick ? "quick" : "full", qPrintable(QGuiApplication::platformName()));
     std::printf("CPU is user+sys of the whole process, as %% of one core.\n\n");
-    printRow("", "TCP 127.0.0.1", "pty");
-    std::printf("%s\n", QByteArray(kLabelWidth + 2 * kColumnWidth, '-').constData());
+    const LinkTable table(50);
+    table.printHeader();
 
     const QByteArray silentLabel = "CPU, ReadReaderLine waiting " + waitS + " s for no reply";
-    printRow(silentLabel.constData(), tcp, pty,
-             [](const LinkFigures& f) { return cell(f.silent.cpuPercent, 3, " %"); });
-    printRow("  wait lasted (ms)", tcp, pty,
-             [](const LinkFigures& f) { return QByteArray::number(f.silent.wallMs); });
-    printRow("  event-loop wake-ups per second", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.silent.wakesPerSecond, 1); });
-    printRow("  ended as a time-out", tcp, pty,
-             [](const LinkFigures& f) { return okOrNot(f.silent.ok); });
+    table.printRow(silentLabel.constData(), tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.silent.cpuPercent, 3, " %"); });
+    table.printRow("  wait lasted (ms)", tcp, pty, [](const LinkFigures& f) {
+        return QByteArray::number(f.silent.wallNs / 1000000);
+    });
+    table.printRow("  event-loop wake-ups per second", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.silent.wakesPerSecond, 1); });
+    table.printRow("  ended as a time-out", tcp, pty,
+                   [](const LinkFigures& f) { return yesNo(f.silent.ok); });
 
     const QByteArray idleLabel = "CPU, idle " + waitS + " s with the link open";
-    printRow(idleLabel.constData(), tcp, pty,
-             [](const LinkFigures& f) { return cell(f.idle.cpuPercent, 3, " %"); });
-    printRow("  event-loop wake-ups per second", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.idle.wakesPerSecond, 1); });
+    table.printRow(idleLabel.constData(), tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.idle.cpuPercent, 3, " %"); });
+    table.printRow("  event-loop wake-ups per second", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.idle.wakesPerSecond, 1); });
 
     const QByteArray tripLabel =
         "Round trip \"V\" + reply, " + QByteArray::number(plan.exchanges) + " exchanges";
-    std::printf("%s\n", tripLabel.constData());
-    printRow("  median (us)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.roundTrip.median, 1); });
-    printRow("  p90 (us)", tcp, pty, [](const LinkFigures& f) { return cell(f.roundTrip.p90, 1); });
-    printRow("  min (us)", tcp, pty, [](const LinkFigures& f) { return cell(f.roundTrip.min, 1); });
-    printRow("  max (us)", tcp, pty, [](const LinkFigures& f) { return cell(f.roundTrip.max, 1); });
-    printRow("  failed exchanges", tcp, pty,
-             [](const LinkFigures& f) { return QByteArray::number(f.roundTrip.failed); });
+    table.printHeading(tripLabel);
+    printDistribution(table, tcp, pty, &LinkFigures::roundTrip, "us", 1, "  failed exchanges");
 
     const QByteArray runLabel = "Programming run, " + QByteArray::number(kProgrammingSteps) +
                                 " commands, " + QByteArray::number(plan.programRuns) + " runs";
-    std::printf("%s\n", runLabel.constData());
-    printRow("  median (ms)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.programming.median, 2); });
-    printRow("  p90 (ms)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.programming.p90, 2); });
-    printRow("  min (ms)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.programming.min, 2); });
-    printRow("  max (ms)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.programming.max, 2); });
-    printRow("  incomplete runs", tcp, pty,
-             [](const LinkFigures& f) { return QByteArray::number(f.programming.failed); });
+    table.printHeading(runLabel);
+    printDistribution(table, tcp, pty, &LinkFigures::programming, "ms", 2, "  incomplete runs");
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // Figures are taken headless unless the caller chose a platform.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    quietOffscreenWarnings();
+    BenchApplication application(argc, argv);
 
     bool quick = false;
-    const QStringList arguments = application.arguments().mid(1);
-    for (const QString& argument : arguments) {
+    for (const QString& argument : application.options()) {
         if (argument == QLatin1String("--quick")) {
             quick = true;
         } else {
@@ -392,10 +284,5 @@ int main(int argc, char** argv)
     const LinkFigures tcp = measureLink(true, plan);
     const LinkFigures pty = measureLink(false, plan);
     printTable(plan, tcp, pty);
-    if (!tcp.connected || !pty.connected) {
-        std::fprintf(stderr, "\nCould not connect:%s%s\n", tcp.connected ? "" : " TCP",
-                     pty.connected ? "" : " pty");
-        return 1;
-    }
-    return 0;
+    return linksExitStatus(tcp.connected, pty.connected);
 }

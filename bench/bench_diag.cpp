@@ -10,42 +10,27 @@
 //   bench_diag [--quick] [--sim PATH]
 #include "BenchSupport.h"
 #include "app/CommandMenu.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "app/UtilityApp.h"
-#include "comm/CommunicationsWindow.h"
-#include "diag/EchoLog.h"
 #include "diag/EchoTest.h"
 #include "diag/LoopbackWindow.h"
 #include "diag/TerminalGrid.h"
 #include "diag/TerminalScreen.h"
 #include "diag/TerminalWindow.h"
 #include "widgets/ClickLabel.h"
-#include "widgets/DigitBox.h"
 
-#include <QAbstractEventDispatcher>
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QLineEdit>
+#include <QLabel>
 #include <QListView>
-#include <QProcess>
-#include <QRadioButton>
+#include <QRegularExpression>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -59,86 +44,6 @@ struct Plan
     int passes = echotest::kPasses;
 };
 
-// karvel-reader-sim as its own process, offering TCP and its pseudo-terminal.
-class SimProcess
-{
-public:
-    bool start(const QString& program)
-    {
-        m_process.setProgram(program);
-        m_process.setArguments({"--tcp-port", "0", "--pty", "--quiet"});
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return false;
-        QElapsedTimer clock;
-        clock.start();
-        while ((m_port == 0 || m_ptyPath.isEmpty()) && clock.elapsed() < 5000) {
-            if (!m_process.canReadLine() && !m_process.waitForReadyRead(1000))
-                continue;
-            while (m_process.canReadLine()) {
-                const QString line = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-                if (line.startsWith("listening on 127.0.0.1:"))
-                    m_port = quint16(line.section(':', 1).toUInt());
-                else if (line.startsWith("pseudo-terminal: "))
-                    m_ptyPath = line.section(": ", 1);
-            }
-        }
-        return m_port != 0 && !m_ptyPath.isEmpty();
-    }
-    ~SimProcess()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-    }
-    void command(const QByteArray& line)
-    {
-        m_process.write(line + '\n');
-        m_process.waitForBytesWritten(1000);
-    }
-    quint16 port() const { return m_port; }
-    QString ptyPath() const { return m_ptyPath; }
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-    QString m_ptyPath;
-};
-
-struct Rig
-{
-    static constexpr int kPtyPort = 3;
-    YesDialogs dialogs;
-    UtilityApp app{&dialogs};
-
-    Rig() { app.start(); }
-    MainWindow& main() { return app.main(); }
-
-    bool connect(bool tcp, const SimProcess& sim)
-    {
-        CommunicationsWindow& comm = main().communications();
-        if (tcp) {
-            comm.tcpOption->setChecked(true);
-            comm.addressBox->setText(QStringLiteral("127.0.0.1"));
-            comm.tcpPortBox->setText(QString::number(sim.port()));
-        } else {
-            app.portNames().setOverride(kPtyPort, sim.ptyPath());
-            comm.serialOption->setChecked(true);
-            comm.portOptions[kPtyPort - 1]->setChecked(true);
-        }
-        emit comm.connectButton->clicked();
-        return main().menu().connectionLabel->text() == QLatin1String("Connected");
-    }
-    void disconnect() { emit main().communications().disconnectButton->clicked(); }
-};
-
-void runEventLoopFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 struct Flood
 {
     double bytesPerSecond = NAN;
@@ -147,48 +52,39 @@ struct Flood
     bool lastCellRight = false;
 };
 
-struct Idle
-{
-    double cpuPercent = NAN;
-    double wakesPerSecond = NAN;
-};
-
 // Runs body inside a terminal run opened from the menu; body gets a function
 // that ends the run.
-void inTerminalRun(Rig& rig, const std::function<void(std::function<void()>)>& body)
+void inTerminalRun(StartedUtility& utility, const std::function<void(std::function<void()>)>& body)
 {
-    CommandMenu& menu = rig.main().menu();
-    QTimer::singleShot(0, &rig.main(),
+    CommandMenu& menu = utility.main().menu();
+    QTimer::singleShot(0, &utility.main(),
                        [&] { body([&] { emit menu.communicationsEntry->clicked(); }); });
     emit menu.terminalEntry->clicked();
 }
 
-Flood measureFlood(Rig& rig, SimProcess& sim, const Plan& plan)
+Flood measureFlood(StartedUtility& utility, ReaderProcess& reader, const Plan& plan)
 {
     Flood flood;
-    TerminalWindow& terminal = rig.main().terminal();
-    QElapsedTimer clock;
-    qint64 cpuBefore = 0;
+    TerminalWindow& terminal = utility.main().terminal();
+    std::optional<CpuMeter> meter;
     QTimer poll;
     poll.setInterval(1);
-    inTerminalRun(rig, [&](std::function<void()> end) {
+    inTerminalRun(utility, [&](std::function<void()> end) {
         QObject::connect(&poll, &QTimer::timeout, &poll, [&, end] {
             const bool done = terminal.receivedCount() >= plan.floodBytes;
-            if (!done && clock.elapsed() < 60000)
+            if (!done && meter->read().wallNs < 60'000'000'000)
                 return;
             // Drawn, not only taken in.
             terminal.screen->drawPending();
-            const qint64 ns = clock.nsecsElapsed();
+            const CpuWindow figures = meter->read();
             flood.complete = done;
-            flood.bytesPerSecond = double(terminal.receivedCount()) * 1e9 / double(ns);
-            flood.cpuPercent =
-                100.0 * double(processCpuMicroseconds() - cpuBefore) * 1000.0 / double(ns);
+            flood.bytesPerSecond = double(terminal.receivedCount()) * 1e9 / double(figures.wallNs);
+            flood.cpuPercent = figures.cpuPercent;
             poll.stop();
             end();
         });
-        cpuBefore = processCpuMicroseconds();
-        clock.start();
-        sim.command("stream 0 " + QByteArray::number(plan.floodBytes));
+        meter.emplace();
+        reader.command("stream 0 " + QByteArray::number(plan.floodBytes));
         poll.start();
     });
     // The stream is the byte values 0 to 255 over and over; the last one drawn shows it.
@@ -200,40 +96,16 @@ Flood measureFlood(Rig& rig, SimProcess& sim, const Plan& plan)
     return flood;
 }
 
-class WakeCounter
+CpuWindow measureIdle(StartedUtility& utility, const Plan& plan)
 {
-public:
-    WakeCounter()
-    {
-        if (auto* dispatcher = QAbstractEventDispatcher::instance())
-            m_connection = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake,
-                                            [this] { ++m_wakes; });
-    }
-    ~WakeCounter() { QObject::disconnect(m_connection); }
-    qint64 wakes() const { return m_wakes; }
-
-private:
-    QMetaObject::Connection m_connection;
-    qint64 m_wakes = 0;
-};
-
-Idle measureIdle(Rig& rig, const Plan& plan)
-{
-    Idle idle;
-    inTerminalRun(rig, [&](std::function<void()> end) {
-        QTimer::singleShot(200, Qt::PreciseTimer, &rig.main(), [&, end] {
-            auto counter = std::make_shared<WakeCounter>();
-            const qint64 cpuBefore = processCpuMicroseconds();
-            auto clock = std::make_shared<QElapsedTimer>();
-            clock->start();
-            QTimer::singleShot(
-                plan.idleMs, Qt::PreciseTimer, &rig.main(), [&, end, counter, clock, cpuBefore] {
-                    const double ns = double(clock->nsecsElapsed());
-                    idle.cpuPercent =
-                        100.0 * double(processCpuMicroseconds() - cpuBefore) * 1000.0 / ns;
-                    idle.wakesPerSecond = double(counter->wakes()) * 1e9 / ns;
-                    end();
-                });
+    CpuWindow idle;
+    inTerminalRun(utility, [&](std::function<void()> end) {
+        QTimer::singleShot(200, Qt::PreciseTimer, &utility.main(), [&, end] {
+            auto meter = std::make_shared<CpuMeter>();
+            QTimer::singleShot(plan.idleMs, Qt::PreciseTimer, &utility.main(), [&, end, meter] {
+                idle = meter->read();
+                end();
+            });
         });
     });
     return idle;
@@ -261,11 +133,53 @@ struct EchoRun
     double lastTenthCpuPerLine = NAN;
 };
 
+// When the passes began, as the counter under the list tells it: it first
+// shows a count when that many characters have gone out, so the passes began
+// that many round trips earlier, at the pace the counter then kept to its
+// next count.
+struct PassStart
+{
+    qint64 ns = 0;
+    qint64 cpuMicroseconds = 0;
+};
+
+std::optional<PassStart> passStartFromCounter(const QList<LabelWatch::Change>& counter,
+                                              qint64 endNs, qint64 endCpuMicroseconds,
+                                              qint64 characters)
+{
+    // The count a change shows, as the user reads it; the counter is cleared at the start.
+    const auto shownCount = [](const LabelWatch::Change& change) {
+        return QString(change.text).remove(QRegularExpression(QStringLiteral("\\D"))).toLongLong();
+    };
+    QList<LabelWatch::Change> counts;
+    for (const LabelWatch::Change& change : counter) {
+        if (shownCount(change) > 0)
+            counts.append(change);
+    }
+    if (counts.isEmpty())
+        return std::nullopt;
+    const LabelWatch::Change& first = counts.first();
+    // The count is shown as its character is sent, so one fewer round trip is done.
+    const qint64 done = shownCount(first) - 1;
+    const bool hasNext = counts.size() > 1;
+    const qint64 nextNs = hasNext ? counts[1].ns : endNs;
+    const qint64 nextCpu = hasNext ? counts[1].cpuMicroseconds : endCpuMicroseconds;
+    const qint64 nextDone = hasNext ? shownCount(counts[1]) - 1 : characters;
+    if (nextDone <= done)
+        return std::nullopt;
+    const double trips = double(done) / double(nextDone - done);
+    PassStart start;
+    start.ns = first.ns - qint64(trips * double(nextNs - first.ns));
+    start.cpuMicroseconds =
+        first.cpuMicroseconds - qint64(trips * double(nextCpu - first.cpuMicroseconds));
+    return start;
+}
+
 // The whole test through the window, shown as the user sees it.
-EchoRun windowEcho(Rig& rig, const Plan& plan)
+EchoRun windowEcho(StartedUtility& utility, const Plan& plan)
 {
     EchoRun run;
-    LoopbackWindow& window = rig.main().loopbackTest();
+    LoopbackWindow& window = utility.main().loopbackTest();
     MainWindow::bringToFront(&window);
     echotest::Timing timing;
     timing.passes = plan.passes;
@@ -275,13 +189,9 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
     runEventLoopFor(100);
     const qint64 residentBefore = residentKiB();
     QElapsedTimer clock;
-    qint64 passStartNs = 0;
-    qint64 passStartCpu = 0;
-    const auto connection = QObject::connect(&window, &LoopbackWindow::passesStarted, &window, [&] {
-        passStartNs = clock.nsecsElapsed();
-        passStartCpu = processCpuMicroseconds();
-    });
-    // When the view was told of how many lines, and the CPU used by then.
+    const QAbstractItemModel* list = window.resultList->model();
+    const LabelWatch counter(*window.sentCounter, clock);
+    // When the list showed how many lines, and the CPU used by then.
     struct Shown
     {
         qint64 ns;
@@ -289,15 +199,19 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
         int lines;
     };
     QList<Shown> shown;
-    const auto counting = QObject::connect(&window.log, &EchoLog::linesShown, &window, [&] {
-        shown.append({clock.nsecsElapsed(), processCpuMicroseconds(), window.log.rowCount()});
+    const auto counting = QObject::connect(list, &QAbstractItemModel::rowsInserted, [&] {
+        shown.append({clock.nsecsElapsed(), processCpuMicroseconds(), list->rowCount()});
     });
     clock.start();
     window.startTest();
     const qint64 endNs = clock.nsecsElapsed();
-    run.passCpuSeconds = double(processCpuMicroseconds() - passStartCpu) / 1e6;
-    QObject::disconnect(connection);
+    const qint64 endCpu = processCpuMicroseconds();
     QObject::disconnect(counting);
+    run.characters = qint64(plan.passes) * echotest::kCodesPerPass;
+    const PassStart passStart =
+        passStartFromCounter(counter.changes(), endNs, endCpu, run.characters)
+            .value_or(PassStart{endNs, endCpu});
+    run.passCpuSeconds = double(endCpu - passStart.cpuMicroseconds) / 1e6;
     if (shown.size() > 2) {
         const Shown& end = shown.constLast();
         auto firstReaching = [&](int lines) {
@@ -309,8 +223,9 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
         };
         const Shown tenth = firstReaching(end.lines / 10);
         const Shown ninth = firstReaching(end.lines - end.lines / 10);
-        run.firstTenthLinesPerSecond = double(tenth.lines) * 1e9 / double(tenth.ns - passStartNs);
-        run.firstTenthCpuPerLine = double(tenth.cpuUs - passStartCpu) / double(tenth.lines);
+        run.firstTenthLinesPerSecond = double(tenth.lines) * 1e9 / double(tenth.ns - passStart.ns);
+        run.firstTenthCpuPerLine =
+            double(tenth.cpuUs - passStart.cpuMicroseconds) / double(tenth.lines);
         if (end.lines > ninth.lines) {
             run.lastTenthLinesPerSecond =
                 double(end.lines - ninth.lines) * 1e9 / double(end.ns - ninth.ns);
@@ -321,10 +236,8 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
     // The view has laid out and drawn every line.
     runEventLoopFor(200);
     run.residentGrowthMiB = double(residentKiB() - residentBefore) / 1024.0;
-    run.pauseSeconds = double(passStartNs) / 1e9;
-    run.passSeconds = double(endNs - passStartNs) / 1e9;
-    run.characters = qint64(plan.passes) * echotest::kCodesPerPass;
-    const QAbstractItemModel* list = window.resultList->model();
+    run.pauseSeconds = double(passStart.ns) / 1e9;
+    run.passSeconds = double(endNs - passStart.ns) / 1e9;
     const int lines = list->rowCount();
     run.faults = lines - 2;
     run.complete = lines >= 2 &&
@@ -333,91 +246,30 @@ EchoRun windowEcho(Rig& rig, const Plan& plan)
 }
 
 // The echo test with nothing but system calls: what the link itself allows.
-class BareLink
-{
-public:
-    ~BareLink()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool openTcp(quint16 port)
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (m_fd < 0)
-            return false;
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const int one = 1;
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        return ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    bool openPty(const QString& path)
-    {
-        m_fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_fd < 0)
-            return false;
-        termios attributes{};
-        if (::tcgetattr(m_fd, &attributes) != 0)
-            return false;
-        ::cfmakeraw(&attributes);
-        return ::tcsetattr(m_fd, TCSANOW, &attributes) == 0;
-    }
-    bool write(const char* bytes, size_t size)
-    {
-        return ::write(m_fd, bytes, size) == ssize_t(size);
-    }
-    void discard()
-    {
-        char buffer[4096];
-        pollfd ready{m_fd, POLLIN, 0};
-        while (::poll(&ready, 1, 0) > 0 && (ready.revents & POLLIN)) {
-            if (::read(m_fd, buffer, sizeof buffer) <= 0)
-                return;
-        }
-    }
-    // One byte within timeoutMs, or nothing.
-    std::optional<char> readOne(int timeoutMs)
-    {
-        pollfd ready{m_fd, POLLIN, 0};
-        if (::poll(&ready, 1, timeoutMs) <= 0)
-            return std::nullopt;
-        char byte = 0;
-        if (::read(m_fd, &byte, 1) != 1)
-            return std::nullopt;
-        return byte;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-EchoRun bareEcho(bool tcp, const SimProcess& sim, const Plan& plan)
+EchoRun bareEcho(bool tcp, const ReaderProcess& reader, const Plan& plan)
 {
     EchoRun run;
     BareLink link;
-    if (!(tcp ? link.openTcp(sim.port()) : link.openPty(sim.ptyPath())))
+    if (!(tcp ? link.openTcp(reader.port()) : link.openPty(reader.ptyPath())))
         return run;
     const echotest::Timing timing;
     QElapsedTimer clock;
     clock.start();
-    link.write(kAttentionSequence.constData(), kAttentionSequence.size());
+    link.send(kAttentionSequence);
     ::usleep(useconds_t(timing.pauseMs(tcp)) * 1000);
-    link.discard();
-    link.write(&echotest::kEchoCommand, 1);
+    link.discardPending();
+    link.send(QByteArrayView(&echotest::kEchoCommand, 1));
     const qint64 passStartNs = clock.nsecsElapsed();
     const qint64 passStartCpu = processCpuMicroseconds();
     for (int pass = 0; pass < plan.passes; ++pass) {
         for (int code = 0; code < echotest::kCodesPerPass; ++code) {
             const char sent = char(code);
-            if (!link.write(&sent, 1)) {
+            if (!link.send(QByteArrayView(&sent, 1))) {
                 ++run.faults;
                 return run;
             }
-            const std::optional<char> echo = link.readOne(timing.echoMs(tcp));
-            if (!echo || *echo != sent)
+            char echo = 0;
+            if (link.receive(&echo, 1, timing.echoMs(tcp)) != 1 || echo != sent)
                 ++run.faults;
             ++run.characters;
         }
@@ -434,7 +286,7 @@ struct LinkFigures
 {
     bool connected = false;
     Flood flood;
-    Idle idle;
+    CpuWindow idle;
     EchoRun window;
     EchoRun wrong;
     EchoRun bare;
@@ -444,67 +296,49 @@ LinkFigures measureLink(bool tcp, const QString& simProgram, const Plan& plan)
 {
     LinkFigures figures;
     // A fresh reader for each link, so nothing of one link's run reaches the other.
-    SimProcess sim;
-    if (!sim.start(simProgram))
+    ReaderProcess reader;
+    if (!reader.start(simProgram, {QStringLiteral("--pty")}))
         return figures;
     {
-        auto rig = std::make_unique<Rig>();
-        figures.connected = rig->connect(tcp, sim);
+        auto utility = std::make_unique<StartedUtility>();
+        figures.connected = utility->connect(tcp, reader.port(), reader.ptyPath());
         if (!figures.connected)
             return figures;
         runEventLoopFor(200);
-        figures.flood = measureFlood(*rig, sim, plan);
+        figures.flood = measureFlood(*utility, reader, plan);
         // Whatever of the flood is still on its way drains before the next figures.
         runEventLoopFor(500);
-        figures.idle = measureIdle(*rig, plan);
-        figures.window = windowEcho(*rig, plan);
-        sim.command("echo wrong");
-        figures.wrong = windowEcho(*rig, plan);
-        sim.command("echo right");
-        rig->disconnect();
-        rig.reset();
+        figures.idle = measureIdle(*utility, plan);
+        figures.window = windowEcho(*utility, plan);
+        reader.command("echo wrong");
+        figures.wrong = windowEcho(*utility, plan);
+        reader.command("echo right");
+        utility->disconnect();
+        utility.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    figures.bare = bareEcho(tcp, sim, plan);
+    figures.bare = bareEcho(tcp, reader, plan);
     return figures;
 }
 
-constexpr int kLabelWidth = 52;
-constexpr int kColumnWidth = 16;
-
-QByteArray cell(double value, int decimals, const char* unit = "")
+// The rows of a run with its own pause: the pause, the passes, and a round
+// trip's time and CPU.
+void printEchoRows(const LinkTable& table, const LinkFigures& tcp, const LinkFigures& pty,
+                   const char* who, EchoRun LinkFigures::*echo)
 {
-    if (std::isnan(value))
-        return "n/a";
-    return QByteArray::number(value, 'f', decimals) + unit;
-}
-
-void printRow(const char* label, const QByteArray& tcp, const QByteArray& pty)
-{
-    std::printf("%-*s%*s%*s\n", kLabelWidth, label, kColumnWidth, tcp.constData(), kColumnWidth,
-                pty.constData());
-}
-
-template <typename Get>
-void printRow(const char* label, const LinkFigures& tcp, const LinkFigures& pty, Get get)
-{
-    printRow(label, tcp.connected ? get(tcp) : QByteArray("no link"),
-             pty.connected ? get(pty) : QByteArray("no link"));
-}
-
-QByteArray yesNo(bool ok)
-{
-    return ok ? "yes" : "NO";
-}
-
-// Other programs on the machine slow both sides of every round trip; the figures say how busy it
-// was.
-QByteArray loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return "n/a";
-    return file.readLine().trimmed();
+    const auto printFigure = [&](const char* name, auto get) {
+        const QByteArray label = "  " + QByteArray(who) + ": " + name;
+        table.printRow(label.constData(), tcp, pty,
+                       [&](const LinkFigures& f) { return get(f.*echo); });
+    };
+    printFigure("pause (s)", [](const EchoRun& run) { return figureText(run.pauseSeconds, 2); });
+    printFigure("passes (s)", [](const EchoRun& run) { return figureText(run.passSeconds, 2); });
+    printFigure("round trip (us)", [](const EchoRun& run) {
+        return figureText(run.passSeconds * 1e6 / double(run.characters), 1);
+    });
+    printFigure("CPU per round trip (us)", [](const EchoRun& run) {
+        return figureText(run.passCpuSeconds * 1e6 / double(run.characters), 1);
+    });
 }
 
 void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty)
@@ -513,100 +347,83 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
                 "(%s run)\n",
                 plan.quick ? "quick" : "full");
     std::printf("CPU is user+sys of the utility's process only, as %% of one core.\n\n");
-    printRow("", "TCP 127.0.0.1", "pty");
-    std::printf("%s\n", QByteArray(kLabelWidth + 2 * kColumnWidth, '-').constData());
+    const LinkTable table(52);
+    table.printHeader();
 
-    const QByteArray floodLabel =
-        "Terminal flood of " + QByteArray::number(plan.floodBytes) + " bytes";
-    std::printf("%s\n", floodLabel.constData());
-    printRow("  taken in and drawn (MB/s)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.flood.bytesPerSecond / 1e6, 2); });
-    printRow("  CPU during the flood", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.flood.cpuPercent, 1, " %"); });
-    printRow("  every byte arrived, last cell right", tcp, pty,
-             [](const LinkFigures& f) { return yesNo(f.flood.complete && f.flood.lastCellRight); });
+    table.printHeading("Terminal flood of " + QByteArray::number(plan.floodBytes) + " bytes");
+    table.printRow("  taken in and drawn (MB/s)", tcp, pty, [](const LinkFigures& f) {
+        return figureText(f.flood.bytesPerSecond / 1e6, 2);
+    });
+    table.printRow("  CPU during the flood", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.flood.cpuPercent, 1, " %"); });
+    table.printRow("  every byte arrived, last cell right", tcp, pty, [](const LinkFigures& f) {
+        return yesNo(f.flood.complete && f.flood.lastCellRight);
+    });
 
-    const QByteArray idleLabel =
-        "Terminal open and idle, " + QByteArray::number(plan.idleMs / 1000.0, 'f', 1) + " s";
-    std::printf("%s\n", idleLabel.constData());
-    printRow("  CPU", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.idle.cpuPercent, 3, " %"); });
-    printRow("  event-loop wake-ups per second", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.idle.wakesPerSecond, 1); });
+    table.printHeading("Terminal open and idle, " +
+                       QByteArray::number(plan.idleMs / 1000.0, 'f', 1) + " s");
+    table.printRow("  CPU", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.idle.cpuPercent, 3, " %"); });
+    table.printRow("  event-loop wake-ups per second", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.idle.wakesPerSecond, 1); });
 
-    const QByteArray echoLabel =
-        "Echo test, " + QByteArray::number(plan.passes) + " passes of 256 characters";
-    std::printf("%s\n", echoLabel.constData());
-    printRow("  window: pause (s)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.window.pauseSeconds, 2); });
-    printRow("  window: passes (s)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.window.passSeconds, 2); });
-    printRow("  window: round trip (us)", tcp, pty, [](const LinkFigures& f) {
-        return cell(f.window.passSeconds * 1e6 / double(f.window.characters), 1);
-    });
-    printRow("  window: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
-        return cell(f.window.passCpuSeconds * 1e6 / double(f.window.characters), 1);
-    });
-    printRow("  window: fault lines, ended with full count", tcp, pty, [](const LinkFigures& f) {
-        return QByteArray::number(f.window.faults) + ", " + yesNo(f.window.complete);
-    });
-    printRow("  window: resident memory growth (MiB)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.window.residentGrowthMiB, 1); });
-    printRow("  every echo wrong: passes (s)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.wrong.passSeconds, 2); });
-    printRow("  every echo wrong: lines in the list", tcp, pty, [](const LinkFigures& f) {
+    table.printHeading("Echo test, " + QByteArray::number(plan.passes) +
+                       " passes of 256 characters");
+    printEchoRows(table, tcp, pty, "window", &LinkFigures::window);
+    table.printRow("  window: fault lines, ended with full count", tcp, pty,
+                   [](const LinkFigures& f) {
+                       return QByteArray::number(f.window.faults) + ", " + yesNo(f.window.complete);
+                   });
+    table.printRow("  window: resident memory growth (MiB)", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.window.residentGrowthMiB, 1); });
+    table.printRow("  every echo wrong: passes (s)", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.wrong.passSeconds, 2); });
+    table.printRow("  every echo wrong: lines in the list", tcp, pty, [](const LinkFigures& f) {
         return QByteArray::number(f.wrong.faults) + ", " + yesNo(f.wrong.complete);
     });
-    printRow("  every echo wrong: lines per second", tcp, pty, [](const LinkFigures& f) {
-        return cell(double(f.wrong.faults) / f.wrong.passSeconds, 0);
+    table.printRow("  every echo wrong: lines per second", tcp, pty, [](const LinkFigures& f) {
+        return figureText(double(f.wrong.faults) / f.wrong.passSeconds, 0);
     });
-    printRow("  every echo wrong: lines/s, first tenth of the list", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.wrong.firstTenthLinesPerSecond, 0); });
-    printRow("  every echo wrong: lines/s, last tenth of the list", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.wrong.lastTenthLinesPerSecond, 0); });
-    printRow("  every echo wrong: CPU per line (us), first tenth", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.wrong.firstTenthCpuPerLine, 1); });
-    printRow("  every echo wrong: CPU per line (us), last tenth", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.wrong.lastTenthCpuPerLine, 1); });
-    printRow("  every echo wrong: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
-        return cell(f.wrong.passCpuSeconds * 1e6 / double(f.wrong.characters), 1);
+    table.printRow(
+        "  every echo wrong: lines/s, first tenth of the list", tcp, pty,
+        [](const LinkFigures& f) { return figureText(f.wrong.firstTenthLinesPerSecond, 0); });
+    table.printRow(
+        "  every echo wrong: lines/s, last tenth of the list", tcp, pty,
+        [](const LinkFigures& f) { return figureText(f.wrong.lastTenthLinesPerSecond, 0); });
+    table.printRow(
+        "  every echo wrong: CPU per line (us), first tenth", tcp, pty,
+        [](const LinkFigures& f) { return figureText(f.wrong.firstTenthCpuPerLine, 1); });
+    table.printRow("  every echo wrong: CPU per line (us), last tenth", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.wrong.lastTenthCpuPerLine, 1); });
+    table.printRow(
+        "  every echo wrong: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
+            return figureText(f.wrong.passCpuSeconds * 1e6 / double(f.wrong.characters), 1);
+        });
+    table.printRow("  every echo wrong: resident memory growth (MiB)", tcp, pty,
+                   [](const LinkFigures& f) { return figureText(f.wrong.residentGrowthMiB, 1); });
+    table.printRow("  passes, every echo wrong / good reader", tcp, pty, [](const LinkFigures& f) {
+        return figureText(f.wrong.passSeconds / f.window.passSeconds, 2);
     });
-    printRow("  every echo wrong: resident memory growth (MiB)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.wrong.residentGrowthMiB, 1); });
-    printRow("  passes, every echo wrong / good reader", tcp, pty, [](const LinkFigures& f) {
-        return cell(f.wrong.passSeconds / f.window.passSeconds, 2);
-    });
-    printRow("  bare client: pause (s)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.bare.pauseSeconds, 2); });
-    printRow("  bare client: passes (s)", tcp, pty,
-             [](const LinkFigures& f) { return cell(f.bare.passSeconds, 2); });
-    printRow("  bare client: round trip (us)", tcp, pty, [](const LinkFigures& f) {
-        return cell(f.bare.passSeconds * 1e6 / double(f.bare.characters), 1);
-    });
-    printRow("  bare client: CPU per round trip (us)", tcp, pty, [](const LinkFigures& f) {
-        return cell(f.bare.passCpuSeconds * 1e6 / double(f.bare.characters), 1);
-    });
-    printRow("  bare client: faults, complete", tcp, pty, [](const LinkFigures& f) {
+    printEchoRows(table, tcp, pty, "bare client", &LinkFigures::bare);
+    table.printRow("  bare client: faults, complete", tcp, pty, [](const LinkFigures& f) {
         return QByteArray::number(f.bare.faults) + ", " + yesNo(f.bare.complete);
     });
-    printRow("  passes, window / bare client", tcp, pty, [](const LinkFigures& f) {
-        return cell(f.window.passSeconds / f.bare.passSeconds, 2);
+    table.printRow("  passes, window / bare client", tcp, pty, [](const LinkFigures& f) {
+        return figureText(f.window.passSeconds / f.bare.passSeconds, 2);
     });
-    std::printf("Load average at the end: %s\n", loadAverage().constData());
+    // Other programs on the machine slow both sides of every round trip; this says how busy it was.
+    std::printf("Load average at the end: %s\n", machineLoadAverage().constData());
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    quietOffscreenWarnings();
+    BenchApplication application(argc, argv);
 
     Plan plan;
-    QString simProgram = QCoreApplication::applicationDirPath() + "/../sim/karvel-reader-sim";
-    const QStringList arguments = application.arguments().mid(1);
+    QString simProgram = simulatedReaderProgram();
+    const QStringList arguments = application.options();
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--quick")) {
             plan = {true, 2 * 1024 * 1024, 1000, 20};
@@ -625,10 +442,5 @@ int main(int argc, char** argv)
     const LinkFigures tcp = measureLink(true, simProgram, plan);
     const LinkFigures pty = measureLink(false, simProgram, plan);
     printTable(plan, tcp, pty);
-    if (!tcp.connected || !pty.connected) {
-        std::fprintf(stderr, "\nCould not connect:%s%s\n", tcp.connected ? "" : " TCP",
-                     pty.connected ? "" : " pty");
-        return 1;
-    }
-    return 0;
+    return linksExitStatus(tcp.connected, pty.connected);
 }

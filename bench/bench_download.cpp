@@ -11,34 +11,19 @@
 // not contain it either way.
 #include "BenchSupport.h"
 #include "app/CommandMenu.h"
-#include "app/Dialogs.h"
 #include "app/MainWindow.h"
-#include "app/UtilityApp.h"
-#include "comm/CommunicationsWindow.h"
 #include "comm/Link.h"
 #include "firmware/DownloadWindow.h"
 #include "widgets/ClickLabel.h"
-#include "widgets/DigitBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
-#include <QRadioButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,36 +32,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kPtyPort = 3;
-
-// Answers the open-file dialog with the image under test; nothing is shown.
-class BenchDialogs : public Dialogs
-{
-public:
-    QString image;
-    QStringList messages;
-    bool askYesNo(const QString&) override { return true; }
-    void inform(const QString& text) override { messages << text; }
-    std::optional<QString> chooseOpenFile(const QString&) override { return image; }
-    std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
-    {
-        return std::nullopt;
-    }
-};
-
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    // Fields after the command name in brackets; utime and stime are fields 14 and 15.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
 
 struct Run
 {
@@ -89,227 +44,126 @@ struct Run
     QString note;
 };
 
-// The reader process: its TCP port and its pseudo-terminal.
-struct Reader
-{
-    QProcess process;
-    quint16 port = 0;
-    QString pty;
-
-    bool start(const QString& program)
-    {
-        process.setProgram(program);
-        process.setArguments({"--tcp-port", "0", "--pty", "--quiet"});
-        process.start();
-        if (!process.waitForStarted(5000))
-            return false;
-        QElapsedTimer clock;
-        clock.start();
-        QByteArray out;
-        while ((port == 0 || pty.isEmpty()) && clock.elapsed() < 5000) {
-            process.waitForReadyRead(500);
-            out += process.readAllStandardOutput();
-            const QRegularExpressionMatch listening =
-                QRegularExpression("listening on 127.0.0.1:(\\d+)").match(QString::fromLatin1(out));
-            if (listening.hasMatch())
-                port = quint16(listening.captured(1).toUInt());
-            const QRegularExpressionMatch terminal =
-                QRegularExpression("pseudo-terminal: (\\S+)").match(QString::fromLatin1(out));
-            if (terminal.hasMatch())
-                pty = terminal.captured(1);
-        }
-        return port != 0 && !pty.isEmpty();
-    }
-    ~Reader()
-    {
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
-    }
-};
-
 // The utility, connected as a user would connect it, downloading through its window.
-Run utilityDownload(Reader& reader, bool tcp, const QString& image, double pauseScale)
+Run utilityDownload(ReaderProcess& reader, bool tcp, const QString& image, double pauseScale)
 {
     Run run;
-    BenchDialogs dialogs;
-    dialogs.image = image;
-    UtilityApp app(&dialogs);
-    app.start();
-    MainWindow& main = app.main();
-    CommunicationsWindow& comm = main.communications();
-    if (tcp) {
-        comm.tcpOption->setChecked(true);
-        comm.addressBox->setText(QStringLiteral("127.0.0.1"));
-        comm.tcpPortBox->setText(QString::number(reader.port));
-    } else {
-        app.portNames().setOverride(kPtyPort, reader.pty);
-        comm.serialOption->setChecked(true);
-        comm.portOptions[kPtyPort - 1]->setChecked(true);
-    }
-    emit comm.connectButton->clicked();
-    if (main.menu().connectionLabel->text() != QLatin1String("Connected")) {
+    StartedUtility utility;
+    utility.dialogs.fileToOpen = image;
+    if (!utility.connect(tcp, reader.port(), reader.ptyPath())) {
         run.note = QStringLiteral("no link");
         return run;
     }
+    MainWindow& main = utility.main();
     emit main.menu().flashEntry->clicked();
     DownloadWindow& window = main.flashDownload();
     window.setTimeScale(pauseScale, 1.0);
     window.selectFile();
 
     QElapsedTimer whole;
-    QElapsedTimer blocks;
-    qint64 blockNs = 0;
-    QObject::connect(&window, &DownloadWindow::handshakeDone, [&blocks] { blocks.start(); });
-    QObject::connect(&window, &DownloadWindow::transferDone,
-                     [&blocks, &blockNs] { blockNs = blocks.nsecsElapsed(); });
+    // The status line first shows progress when the reader has taken the first
+    // block: the block phase as a user sees it begin.
+    const LabelWatch status(*window.statusLine, whole);
     QTimer sampler;
     sampler.setInterval(20);
     QObject::connect(&sampler, &QTimer::timeout,
                      [&run] { run.peakKiB = std::max(run.peakKiB, residentKiB()); });
     sampler.start();
-    const double readerCpu = processCpuSeconds(reader.process.processId());
+    const double readerCpu = reader.cpuSeconds();
     const double cpu = cpuSeconds();
     whole.start();
     window.startDownload();
-    run.wholeMs = double(whole.nsecsElapsed()) / 1e6;
+    // "Download complete" is shown as the reader acknowledges the end of the image.
+    const qint64 wholeNs = whole.nsecsElapsed();
+    run.wholeMs = double(wholeNs) / 1e6;
     run.cpuS = cpuSeconds() - cpu;
-    run.readerCpuS = processCpuSeconds(reader.process.processId()) - readerCpu;
+    run.readerCpuS = reader.cpuSeconds() - readerCpu;
     run.peakKiB = std::max(run.peakKiB, residentKiB());
-    run.blockMs = double(blockNs) / 1e6;
-    run.ok = dialogs.messages == QStringList{QStringLiteral("Download complete")};
+    for (const LabelWatch::Change& change : status.changes()) {
+        if (change.text.startsWith(QLatin1String("Downloading - "))) {
+            run.blockMs = double(wholeNs - change.ns) / 1e6;
+            break;
+        }
+    }
+    run.ok = utility.dialogs.messages == QStringList{QStringLiteral("Download complete")};
     if (!run.ok)
-        run.note = dialogs.messages.join(QLatin1Char('|'));
-    emit comm.disconnectButton->clicked();
+        run.note = utility.dialogs.messages.join(QLatin1Char('|'));
+    utility.disconnect();
     return run;
 }
 
-// Bare client: plain descriptors, blocking writes, poll() for every reply.
-class BareClient
+// The first byte of what comes within timeoutMs is the one wanted: serial
+// reads one byte at a time, TCP everything that has come.
+bool expectReply(BareLink& link, bool tcp, char wanted, int timeoutMs)
 {
-public:
-    ~BareClient()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    char got[64];
+    return link.receive(got, tcp ? 64 : 1, timeoutMs) > 0 && got[0] == wanted;
+}
 
-    bool openTcp(quint16 port)
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const int one = 1;
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        m_tcp = true;
-        return ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+// The download with plain descriptors: blocking writes, one write per block,
+// poll() for every reply. blockNs is the block phase, "TK" to the final "B".
+bool bareDownload(BareLink& link, bool tcp, const QString& path, double pauseScale, qint64& blockNs)
+{
+    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (file < 0)
+        return false;
+    const off_t size = ::lseek(file, 0, SEEK_END);
+    ::lseek(file, 0, SEEK_SET);
+    const qint64 dataLength = qint64(size) - 44;
+    bool ok = link.send(kAttentionSequence);
+    ::usleep(useconds_t((tcp ? 3000 : 2000) * pauseScale * 1000));
+    if (!tcp)
+        link.discardPending();
+    ok = ok && link.send("B");
+    QByteArray reply;
+    while (ok && reply != "TK") {
+        char got[64];
+        const qsizetype n = link.receive(got, sizeof got, 10000);
+        ok = n > 0 && reply.size() < 2;
+        reply.append(got, n);
     }
-    bool openSerial(const QString& path)
-    {
-        m_fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-        if (m_fd < 0)
-            return false;
-        termios attributes{};
-        ::tcgetattr(m_fd, &attributes);
-        ::cfmakeraw(&attributes);
-        ::cfsetspeed(&attributes, B9600);
-        return ::tcsetattr(m_fd, TCSANOW, &attributes) == 0;
+    QElapsedTimer clock;
+    clock.start();
+    char block[52];
+    for (qint64 sent = 0; ok && sent < dataLength;) {
+        const int length = int(std::min<qint64>(50, dataLength - sent));
+        ok = ::read(file, block + 1, size_t(length)) == length;
+        block[0] = char(length);
+        char check = 0;
+        for (int i = 1; i <= length; ++i)
+            check ^= block[i];
+        block[length + 1] = check;
+        ok = ok && link.send(QByteArrayView(block, length + 2)) &&
+             expectReply(link, tcp, 'K', 10000);
+        sent += length;
     }
+    QByteArray ending(1, '\0');
+    QByteArray trailer(44, '\0');
+    ok = ok && ::read(file, trailer.data(), 44) == 44;
+    ending += trailer + QDate::currentDate().toString(QStringLiteral("MMddyyyy")).toLatin1();
+    ok = ok && link.send(ending) && expectReply(link, tcp, 'B', 10000);
+    blockNs = clock.nsecsElapsed();
+    ::close(file);
+    return ok;
+}
 
-    bool send(const QByteArray& bytes)
-    {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
-    }
-    // Up to max bytes, waiting at most timeoutMs for the first.
-    QByteArray receive(int max, int timeoutMs)
-    {
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0)
-            return {};
-        QByteArray bytes(max, '\0');
-        const ssize_t n = ::read(m_fd, bytes.data(), size_t(max));
-        return n > 0 ? bytes.left(n) : QByteArray();
-    }
-    bool expect(char wanted, int timeoutMs)
-    {
-        const QByteArray got = receive(m_tcp ? 64 : 1, timeoutMs);
-        return !got.isEmpty() && got.at(0) == wanted;
-    }
-
-    bool download(const QString& path, double pauseScale, qint64& blockNs)
-    {
-        const int file = ::open(path.toLocal8Bit().constData(), O_RDONLY);
-        if (file < 0)
-            return false;
-        const off_t size = ::lseek(file, 0, SEEK_END);
-        ::lseek(file, 0, SEEK_SET);
-        const qint64 dataLength = qint64(size) - 44;
-        bool ok = send(kAttentionSequence);
-        ::usleep(useconds_t((m_tcp ? 3000 : 2000) * pauseScale * 1000));
-        if (!m_tcp)
-            ::tcflush(m_fd, TCIFLUSH);
-        ok = ok && send("B");
-        QByteArray reply;
-        while (ok && reply != "TK") {
-            const QByteArray got = receive(64, 10000);
-            ok = !got.isEmpty() && reply.size() < 2;
-            reply += got;
-        }
-        QElapsedTimer clock;
-        clock.start();
-        char block[52];
-        for (qint64 sent = 0; ok && sent < dataLength;) {
-            const int length = int(std::min<qint64>(50, dataLength - sent));
-            ok = ::read(file, block + 1, size_t(length)) == length;
-            block[0] = char(length);
-            char check = 0;
-            for (int i = 1; i <= length; ++i)
-                check ^= block[i];
-            block[length + 1] = check;
-            ok = ok && send(QByteArray(block, length + 2)) && expect('K', 10000);
-            sent += length;
-        }
-        QByteArray ending(1, '\0');
-        QByteArray trailer(44, '\0');
-        ok = ok && ::read(file, trailer.data(), 44) == 44;
-        ending += trailer + QDate::currentDate().toString(QStringLiteral("MMddyyyy")).toLatin1();
-        ok = ok && send(ending) && expect('B', 10000);
-        blockNs = clock.nsecsElapsed();
-        ::close(file);
-        return ok;
-    }
-
-private:
-    int m_fd = -1;
-    bool m_tcp = false;
-};
-
-Run bareDownload(Reader& reader, bool tcp, const QString& image, double pauseScale)
+Run bareRun(ReaderProcess& reader, bool tcp, const QString& image, double pauseScale)
 {
     Run run;
-    BareClient client;
-    if (!(tcp ? client.openTcp(reader.port) : client.openSerial(reader.pty))) {
+    BareLink link;
+    if (!(tcp ? link.openTcp(reader.port()) : link.openPty(reader.ptyPath()))) {
         run.note = QStringLiteral("no link");
         return run;
     }
-    const double readerCpu = processCpuSeconds(reader.process.processId());
+    const double readerCpu = reader.cpuSeconds();
     const double cpu = cpuSeconds();
     QElapsedTimer whole;
     whole.start();
     qint64 blockNs = 0;
-    run.ok = client.download(image, pauseScale, blockNs);
+    run.ok = bareDownload(link, tcp, image, pauseScale, blockNs);
     run.wholeMs = double(whole.nsecsElapsed()) / 1e6;
     run.cpuS = cpuSeconds() - cpu;
-    run.readerCpuS = processCpuSeconds(reader.process.processId()) - readerCpu;
+    run.readerCpuS = reader.cpuSeconds() - readerCpu;
     run.blockMs = double(blockNs) / 1e6;
     return run;
 }
@@ -374,15 +228,12 @@ void printSeries(const char* link, const Series& utility, const Series& bare)
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    quietOffscreenWarnings();
+    BenchApplication application(argc, argv);
 
     bool quick = false;
     double pauseScale = 1.0;
     std::optional<qint64> largeMiB;
-    const QStringList arguments = application.arguments().mid(1);
+    const QStringList arguments = application.options();
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (argument == QLatin1String("--quick")) {
@@ -411,15 +262,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot write the images\n");
         return 1;
     }
-    Reader reader;
-    if (!reader.start(QStringLiteral(KARVEL_SIM_PATH))) {
-        std::fprintf(stderr, "cannot start %s\n", KARVEL_SIM_PATH);
+    ReaderProcess reader;
+    if (!reader.start(simulatedReaderProgram(), {QStringLiteral("--pty")})) {
+        std::fprintf(stderr, "cannot start %s\n", qPrintable(simulatedReaderProgram()));
         return 1;
     }
 
     std::printf("Firmware download against karvel-reader-sim (pid %lld), %s pauses\n",
-                qint64(reader.process.processId()),
-                pauseScale < 1.0 ? "1/100-length" : "full-length");
+                reader.processId(), pauseScale < 1.0 ? "1/100-length" : "full-length");
     std::printf("Utility: the download window's real path. Bare client: plain descriptors,\n"
                 "one write per block, poll() for each reply. Both send one write per block.\n");
 
@@ -431,7 +281,7 @@ int main(int argc, char** argv)
             const Run u = utilityDownload(reader, tcp, small, pauseScale);
             smallPeakKiB = std::max(smallPeakKiB, u.peakKiB);
             utility.add(u);
-            bare.add(bareDownload(reader, tcp, small, pauseScale));
+            bare.add(bareRun(reader, tcp, small, pauseScale));
         }
         printSeries(tcp ? "TCP 127.0.0.1" : "pseudo-terminal", utility, bare);
     }
