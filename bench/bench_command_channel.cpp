@@ -71,16 +71,16 @@ struct Rig
 CpuWindow silentReplyWait(Rig& rig, const Plan& plan)
 {
     rig.reader.setSilentOn("V");
-    rig.channel().SendReaderCommand("V");
+    rig.channel().sendReaderCommand("V");
     if (plan.quick) {
         // The reply timer's own action, only sooner; the full time-out is fixed.
         QTimer::singleShot(plan.waitMs, Qt::PreciseTimer, &rig.main(),
-                           [&rig] { rig.utility.app.state().ReplyTimedOut = true; });
+                           [&rig] { rig.utility.app.state().replyTimedOut = true; });
     }
     const CpuWindow window = measureCpu([&rig] {
         QByteArray reply;
         bool timedOut = false;
-        rig.channel().ReadReaderLine(reply, timedOut);
+        rig.channel().readReaderLine(reply, timedOut);
         return timedOut && reply.isEmpty();
     });
     rig.reader.clearOverrides();
@@ -126,9 +126,9 @@ bool versionExchange(Rig& rig)
 {
     QByteArray reply;
     bool timedOut = false;
-    rig.channel().SendReaderCommand("V");
-    rig.channel().ReadReaderLine(reply, timedOut);
-    return !rig.utility.app.state().SendFailed && !timedOut && reply == kVersionReply;
+    rig.channel().sendReaderCommand("V");
+    rig.channel().readReaderLine(reply, timedOut);
+    return !rig.utility.app.state().sendFailed && !timedOut && reply == kVersionReply;
 }
 
 Distribution roundTrips(Rig& rig, const Plan& plan)
@@ -233,7 +233,7 @@ void printTable(const Plan& plan, const LinkFigures& tcp, const LinkFigures& pty
     const LinkTable table(50);
     table.printHeader();
 
-    const QByteArray silentLabel = "CPU, ReadReaderLine waiting " + waitS + " s for no reply";
+    const QByteArray silentLabel = "CPU, readReaderLine waiting " + waitS + " s for no reply";
     table.printRow(silentLabel.constData(), tcp, pty,
                    [](const LinkFigures& f) { return figureText(f.silent.cpuPercent, 3, " %"); });
     table.printRow("  wait lasted (ms)", tcp, pty, [](const LinkFigures& f) {

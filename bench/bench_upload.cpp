@@ -108,23 +108,23 @@ CpuWindow bareRun(bool tcp, const ReaderProcess& reader, const QString& path, in
     return measureCpu([&] { return bareUpload(link, path, records); });
 }
 
-// ReadReaderLine waiting for the reply to a restart, which never comes.
+// readReaderLine waiting for the reply to a restart, which never comes.
 CpuWindow silentWait(bool tcp, const ReaderProcess& reader, const Plan& plan)
 {
     const std::unique_ptr<StartedUtility> utility = connectedUtility(tcp, reader);
     if (!utility)
         return {};
     CommandChannel& channel = utility->main().channel();
-    channel.SendReaderCommand(QByteArray("\0X", 2));
+    channel.sendReaderCommand(QByteArray("\0X", 2));
     if (plan.waitMs < kReplyTimeoutMs) {
         // The reply timer's own action, only sooner; the full time-out is fixed.
         QTimer::singleShot(plan.waitMs, Qt::PreciseTimer, &utility->main(),
-                           [&utility] { utility->app.state().ReplyTimedOut = true; });
+                           [&utility] { utility->app.state().replyTimedOut = true; });
     }
     return measureCpu([&] {
         QByteArray reply;
         bool timedOut = false;
-        channel.ReadReaderLine(reply, timedOut);
+        channel.readReaderLine(reply, timedOut);
         return timedOut && reply.isEmpty();
     });
 }

@@ -223,10 +223,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     file.close();
 
     AppState& state = bench->state;
-    state.ChosenLink = tcp ? LinkKind::Tcp : LinkKind::Serial;
-    state.Connection = ConnectionState::Connected;
-    state.ConnectedLink = state.ChosenLink;
-    state.ConnectedBaudRate = tcp ? 0 : 9600;
+    state.chosenLink = tcp ? LinkKind::Tcp : LinkKind::Serial;
+    state.connection = ConnectionState::Connected;
+    state.connectedLink = state.chosenLink;
+    state.connectedBaudRate = tcp ? 0 : 9600;
     const Parameters p = parametersFor(variant, tcp);
     DownloadWindow& window = variant == Variant::Firmware ? bench->firmware : bench->extension;
     Loader& loader = bench->loader;

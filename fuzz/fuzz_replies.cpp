@@ -103,9 +103,9 @@ private:
 void checkLineFraming(FuzzedDataProvider& input)
 {
     AppState state;
-    state.ChosenLink = input.ConsumeBool() ? LinkKind::Tcp : LinkKind::Serial;
-    state.Connection = ConnectionState::Connected;
-    state.ConnectedLink = state.ChosenLink;
+    state.chosenLink = input.ConsumeBool() ? LinkKind::Tcp : LinkKind::Serial;
+    state.connection = ConnectionState::Connected;
+    state.connectedLink = state.chosenLink;
     QList<bool> operations; // true: send a command, false: read a reply line
     for (int count = input.ConsumeIntegralInRange(1, 8); count > 0; --count)
         operations << input.ConsumeBool();
@@ -127,14 +127,14 @@ void checkLineFraming(FuzzedDataProvider& input)
         if (send) {
             const QByteArray text(command.data(), qsizetype(command.size()));
             link.written.clear();
-            channel.SendReaderCommand(text);
-            FUZZ_CHECK(!state.SendFailed && link.written == text + '\r');
+            channel.sendReaderCommand(text);
+            FUZZ_CHECK(!state.sendFailed && link.written == text + '\r');
             continue;
         }
         const qsizetype start = link.position();
         QByteArray reply;
         bool timedOut = false;
-        channel.ReadReaderLine(reply, timedOut);
+        channel.readReaderLine(reply, timedOut);
         const qsizetype end = link.position();
         const QByteArray taken = stream.mid(start, end - start);
         FUZZ_CHECK(!replyTimer.isActive());

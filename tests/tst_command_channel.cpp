@@ -21,8 +21,8 @@ private:
     static Exchange exchange(Harness& h, const QByteArray& command)
     {
         Exchange result;
-        h.main().channel().SendReaderCommand(command);
-        h.main().channel().ReadReaderLine(result.reply, result.timedOut);
+        h.main().channel().sendReaderCommand(command);
+        h.main().channel().readReaderLine(result.reply, result.timedOut);
         return result;
     }
 
@@ -65,13 +65,13 @@ private slots:
         CommandChannel& channel = h.main().channel();
         if (timesOut) {
             // The unended reply is all there; the time-out may come at once.
-            channel.SendReaderCommand("Q");
+            channel.sendReaderCommand("Q");
             QTRY_COMPARE(channel.activeLink().pending(), replyLine.size());
             h.setReplyTimeout(1);
         }
         Exchange e;
         if (timesOut)
-            channel.ReadReaderLine(e.reply, e.timedOut);
+            channel.readReaderLine(e.reply, e.timedOut);
         else
             e = exchange(h, "Q");
         QCOMPARE(e.timedOut, timesOut);
@@ -95,7 +95,7 @@ private slots:
         QTimer& timer = h.main().replyTimer;
         QVERIFY(!timer.isActive());
         h.reader.setSilentOn("V");
-        h.main().channel().SendReaderCommand("V");
+        h.main().channel().sendReaderCommand("V");
         int armedMs = 0;
         bool armed = false;
         Qt::TimerType type = Qt::CoarseTimer;
@@ -107,7 +107,7 @@ private slots:
         });
         QByteArray reply = "left over";
         bool timedOut = false;
-        h.main().channel().ReadReaderLine(reply, timedOut);
+        h.main().channel().readReaderLine(reply, timedOut);
         QVERIFY(armed);
         QCOMPARE(armedMs, 5000);
         QCOMPARE(type, Qt::PreciseTimer);
@@ -125,11 +125,11 @@ private slots:
         QVERIFY(connectByRow(h, tcp));
         QVERIFY(!exchange(h, "V").timedOut);
         h.reader.setSilentOn("Q");
-        h.main().channel().SendReaderCommand("Q");
+        h.main().channel().sendReaderCommand("Q");
         h.reader.sendUnsolicited(QByteArray(100 * 1024, 'A'));
         QByteArray reply;
         bool timedOut = false;
-        h.main().channel().ReadReaderLine(reply, timedOut);
+        h.main().channel().readReaderLine(reply, timedOut);
         QVERIFY(timedOut);
         QCOMPARE(reply, QByteArray());
     }
@@ -146,7 +146,7 @@ private slots:
         h.reader.setCloseOn("V");
         const Exchange e = exchange(h, "V");
         QVERIFY(e.timedOut);
-        QVERIFY(!h.state().ReplyTimedOut);
+        QVERIFY(!h.state().replyTimedOut);
     }
 
     void closingTheMainWindowEndsAWait()
@@ -158,7 +158,7 @@ private slots:
                          [&h] { h.main().close(); });
         const Exchange e = exchange(h, "V");
         QVERIFY(e.timedOut);
-        QVERIFY(!h.state().ReplyTimedOut);
+        QVERIFY(!h.state().replyTimedOut);
         QVERIFY(!h.main().isVisible());
     }
 };

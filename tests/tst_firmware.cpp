@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(rig.armedAt["K"], QSet<int>{waits.ack});
         QCOMPARE(rig.armedAt["B"], QSet<int>{waits.final});
         QVERIFY(!rig.window->busy());
-        QVERIFY(!rig.h.state().OperationRunning);
+        QVERIFY(!rig.h.state().operationRunning);
     }
 
     // One message per failure, with the link's wording, and the status line
@@ -272,7 +272,7 @@ private slots:
         QCOMPARE(rig.h.dialogs.messages, QStringList{message});
         QCOMPARE(rig.window->statusLine->text(), status);
         QVERIFY(!rig.window->busy());
-        QVERIFY(!rig.h.state().OperationRunning);
+        QVERIFY(!rig.h.state().operationRunning);
         // An image without a data part is refused before any block goes out.
         if (message == QLatin1String("Early end of binary file"))
             QCOMPARE(rig.h.reader.received(), kAttention + (boot2 && !tcp ? "w" : "B"));

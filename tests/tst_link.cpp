@@ -136,7 +136,7 @@ private slots:
         h.dialogs.yesNoAnswers << true;
         Harness::click(h.menu().resetEntry);
         QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
-        QVERIFY(!h.state().SendFailed);
+        QVERIFY(!h.state().sendFailed);
 
         Harness::click(h.comm().disconnectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
@@ -165,9 +165,9 @@ private slots:
         const auto [baudIndex, baud, speed] = fetch<int, int, uint>("baudIndex", "baud", "speed");
         Harness h;
         h.comm().baudOptions()[baudIndex].option->setChecked(true);
-        QCOMPARE(h.state().BaudRate, baud);
+        QCOMPARE(h.state().chosenBaudRate, baud);
         QVERIFY(h.connectSerial());
-        QCOMPARE(h.state().ComPortNumber, Harness::kPtyPort);
+        QCOMPARE(h.state().chosenPortNumber, Harness::kPtyPort);
 
         // The terminal's own settings, as the device driver holds them: the
         // speed, 8 data bits, no parity, one stop bit, no flow control, and
@@ -218,8 +218,8 @@ private slots:
         QByteArray command(tcp ? 8 * 1024 * 1024 : 1024 * 1024, 'x');
         for (qsizetype i = 0; i < command.size(); i += 997)
             command[i] = char('A' + i % 26);
-        h.main().channel().SendReaderCommand(command);
-        QVERIFY(!h.state().SendFailed);
+        h.main().channel().sendReaderCommand(command);
+        QVERIFY(!h.state().sendFailed);
         QVERIFY(device.taken() < command.size()); // the device did take only part
         device.startReading();
         if (disconnect) {
@@ -244,10 +244,10 @@ private slots:
         QVERIFY(h.pty.open());
         h.app.portNames().setOverride(port, h.pty.slavePath());
         h.comm().portOptions[port - 1]->setChecked(true);
-        QCOMPARE(h.state().ComPortNumber, port);
+        QCOMPARE(h.state().chosenPortNumber, port);
         QVERIFY(h.clickConnect());
         QCOMPARE(h.portTip(port), h.pty.slavePath());
-        h.main().channel().SendReaderCommand("V");
+        h.main().channel().sendReaderCommand("V");
         QTRY_COMPARE(h.reader.received(), QByteArray("V\r"));
     }
 
@@ -302,8 +302,8 @@ private slots:
         QVERIFY(tcp ? h.connectTcp(h.server.port()) : h.connectSerial());
         QCOMPARE(h.comm().reasonLine->text(), QString());
         h.reader.clearRecord();
-        h.main().channel().SendReaderCommand("V");
-        QVERIFY(!h.state().SendFailed);
+        h.main().channel().sendReaderCommand("V");
+        QVERIFY(!h.state().sendFailed);
         QTRY_COMPARE(h.reader.received(), QByteArray("V\r"));
     }
 
@@ -386,12 +386,12 @@ private slots:
         box->clear();
         QTest::keyClicks(box, QStringLiteral("/0:9a-. 123456"));
         QCOMPARE(box->text(), QStringLiteral("09123"));
-        QCOMPARE(h.state().RemotePortText, QStringLiteral("09123"));
+        QCOMPARE(h.state().remotePortText, QStringLiteral("09123"));
         QLineEdit* address = h.comm().addressBox;
         address->clear();
         QTest::keyClicks(address, QStringLiteral("reader.local:1234567"));
         QCOMPARE(address->text(), QStringLiteral("reader.local:12"));
-        QCOMPARE(h.state().RemoteAddress, QStringLiteral("reader.local:12"));
+        QCOMPARE(h.state().remoteAddress, QStringLiteral("reader.local:12"));
     }
 };
 

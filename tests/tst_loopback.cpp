@@ -146,7 +146,7 @@ private slots:
         for (int code = 0; code < 256; ++code)
             pass += char(code);
         QCOMPARE(h.reader.received(), kAttention + "*" + pass.repeated(4));
-        QVERIFY(!h.state().OperationRunning);
+        QVERIFY(!h.state().operationRunning);
 
         // What a screen reader hears: the counter's and the last line's current text.
         QCOMPARE(Harness::spoken(window.sentCounter), QStringLiteral("Characters Sent:  1000"));
@@ -310,7 +310,7 @@ private slots:
         QVERIFY(last >= 100);
         QCOMPARE(lines.mid(1), (QStringList{QStringLiteral(" %1: link closed").arg(last),
                                             QStringLiteral(" %1: end of test").arg(last)}));
-        QVERIFY(!h.state().OperationRunning);
+        QVERIFY(!h.state().operationRunning);
     }
 
     // Escape during a terminal run ends the run, so the echo test can start;

@@ -137,12 +137,12 @@ private slots:
         const auto [entry, caption] = fetch<int, QString>("entry", "caption");
         Harness h;
         Harness::click(h.menu().proxSetupEntry); // something other than the start-up choice
-        h.state().StopMonitor = false;
+        h.state().stopMonitor = false;
         h.dialogs.yesNoAnswers << true;
         Harness::click(mainEntries(h.menu())[entry].first);
         QCOMPARE(highlighted(h.menu()), caption);
         if (entry == 0 || entry == 2 || entry == 3)
-            QVERIFY(h.state().StopMonitor);
+            QVERIFY(h.state().stopMonitor);
         QWidget* expected = entry == 2   ? static_cast<QWidget*>(&h.main().generalSetup())
                             : entry == 0 ? static_cast<QWidget*>(&h.comm())
                                          : static_cast<QWidget*>(&h.main().proxSetup());

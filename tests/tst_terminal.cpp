@@ -263,7 +263,7 @@ private slots:
                      tcp ? QStringLiteral("Connected to 127.0.0.1 Port %1").arg(h.server.port())
                          : QStringLiteral("Connected to comm port 3"));
                  QCOMPARE(Harness::spoken(t.statusLine), t.statusLine->text());
-                 QVERIFY(h.state().OperationRunning);
+                 QVERIFY(h.state().operationRunning);
                  h.reader.sendUnsolicited("OK\r\n~");
              }},
             {[&] { return t.receivedCount() == 5 && cellHasInk(t, 1, 1, Qt::red); },
@@ -299,8 +299,8 @@ private slots:
              }}};
         QVERIFY(inTerminalRun(
             h, steps, endByProgramming ? h.menu().programEntry : h.menu().communicationsEntry));
-        QVERIFY(!h.state().OperationRunning);
-        QVERIFY(h.state().StopMonitor);
+        QVERIFY(!h.state().operationRunning);
+        QVERIFY(h.state().stopMonitor);
         if (endByProgramming) {
             QCOMPARE(Harness::paneLines(h.programming().progressPane->toPlainText()).constLast(),
                      QStringLiteral("Programming Complete"));
@@ -328,14 +328,14 @@ private slots:
         QTest::keyClick(t.screen, Qt::Key_F10);
         QCOMPARE(t.grid().cellAt(1, 1).row, 0);
         QVERIFY(inTerminalRun(h, {}));
-        QVERIFY(h.state().TcpTerminalOpen);
+        QVERIFY(h.state().tcpTerminalOpen);
         QTest::keyClick(t.screen, Qt::Key_B);
         // Only this b: the keys before the run never went out.
         QTRY_COMPARE_WITH_TIMEOUT(h.reader.received(), QByteArray("b"), kWaitMs);
         // Nor while another reader operation runs: the bytes would land in its replies.
-        h.state().OperationRunning = true;
+        h.state().operationRunning = true;
         QTest::keyClick(t.screen, Qt::Key_D);
-        h.state().OperationRunning = false;
+        h.state().operationRunning = false;
         QTest::keyClick(t.screen, Qt::Key_E);
         QTRY_COMPARE_WITH_TIMEOUT(h.reader.received(), QByteArray("be"), kWaitMs);
     }
@@ -356,7 +356,7 @@ private slots:
                                      QCOMPARE(cellOf(t.grid(), 1, 1), Cell(1, 1, 'c', false));
                                  }}};
         QVERIFY(inTerminalRun(h, steps));
-        QVERIFY(!h.state().OperationRunning);
+        QVERIFY(!h.state().operationRunning);
     }
 };
 

@@ -183,7 +183,7 @@ private slots:
         QCOMPARE(h.status(), status);
         QCOMPARE(h.fields(), fields);
         QCOMPARE(h.service.restartCount(), element == &UtilitiesWindow::restartButton ? 1 : 0);
-        QVERIFY(!h.state().OperationRunning);
+        QVERIFY(!h.state().operationRunning);
     }
 
     // The command carries the shifted time and the weekday, Monday 1 to Sunday 7.

@@ -23,44 +23,44 @@ enum class ConnectionState : std::uint8_t
 struct AppState
 {
     // The kind of link chosen in the communications window.
-    LinkKind ChosenLink = LinkKind::Serial;
-    // Whether a link is open, and which: fixed by OpenLink until CloseLink,
+    LinkKind chosenLink = LinkKind::Serial;
+    // Whether a link is open, and which: fixed by openLink until closeLink,
     // so options changed while connected wait for the next connect instead
     // of sending to a link that was never opened.
-    ConnectionState Connection = ConnectionState::Disconnected;
-    LinkKind ConnectedLink = LinkKind::Serial;
-    // The speed of the open serial port, fixed by OpenLink like the link kind
+    ConnectionState connection = ConnectionState::Disconnected;
+    LinkKind connectedLink = LinkKind::Serial;
+    // The speed of the open serial port, fixed by openLink like the link kind
     // (0 while none is open): a baud option ticked since does not change it.
-    std::int32_t ConnectedBaudRate = 0;
+    std::int32_t connectedBaudRate = 0;
     // The port and speed ticked in the communications window (0 while none
     // is), applied to the serial port at the next connect.
-    std::int16_t ComPortNumber = 0;
-    std::int32_t BaudRate = 0;
-    QString RemoteAddress;
-    QString RemotePortText;
+    std::int16_t chosenPortNumber = 0;
+    std::int32_t chosenBaudRate = 0;
+    QString remoteAddress;
+    QString remotePortText;
 
-    bool ReplyTimedOut = false;
-    bool SendFailed = false;
-    bool TcpConnectSeen = false;
-    bool TcpTerminalOpen = false;
-    bool StopMonitor = false;
+    bool replyTimedOut = false;
+    bool sendFailed = false;
+    bool tcpConnectSeen = false;
+    bool tcpTerminalOpen = false;
+    bool stopMonitor = false;
 
     // Entry n: decimal digits of 2^n - 1. Entry 65 is never filled.
-    std::array<std::int16_t, 66> DigitsForBits{};
+    std::array<std::int16_t, 66> digitsForBits{};
 
     // Set while a reader operation (programming, reset, utilities command,
     // terminal run, download, echo test) is on the stack. Waits yield to the
     // event loop, so without it a second operation could start inside the
     // first and steal its replies.
-    bool OperationRunning = false;
+    bool operationRunning = false;
 
     // Set when the main window closes: every wait returns at once so that
     // the program can end even while an operation is waiting.
-    bool Closing = false;
+    bool closing = false;
 
-    bool connected() const { return Connection == ConnectionState::Connected; }
+    bool connected() const { return connection == ConnectionState::Connected; }
     // The open connection's link, else the one chosen.
-    LinkKind linkInUse() const { return connected() ? ConnectedLink : ChosenLink; }
+    LinkKind linkInUse() const { return connected() ? connectedLink : chosenLink; }
     bool isTcp() const { return linkInUse() == LinkKind::Tcp; }
 };
 
@@ -73,15 +73,15 @@ inline const QString kOperationRunningText = QStringLiteral("Another reader oper
 class OperationMark
 {
 public:
-    explicit OperationMark(AppState& state) : m_state(state), m_acquired(!state.OperationRunning)
+    explicit OperationMark(AppState& state) : m_state(state), m_acquired(!state.operationRunning)
     {
         if (m_acquired)
-            m_state.OperationRunning = true;
+            m_state.operationRunning = true;
     }
     ~OperationMark()
     {
         if (m_acquired)
-            m_state.OperationRunning = false;
+            m_state.operationRunning = false;
     }
     OperationMark(const OperationMark&) = delete;
     OperationMark& operator=(const OperationMark&) = delete;

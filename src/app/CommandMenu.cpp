@@ -120,7 +120,7 @@ void CommandMenu::blinkConnectionState()
 
 void CommandMenu::communicationsClicked()
 {
-    m_main.state().StopMonitor = true;
+    m_main.state().stopMonitor = true;
     highlight(communicationsEntry);
     MainWindow::bringToFront(&m_main.communications());
 }
@@ -128,7 +128,7 @@ void CommandMenu::communicationsClicked()
 void CommandMenu::terminalClicked()
 {
     AppState& state = m_main.state();
-    if (!state.connected() || state.OperationRunning)
+    if (!state.connected() || state.operationRunning)
         return;
     highlight(terminalEntry);
     m_main.terminal().openRun();
@@ -136,21 +136,21 @@ void CommandMenu::terminalClicked()
 
 void CommandMenu::generalClicked()
 {
-    m_main.state().StopMonitor = true;
+    m_main.state().stopMonitor = true;
     highlight(generalSetupEntry);
     MainWindow::bringToFront(&m_main.generalSetup());
 }
 
 void CommandMenu::proxClicked()
 {
-    m_main.state().StopMonitor = true;
+    m_main.state().stopMonitor = true;
     highlight(proxSetupEntry);
     MainWindow::bringToFront(&m_main.proxSetup());
 }
 
 void CommandMenu::utilitiesClicked()
 {
-    m_main.state().StopMonitor = true;
+    m_main.state().stopMonitor = true;
     if (!m_main.state().connected())
         return;
     highlight(utilitiesEntry);
@@ -178,9 +178,9 @@ void CommandMenu::runConfirmed(ClickLabel* entry, const QString& question,
     // A terminal run ends here, so the command runs in its place.
     m_main.stopTerminalRun();
     // Inside a running reader operation a second one would steal its replies.
-    if (state.OperationRunning)
+    if (state.operationRunning)
         return;
-    state.StopMonitor = true;
+    state.stopMonitor = true;
     if (!state.connected())
         return;
     highlight(entry);
@@ -198,7 +198,7 @@ bool CommandMenu::downloadRefused()
 
 void CommandMenu::flashClicked()
 {
-    m_main.state().StopMonitor = true;
+    m_main.state().stopMonitor = true;
     if (!m_main.state().connected() || downloadRefused())
         return;
     highlight(flashEntry);
@@ -207,7 +207,7 @@ void CommandMenu::flashClicked()
 
 void CommandMenu::bootExtensionClicked()
 {
-    m_main.state().StopMonitor = true;
+    m_main.state().stopMonitor = true;
     if (!m_main.state().connected() || downloadRefused())
         return;
     highlight(flashEntry);

@@ -116,7 +116,7 @@ LoopbackWindow& MainWindow::loopbackTest()
 
 void MainWindow::stopTerminalRun()
 {
-    m_state.StopMonitor = true;
+    m_state.stopMonitor = true;
     if (m_terminal)
         m_terminal->stopRun();
 }
@@ -186,7 +186,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Ends the program at once, even inside a waiting operation: waits see
     // Closing and return, and the outermost event loop then ends.
-    m_state.Closing = true;
+    m_state.closing = true;
     replyTimer.stop();
     blinkTimer.stop();
     serialLink.close();

@@ -49,7 +49,7 @@ public:
     BootExtensionWindow& bootExtension();
     TerminalWindow& terminal();
     LoopbackWindow& loopbackTest();
-    // Sets StopMonitor; a terminal run that was active no longer holds the
+    // Sets stopMonitor; a terminal run that was active no longer holds the
     // one-operation mark, so the command that stopped it may run its own.
     void stopTerminalRun();
 

@@ -29,18 +29,18 @@ void UtilityApp::start()
         m_qtDialogs->setParent(m_main.get());
     m_main->show();
 
-    SetDefaultSettings();
+    setDefaultSettings();
 
     // First use of the command menu: it is created here and docks itself.
     m_main->menu().connectionLabel->setTextColor(CommandMenu::kYellow);
 
-    fillDigitsForBits(m_state.DigitsForBits);
+    fillDigitsForBits(m_state.digitsForBits);
 
     m_main->menu().show();
     MainWindow::bringToFront(&m_main->communications());
 }
 
-void UtilityApp::SetDefaultSettings()
+void UtilityApp::setDefaultSettings()
 {
     // Set as a user would, in this order, so every change handler runs.
     CommunicationsWindow& comm = m_main->communications();

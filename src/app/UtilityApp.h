@@ -22,7 +22,7 @@ public:
     // The start-up procedure: main window, start values, command menu and
     // the communications window in front.
     void start();
-    void SetDefaultSettings();
+    void setDefaultSettings();
 
     AppState& state() { return m_state; }
     SerialPortNames& portNames() { return m_portNames; }

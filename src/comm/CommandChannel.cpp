@@ -19,7 +19,7 @@ CommandChannel::CommandChannel(AppState& state, Link& serial, Link& tcp, QTimer&
     m_replyTimer.setInterval(kReplyTimeoutMs);
     m_replyTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_replyTimer, &QTimer::timeout, &m_replyTimer, [this] {
-        m_state.ReplyTimedOut = true;
+        m_state.replyTimedOut = true;
         m_replyTimer.stop();
     });
 }
@@ -29,16 +29,16 @@ Link& CommandChannel::activeLink() const
     return m_state.isTcp() ? m_tcp : m_serial;
 }
 
-void CommandChannel::SendReaderCommand(const QByteArray& command)
+void CommandChannel::sendReaderCommand(const QByteArray& command)
 {
     Link& link = activeLink();
     link.discardPending();
-    m_state.SendFailed = !link.write(command + kCR);
-    if (!m_state.SendFailed && m_state.isTcp())
+    m_state.sendFailed = !link.write(command + kCR);
+    if (!m_state.sendFailed && m_state.isTcp())
         eventwait::yieldToEventLoop();
 }
 
-bool CommandChannel::SendTwoReturns()
+bool CommandChannel::sendTwoReturns()
 {
     if (!m_state.isTcp())
         return m_serial.write(QByteArray(1, kCR)) && m_serial.write(QByteArray(1, kCR));
@@ -51,7 +51,7 @@ bool CommandChannel::SendTwoReturns()
 void CommandChannel::armReplyTimer()
 {
     m_replyTimer.stop();
-    m_state.ReplyTimedOut = false;
+    m_state.replyTimedOut = false;
     m_replyTimer.setInterval(m_replyTimeoutMs);
     m_replyTimer.start();
 }
@@ -62,7 +62,7 @@ void CommandChannel::endAsTimeOut(bool& timedOut)
     timedOut = true;
 }
 
-void CommandChannel::ReadReaderLine(QByteArray& reply, bool& timedOut)
+void CommandChannel::readReaderLine(QByteArray& reply, bool& timedOut)
 {
     reply.clear();
     armReplyTimer();
@@ -88,7 +88,7 @@ void CommandChannel::ReadReaderLine(QByteArray& reply, bool& timedOut)
                 return;
             }
         }
-        if (m_state.ReplyTimedOut || m_state.Closing || !link.isOpen()) {
+        if (m_state.replyTimedOut || m_state.closing || !link.isOpen()) {
             endAsTimeOut(timedOut);
             return;
         }

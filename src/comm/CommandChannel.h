@@ -9,7 +9,7 @@ class QTimer;
 // One command out, one reply line back, over the link the open connection
 // uses. Both links frame alike: what arrived before a command is discarded,
 // and a reply ends at its first CR. The reply timer belongs to the main
-// window; the channel arms it and its expiry marks ReplyTimedOut.
+// window; the channel arms it and its expiry marks replyTimedOut.
 class CommandChannel
 {
 public:
@@ -21,17 +21,17 @@ public:
     CommandChannel(AppState& state, Link& serial, Link& tcp, QTimer& replyTimer);
 
     // Discards what is pending, then sends the command text followed by CR.
-    // The outcome is in SendFailed.
-    void SendReaderCommand(const QByteArray& command);
+    // The outcome is in sendFailed.
+    void sendReaderCommand(const QByteArray& command);
     // Waits for one reply line, CR removed; what follows the CR stays
     // pending. On time-out, reply holds what had been collected, or nothing
     // when the reply outgrew kMaxReplyBytes. A link that closes ends the wait
     // at once as a time-out.
-    void ReadReaderLine(QByteArray& reply, bool& timedOut);
+    void readReaderLine(QByteArray& reply, bool& timedOut);
     // Sends two CRs. Sets no flag; the result tells whether they went out.
-    bool SendTwoReturns();
+    bool sendTwoReturns();
 
-    // The reply time-out armed by the next ReadReaderLine; kReplyTimeoutMs
+    // The reply time-out armed by the next readReaderLine; kReplyTimeoutMs
     // unless a test shortens it to stand in for a reader that never answers.
     void setReplyTimeout(int ms) { m_replyTimeoutMs = ms; }
     int replyTimeout() const { return m_replyTimeoutMs; }

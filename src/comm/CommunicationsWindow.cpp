@@ -94,32 +94,32 @@ CommunicationsWindow::CommunicationsWindow(AppState& state, SerialLink& serial, 
 
     connect(tcpOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
-            m_state.ChosenLink = LinkKind::Tcp;
+            m_state.chosenLink = LinkKind::Tcp;
     });
     connect(serialOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
-            m_state.ChosenLink = LinkKind::Serial;
+            m_state.chosenLink = LinkKind::Serial;
     });
     for (int i = 0; i < static_cast<int>(portOptions.size()); ++i) {
         connect(portOptions[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
-                m_state.ComPortNumber = static_cast<std::int16_t>(i + 1);
+                m_state.chosenPortNumber = static_cast<std::int16_t>(i + 1);
         });
     }
     for (const BaudOption& option : baudOptions()) {
         const qint32 rate = option.baud;
         connect(option.option, &QRadioButton::toggled, this, [this, rate](bool on) {
             if (on)
-                m_state.BaudRate = rate;
+                m_state.chosenBaudRate = rate;
         });
     }
     connect(addressBox, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_state.RemoteAddress = text; });
+            [this](const QString& text) { m_state.remoteAddress = text; });
     connect(tcpPortBox, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_state.RemotePortText = text; });
+            [this](const QString& text) { m_state.remotePortText = text; });
     connect(connectButton, &ClickLabel::clicked, this, &CommunicationsWindow::openLink);
     connect(disconnectButton, &ClickLabel::clicked, this, &CommunicationsWindow::closeLink);
-    connect(&m_tcp, &TcpLink::connectCompleted, this, [this] { m_state.TcpConnectSeen = true; });
+    connect(&m_tcp, &TcpLink::connectCompleted, this, [this] { m_state.tcpConnectSeen = true; });
     connect(&m_tcp, &TcpLink::lost, this, &CommunicationsWindow::showReason);
     connect(&m_serial, &SerialLink::lost, this, &CommunicationsWindow::showReason);
 
@@ -140,17 +140,17 @@ std::array<CommunicationsWindow::BaudOption, 5> CommunicationsWindow::baudOption
 
 void CommunicationsWindow::setConnectionState(ConnectionState state)
 {
-    m_state.Connection = state;
+    m_state.connection = state;
     emit connectionStateChanged(state);
 }
 
 void CommunicationsWindow::applySerialSettings()
 {
     // A group with nothing ticked yet leaves that setting of the port as it was.
-    if (m_state.ComPortNumber != 0)
-        m_serial.setPortNumber(m_state.ComPortNumber);
-    if (m_state.BaudRate != 0)
-        m_serial.setSettings(QStringLiteral("%1,N,8,1").arg(m_state.BaudRate));
+    if (m_state.chosenPortNumber != 0)
+        m_serial.setPortNumber(m_state.chosenPortNumber);
+    if (m_state.chosenBaudRate != 0)
+        m_serial.setSettings(QStringLiteral("%1,N,8,1").arg(m_state.chosenBaudRate));
 }
 
 void CommunicationsWindow::openLink()
@@ -162,7 +162,7 @@ void CommunicationsWindow::openLink()
         return;
     }
     showReason({});
-    if (m_state.ChosenLink == LinkKind::Serial) {
+    if (m_state.chosenLink == LinkKind::Serial) {
         m_serial.close();
         applySerialSettings();
         if (!m_serial.open()) {
@@ -170,8 +170,8 @@ void CommunicationsWindow::openLink()
             setConnectionState(ConnectionState::Disconnected);
             return;
         }
-        m_state.ConnectedLink = LinkKind::Serial;
-        m_state.ConnectedBaudRate = m_serial.openBaudRate();
+        m_state.connectedLink = LinkKind::Serial;
+        m_state.connectedBaudRate = m_serial.openBaudRate();
         setConnectionState(ConnectionState::Connected);
         return;
     }
@@ -183,24 +183,24 @@ void CommunicationsWindow::openLink()
         m_tcp.close();
         return;
     }
-    m_state.ConnectedLink = LinkKind::Tcp;
+    m_state.connectedLink = LinkKind::Tcp;
     setConnectionState(ConnectionState::Connected);
 }
 
 bool CommunicationsWindow::openTcp()
 {
-    m_state.TcpConnectSeen = false;
+    m_state.tcpConnectSeen = false;
     bool numeric = false;
-    const qint32 port = m_state.RemotePortText.toInt(&numeric);
+    const qint32 port = m_state.remotePortText.toInt(&numeric);
     if (!numeric || port < 1 || port > 65535) {
         LinkFailure failure;
         failure.kind = LinkFailure::Kind::BadTcpPort;
-        failure.port = m_state.RemotePortText;
+        failure.port = m_state.remotePortText;
         showReason(failure);
         return false;
     }
-    m_tcp.connectTo(m_state.RemoteAddress, static_cast<quint16>(port));
-    if (!m_tcp.waitForConnect(m_state.TcpConnectSeen, m_state.Closing)) {
+    m_tcp.connectTo(m_state.remoteAddress, static_cast<quint16>(port));
+    if (!m_tcp.waitForConnect(m_state.tcpConnectSeen, m_state.closing)) {
         showReason(m_tcp.connectFailure());
         return false;
     }
@@ -218,7 +218,7 @@ void CommunicationsWindow::closeLink()
         m_tcp.close();
     else
         m_serial.closeAfterSending();
-    m_state.ConnectedBaudRate = 0;
+    m_state.connectedBaudRate = 0;
     setConnectionState(ConnectionState::Disconnected);
 }
 

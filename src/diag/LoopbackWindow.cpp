@@ -79,7 +79,7 @@ void LoopbackWindow::startTest()
 
     std::int64_t charsSent = 0;
     const bool started = link.write(kAttentionSequence);
-    if (started && !deadline.waitOut(m_timing.pauseMs(tcp), m_state.Closing))
+    if (started && !deadline.waitOut(m_timing.pauseMs(tcp), m_state.closing))
         return;
     if (started) {
         // The reader's answer to the attention sequence is not looked at.
@@ -91,7 +91,7 @@ void LoopbackWindow::startTest()
         log.addLinkClosed(charsSent);
     }
     deadline.stop();
-    if (!m_state.Closing)
+    if (!m_state.closing)
         log.addEnd(charsSent);
     log.announce();
 }
@@ -102,7 +102,7 @@ std::int64_t LoopbackWindow::runPasses(Link& link, bool tcp)
     echotest::EchoJudge judge;
     for (int pass = 0; pass < m_timing.passes; ++pass) {
         for (int code = 0; code < echotest::kCodesPerPass; ++code) {
-            if (m_stopRequested || m_state.Closing)
+            if (m_stopRequested || m_state.closing)
                 return charsSent;
             ++charsSent;
             if (charsSent % echotest::kCounterStep == 0)
@@ -140,7 +140,7 @@ LoopbackWindow::Echo LoopbackWindow::awaitEcho(Link& link, echotest::EchoJudge& 
         eventwait::pass(link.pending() > 0);
         if (const qint64 count = link.pending(); count > 0)
             judge.take(link.read(count));
-        if (deadline.expired() || m_state.Closing) {
+        if (deadline.expired() || m_state.closing) {
             deadline.stop();
             return Echo::TimedOut;
         }

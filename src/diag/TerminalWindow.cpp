@@ -70,16 +70,16 @@ void TerminalWindow::openRun()
     show();
     raise();
     screen->setFocus();
-    m_state.StopMonitor = false;
+    m_state.stopMonitor = false;
     m_received = 0;
     m_grid.clear();
     if (!m_state.isTcp()) {
         statusLine->setText(QStringLiteral("Connected to comm port") +
-                            signedNumberText(m_state.ComPortNumber));
+                            signedNumberText(m_state.chosenPortNumber));
     } else {
-        statusLine->setText(QStringLiteral("Connected to ") + m_state.RemoteAddress.trimmed() +
-                            QStringLiteral(" Port ") + m_state.RemotePortText.trimmed());
-        m_state.TcpTerminalOpen = true;
+        statusLine->setText(QStringLiteral("Connected to ") + m_state.remoteAddress.trimmed() +
+                            QStringLiteral(" Port ") + m_state.remotePortText.trimmed());
+        m_state.tcpTerminalOpen = true;
     }
     screen->drawPending();
     m_running = true;
@@ -91,7 +91,7 @@ void TerminalWindow::openRun()
 
 void TerminalWindow::stopRun()
 {
-    m_state.StopMonitor = true;
+    m_state.stopMonitor = true;
     // Once stopped, this run reads nothing more from the link.
     if (m_running)
         m_mark.reset();
@@ -102,7 +102,7 @@ void TerminalWindow::receiveUntilStopped()
     for (;;) {
         // Sleeps until the next event when nothing is waiting, so a quiet line costs nothing.
         eventwait::pass(link().pending() > 0);
-        if (m_state.StopMonitor || m_state.Closing)
+        if (m_state.stopMonitor || m_state.closing)
             return;
         Link& from = link();
         const qint64 count = from.pending();
@@ -150,11 +150,11 @@ void TerminalWindow::type(std::uint8_t byte)
 
 bool TerminalWindow::keysIgnored() const
 {
-    if (m_state.isTcp() && !m_state.TcpTerminalOpen)
+    if (m_state.isTcp() && !m_state.tcpTerminalOpen)
         return true;
     // Keys typed here while another reader operation runs would land in its
     // replies, also when that operation was started from inside a run.
-    return m_state.OperationRunning && !m_mark;
+    return m_state.operationRunning && !m_mark;
 }
 
 bool TerminalWindow::eventFilter(QObject* watched, QEvent* event)

@@ -30,10 +30,10 @@ public:
     ClickLabel* clearButton;
 
     // The "Terminal Mode" command: status line, clear screen, then the
-    // receive loop until StopMonitor is set. Does nothing while another
+    // receive loop until stopMonitor is set. Does nothing while another
     // reader operation runs.
     void openRun();
-    // Ends a run from outside: sets StopMonitor and stops counting the run as
+    // Ends a run from outside: sets stopMonitor and stops counting the run as
     // the reader operation, so the command that ended it may start its own.
     void stopRun();
     bool running() const { return m_running; }

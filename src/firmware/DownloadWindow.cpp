@@ -94,7 +94,7 @@ void DownloadWindow::setDateSource(std::function<QDate()> today)
 bool DownloadWindow::refusedForSpeed(const AppState& state, Dialogs& dialogs)
 {
     // The open port's speed: a baud option ticked since takes effect only at the next connect.
-    if (state.isTcp() || state.ConnectedBaudRate == kSerialBaud)
+    if (state.isTcp() || state.connectedBaudRate == kSerialBaud)
         return false;
     dialogs.inform(QStringLiteral("Controller must be programmed to 9600 baud before reflashing"));
     return true;
@@ -181,7 +181,7 @@ DownloadWindow::Outcome DownloadWindow::transfer(QFile& file, Link& link, const 
     link.discardPending();
     if (!link.write(kAttentionSequence))
         return failed(Failure::LinkLost);
-    if (!deadline.waitOut(scaled(p.pauseMs, m_pauseScale), m_state.Closing))
+    if (!deadline.waitOut(scaled(p.pauseMs, m_pauseScale), m_state.closing))
         return {Outcome::Closing, {}, {}};
 
     // On serial, whatever the reader said while waking up is not the reply.
@@ -259,7 +259,7 @@ DownloadWindow::Wait DownloadWindow::awaitBytes(Link& link, bool tcp, QByteArray
 {
     for (;;) {
         eventwait::pass(link.pending() > 0);
-        if (m_state.Closing)
+        if (m_state.closing)
             return Wait::Closing;
         if (deadline.expired()) {
             deadline.stop();

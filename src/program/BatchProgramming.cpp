@@ -133,13 +133,13 @@ Outcome programWith(const Reader& reader, const ProxValues& prox,
     outcome.reader = reader;
 
     AppState state;
-    state.ChosenLink = LinkKind::Tcp;
+    state.chosenLink = LinkKind::Tcp;
     TcpLink tcp;
     QTimer replyTimer;
     outcome.connected = connectReader(tcp, reader, timing.connectLimitMs);
     if (outcome.connected) {
-        state.Connection = ConnectionState::Connected;
-        state.ConnectedLink = LinkKind::Tcp;
+        state.connection = ConnectionState::Connected;
+        state.connectedLink = LinkKind::Tcp;
         CommandChannel channel(state, tcp, tcp, replyTimer);
         ProgrammingProgress quiet;
         outcome.result = runProgramming(

@@ -16,10 +16,10 @@ QString replyText(const QByteArray& reply)
 // Sends a command and waits for its reply; nullopt when none came in time.
 std::optional<QByteArray> exchange(CommandChannel& channel, const QByteArray& command)
 {
-    channel.SendReaderCommand(command);
+    channel.sendReaderCommand(command);
     QByteArray reply;
     bool timedOut = false;
-    channel.ReadReaderLine(reply, timedOut);
+    channel.readReaderLine(reply, timedOut);
     if (timedOut)
         return std::nullopt;
     return reply;
@@ -51,7 +51,7 @@ ProgrammingResult runProgramming(CommandChannel& channel, const ProxValues& prox
     }
 
     // The run goes on only if the two returns really went out on this link.
-    if (!channel.SendTwoReturns()) {
+    if (!channel.sendTwoReturns()) {
         progress.line(QStringLiteral("Reader could not be reached over the link"));
         result.outcome = ProgrammingResult::Outcome::Unreachable;
         return result;

@@ -84,7 +84,7 @@ void ProgressWindow::programReader()
     // Each command is built when it is sent, so a control changed during
     // the run counts for the commands not yet sent.
     runProgramming(
-        m_channel, readProxValues(m_prox), m_state.DigitsForBits,
+        m_channel, readProxValues(m_prox), m_state.digitsForBits,
         [this](int step) {
             return buildStepCommand(step, readGeneralValues(m_general), readProxValues(m_prox));
         },
@@ -99,7 +99,7 @@ void ProgressWindow::resetReader()
 
     clearPanes();
     appendLine(QStringLiteral("Resetting Reader"));
-    m_channel.SendReaderCommand(QByteArray("\0U1", 3));
-    if (!m_state.SendFailed)
+    m_channel.sendReaderCommand(QByteArray("\0U1", 3));
+    if (!m_state.sendFailed)
         appendLine(QStringLiteral("Reset Complete"));
 }

@@ -192,21 +192,21 @@ void UtilitiesWindow::runCommand(const std::function<void()>& command)
     }
     // Ahead of every command, read-only lines included; a failure shows up
     // as the command's own failed send.
-    m_channel.SendTwoReturns();
+    m_channel.sendTwoReturns();
     if (command)
         command();
 }
 
 std::optional<QByteArray> UtilitiesWindow::exchange(const QByteArray& command)
 {
-    m_channel.SendReaderCommand(command);
-    if (m_state.SendFailed) {
+    m_channel.sendReaderCommand(command);
+    if (m_state.sendFailed) {
         setStatus(kNoResponse);
         return std::nullopt;
     }
     QByteArray reply;
     bool timedOut = false;
-    m_channel.ReadReaderLine(reply, timedOut);
+    m_channel.readReaderLine(reply, timedOut);
     if (timedOut) {
         setStatus(kNoResponse);
         return std::nullopt;
@@ -274,8 +274,8 @@ void UtilitiesWindow::restartReader()
 {
     setStatus(QString());
     // A restarting reader says nothing: only the send is checked.
-    m_channel.SendReaderCommand(QByteArray("\0X", 2));
-    if (m_state.SendFailed)
+    m_channel.sendReaderCommand(QByteArray("\0X", 2));
+    if (m_state.sendFailed)
         setStatus(kNoResponse);
 }
 

@@ -211,7 +211,7 @@ void Harness::expireReplyWait()
 
 bool Harness::sendEndMark()
 {
-    app.main().channel().SendReaderCommand("END");
+    app.main().channel().sendReaderCommand("END");
     return QTest::qWaitFor([this] { return reader.commands().endsWith("END"); }, 10000);
 }
 
