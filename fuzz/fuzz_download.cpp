@@ -6,10 +6,10 @@
 // loader refuses ends the download with the message for its stage.
 #include "FuzzApp.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "comm/CommandChannel.h"
 #include "comm/Link.h"
+#include "core/AppState.h"
+#include "core/Dialogs.h"
 #include "firmware/DownloadProtocol.h"
 #include "firmware/DownloadWindow.h"
 

@@ -5,7 +5,7 @@
 // checks, is reported line by line and sends nothing.
 #include "FuzzApp.h"
 
-#include "app/DigitsForBits.h"
+#include "core/DigitsForBits.h"
 #include "program/BatchCommandLine.h"
 #include "program/BatchProgramming.h"
 #include "program/ProxValidation.h"

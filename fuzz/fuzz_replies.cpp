@@ -3,9 +3,9 @@
 // and the utilities window slices fields out of a line of any length.
 #include "FuzzApp.h"
 
-#include "app/AppState.h"
 #include "comm/CommandChannel.h"
 #include "comm/Link.h"
+#include "core/AppState.h"
 #include "utilities/UtilityCommands.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -1,7 +1,7 @@
 // Command building and prox validation below the windows, for what a run through them
 // does not reach: field widths, control mapping with distinct values, every message.
 #include "DataRows.h"
-#include "app/DigitsForBits.h"
+#include "core/DigitsForBits.h"
 #include "program/ProgrammingCommands.h"
 #include "program/ProxValidation.h"
 

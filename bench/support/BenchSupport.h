@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Dialogs.h"
 #include "app/UtilityApp.h"
+#include "core/Dialogs.h"
 
 #include <QApplication>
 #include <QByteArray>

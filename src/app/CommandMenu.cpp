@@ -1,11 +1,11 @@
 #include "CommandMenu.h"
 
-#include "AppState.h"
-#include "Dialogs.h"
 #include "MainWindow.h"
 #include "comm/CommunicationsWindow.h"
 #include "config/GeneralSetupWindow.h"
 #include "config/ProxSetupWindow.h"
+#include "core/AppState.h"
+#include "core/Dialogs.h"
 #include "diag/LoopbackWindow.h"
 #include "diag/TerminalWindow.h"
 #include "firmware/DownloadWindow.h"

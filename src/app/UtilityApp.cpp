@@ -1,11 +1,11 @@
 #include "UtilityApp.h"
 
 #include "CommandMenu.h"
-#include "DigitsForBits.h"
 #include "MainWindow.h"
 #include "comm/CommunicationsWindow.h"
 #include "config/GeneralSetupWindow.h"
 #include "config/ProxSetupWindow.h"
+#include "core/DigitsForBits.h"
 #include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppState.h"
-#include "Dialogs.h"
 #include "comm/SerialPortNames.h"
+#include "core/AppState.h"
+#include "core/Dialogs.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 
 #include "EventWait.h"
 #include "Link.h"
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
 #include "CardFormats.h"
 
-#include "app/DigitsForBits.h"
+#include "core/DigitsForBits.h"
 
 #include <algorithm>
 

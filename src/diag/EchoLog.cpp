@@ -1,7 +1,7 @@
 #include "EchoLog.h"
 
 #include "EchoTest.h"
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 #include <QElapsedTimer>
 

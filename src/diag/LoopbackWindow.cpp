@@ -1,9 +1,9 @@
 #include "LoopbackWindow.h"
 
-#include "app/AppState.h"
 #include "comm/CommandChannel.h"
 #include "comm/EventWait.h"
 #include "comm/Link.h"
+#include "core/AppState.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

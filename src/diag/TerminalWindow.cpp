@@ -2,11 +2,11 @@
 
 #include "EchoTest.h"
 #include "TerminalScreen.h"
-#include "app/AppState.h"
-#include "app/NumberText.h"
 #include "comm/CommandChannel.h"
 #include "comm/EventWait.h"
 #include "comm/Link.h"
+#include "core/AppState.h"
+#include "core/NumberText.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/Palette.h"
 #include "widgets/Twips.h"

@@ -1,10 +1,10 @@
 #include "DownloadWindow.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "comm/CommandChannel.h"
 #include "comm/EventWait.h"
 #include "comm/Link.h"
+#include "core/AppState.h"
+#include "core/Dialogs.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/Palette.h"
 #include "widgets/Twips.h"

@@ -2,7 +2,7 @@
 
 #include "BatchProgramming.h"
 #include "ProxValidation.h"
-#include "app/DigitsForBits.h"
+#include "core/DigitsForBits.h"
 
 #include <QCommandLineParser>
 #include <QFile>

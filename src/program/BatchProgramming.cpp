@@ -1,10 +1,10 @@
 #include "BatchProgramming.h"
 
-#include "app/AppState.h"
-#include "app/DigitsForBits.h"
 #include "comm/CommandChannel.h"
 #include "comm/EventWait.h"
 #include "comm/TcpLink.h"
+#include "core/AppState.h"
+#include "core/DigitsForBits.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -2,9 +2,9 @@
 
 #include "ProgrammingCommands.h"
 #include "ProgrammingRun.h"
-#include "app/AppState.h"
 #include "comm/CommandChannel.h"
 #include "config/SettingsReaders.h"
+#include "core/AppState.h"
 #include "widgets/Palette.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "ProxValidation.h"
 
-#include "app/DigitsForBits.h"
+#include "core/DigitsForBits.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "UtilitiesWindow.h"
 
-#include "app/AppState.h"
-#include "app/Dialogs.h"
 #include "comm/CommandChannel.h"
+#include "core/AppState.h"
+#include "core/Dialogs.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 #include "widgets/Palette.h"

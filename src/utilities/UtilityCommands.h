@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NumberText.h"
+#include "core/NumberText.h"
 
 #include <QByteArray>
 #include <QDateTime>
