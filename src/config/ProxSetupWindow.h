@@ -1,6 +1,6 @@
 #pragma once
 
-#include "program/ProgrammingCommands.h"
+#include "SettingsValues.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ProxSetupWindow.h"
-#include "program/ProgrammingCommands.h"
+#include "SettingsValues.h"
 
 class GeneralSetupWindow;
 
