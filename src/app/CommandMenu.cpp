@@ -191,27 +191,24 @@ void CommandMenu::runConfirmed(ClickLabel* entry, const QString& question,
     (window.*operation)();
 }
 
-bool CommandMenu::downloadRefused()
-{
-    return DownloadWindow::refusedForSpeed(m_main.state(), m_main.dialogs());
-}
-
 void CommandMenu::flashClicked()
 {
-    m_main.state().stopMonitor = true;
-    if (!m_main.state().connected() || downloadRefused())
-        return;
-    highlight(flashEntry);
-    MainWindow::bringToFront(&m_main.flashDownload());
+    openDownload([this]() -> QWidget* { return &m_main.flashDownload(); });
 }
 
 void CommandMenu::bootExtensionClicked()
 {
-    m_main.state().stopMonitor = true;
-    if (!m_main.state().connected() || downloadRefused())
+    openDownload([this]() -> QWidget* { return &m_main.bootExtension(); });
+}
+
+void CommandMenu::openDownload(const std::function<QWidget*()>& window)
+{
+    AppState& state = m_main.state();
+    state.stopMonitor = true;
+    if (!state.connected() || DownloadWindow::refusedForSpeed(state, m_main.dialogs()))
         return;
     highlight(flashEntry);
-    MainWindow::bringToFront(&m_main.bootExtension());
+    MainWindow::bringToFront(window());
 }
 
 void CommandMenu::keyPressEvent(QKeyEvent* event)

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class ClickLabel;
 class ProgressWindow;
 class MainWindow;
@@ -59,8 +61,9 @@ private:
     // Program and reset: connection check, highlight, Yes/No, then the run.
     void runConfirmed(ClickLabel* entry, const QString& question,
                       void (ProgressWindow::*operation)());
-    // Firmware downloads over serial need the reader at 9600 baud.
-    bool downloadRefused();
+    // Both download windows: connection and speed checks, then the window,
+    // made on first use, in front.
+    void openDownload(const std::function<QWidget*()>& window);
 
     MainWindow& m_main;
 };
