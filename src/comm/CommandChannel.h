@@ -34,7 +34,6 @@ public:
     // The reply time-out armed by the next readReaderLine; kReplyTimeoutMs
     // unless a test shortens it to stand in for a reader that never answers.
     void setReplyTimeout(int ms) { m_replyTimeoutMs = ms; }
-    int replyTimeout() const { return m_replyTimeoutMs; }
 
     Link& activeLink() const;
 

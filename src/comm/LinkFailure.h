@@ -39,8 +39,6 @@ struct LinkFailure
     QStringList availablePorts;
     // When an open link was lost.
     QTime when;
-
-    bool isFailure() const { return kind != Kind::None; }
 };
 
 // What the process may do with a serial device, as far as the system says.
