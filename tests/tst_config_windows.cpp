@@ -29,15 +29,15 @@ class ConfigWindowsTest : public QObject
     // Stands in for the main window's working area, which owns both windows.
     std::unique_ptr<QWidget> m_workArea;
     GeneralSetupWindow* m_general = nullptr;
-    ProxSetupWindow* m_wiegand = nullptr;
+    ProxSetupWindow* m_proxSetup = nullptr;
 
 private slots:
     void init()
     {
         m_workArea = std::make_unique<QWidget>();
         m_general = new GeneralSetupWindow(m_workArea.get());
-        m_wiegand = new ProxSetupWindow(m_workArea.get());
-        m_wiegand->setGeometry(0, 0, 733, 530);
+        m_proxSetup = new ProxSetupWindow(m_workArea.get());
+        m_proxSetup->setGeometry(0, 0, 733, 530);
         m_workArea->show();
     }
 
@@ -124,13 +124,13 @@ private slots:
     {
         const auto [mask, row] = fetch<int, int>("mask", "row");
         QList<DigitBox*> starts;
-        for (const ProxSetupWindow::MaskControls& rows : m_wiegand->masks) {
+        for (const ProxSetupWindow::MaskControls& rows : m_proxSetup->masks) {
             for (const ProxSetupWindow::MaskRowControls& r : rows)
                 starts << r.start;
         }
         for (DigitBox* start : starts)
             start->setText(QStringLiteral("7"));
-        const ProxSetupWindow::MaskRowControls& controls = m_wiegand->masks[mask][row];
+        const ProxSetupWindow::MaskRowControls& controls = m_proxSetup->masks[mask][row];
         controls.constant->setChecked(true);
         QList<int> locked, pinned;
         for (int i = 0; i < starts.size(); ++i) {
