@@ -75,7 +75,7 @@ CpuWindow silentReplyWait(Rig& rig, const Plan& plan)
     if (plan.quick) {
         // The reply timer's own action, only sooner; the full time-out is fixed.
         QTimer::singleShot(plan.waitMs, Qt::PreciseTimer, &rig.main(),
-                           [&rig] { rig.utility.app.state().replyTimedOut = true; });
+                           [&rig] { rig.channel().replyDeadline().expire(); });
     }
     const CpuWindow window = measureCpu([&rig] {
         QByteArray reply;

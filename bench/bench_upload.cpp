@@ -119,7 +119,7 @@ CpuWindow silentWait(bool tcp, const ReaderProcess& reader, const Plan& plan)
     if (plan.waitMs < kReplyTimeoutMs) {
         // The reply timer's own action, only sooner; the full time-out is fixed.
         QTimer::singleShot(plan.waitMs, Qt::PreciseTimer, &utility->main(),
-                           [&utility] { utility->app.state().replyTimedOut = true; });
+                           [&utility] { utility->main().channel().replyDeadline().expire(); });
     }
     return measureCpu([&] {
         QByteArray reply;

@@ -177,9 +177,8 @@ struct Bench
     QTemporaryDir files;
     AppState state;
     Answers answers;
-    QTimer replyTimer;
     Loader loader;
-    CommandChannel channel{state, loader, loader, replyTimer};
+    CommandChannel channel{state, loader, loader};
     DownloadWindow firmware{state, channel, answers, nullptr, Variant::Firmware};
     DownloadWindow extension{state, channel, answers, nullptr, Variant::BootExtension};
 };

@@ -84,26 +84,26 @@ private slots:
         QCOMPARE(next.reply, QByteArray("KARVEL READER SIM V1.00"));
     }
 
-    // The reply timer of the main window, armed by a read at its real 5000 ms
-    // and precise; its expiry ends the read with what had come.
+    // The reply deadline, armed by a read at its real 5000 ms and precise;
+    // its expiry ends the read with what had come.
     void replyTimeOutIsFiveSeconds_data() { addLinkRows(); }
     void replyTimeOutIsFiveSeconds()
     {
         QFETCH(bool, tcp);
         Harness h;
         QVERIFY(connectByRow(h, tcp));
-        QTimer& timer = h.main().replyTimer;
-        QVERIFY(!timer.isActive());
+        eventwait::Deadline& deadline = h.main().channel().replyDeadline();
+        QVERIFY(!deadline.isArmed());
         h.reader.setSilentOn("V");
         h.main().channel().sendReaderCommand("V");
         int armedMs = 0;
         bool armed = false;
         Qt::TimerType type = Qt::CoarseTimer;
         QTimer::singleShot(0, &h.main(), [&] {
-            armed = timer.isActive();
-            armedMs = timer.interval();
-            type = timer.timerType();
-            timer.start(0); // as if the five seconds had passed
+            armed = deadline.isArmed();
+            armedMs = deadline.interval();
+            type = deadline.timerType();
+            deadline.expire(); // as if the five seconds had passed
         });
         QByteArray reply = "left over";
         bool timedOut = false;
@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(type, Qt::PreciseTimer);
         QVERIFY(timedOut);
         QCOMPARE(reply, QByteArray());
-        QVERIFY(!timer.isActive());
+        QVERIFY(!deadline.isArmed());
     }
 
     // A peer that floods without CR must not grow the reply without bound.
@@ -146,7 +146,7 @@ private slots:
         h.reader.setCloseOn("V");
         const Exchange e = exchange(h, "V");
         QVERIFY(e.timedOut);
-        QVERIFY(!h.state().replyTimedOut);
+        QVERIFY(!h.main().channel().replyDeadline().expired());
     }
 
     void closingTheMainWindowEndsAWait()
@@ -158,7 +158,7 @@ private slots:
                          [&h] { h.main().close(); });
         const Exchange e = exchange(h, "V");
         QVERIFY(e.timedOut);
-        QVERIFY(!h.state().replyTimedOut);
+        QVERIFY(!h.main().channel().replyDeadline().expired());
         QVERIFY(!h.main().isVisible());
     }
 };

@@ -24,7 +24,7 @@
 
 MainWindow::MainWindow(AppState& state, Dialogs& dialogs, const SerialPortNames& portNames)
     : serialLink(portNames), m_state(state), m_dialogs(dialogs),
-      m_channel(state, serialLink, tcpLink, replyTimer)
+      m_channel(state, serialLink, tcpLink)
 {
     setWindowTitle(QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
     QMenu* settings = menuBar()->addMenu(QStringLiteral("Settings"));
@@ -187,7 +187,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // Ends the program at once, even inside a waiting operation: waits see
     // Closing and return, and the outermost event loop then ends.
     m_state.closing = true;
-    replyTimer.stop();
+    m_channel.replyDeadline().stop();
     blinkTimer.stop();
     serialLink.close();
     tcpLink.close();

@@ -62,7 +62,6 @@ public:
 
     SerialLink serialLink;
     TcpLink tcpLink;
-    QTimer replyTimer; // reply time-out, armed by the command channel
     QTimer blinkTimer; // blinks the connection state
 
 protected:

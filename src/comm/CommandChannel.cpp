@@ -4,8 +4,6 @@
 #include "Link.h"
 #include "core/AppState.h"
 
-#include <QTimer>
-
 #include <algorithm>
 
 namespace {
@@ -13,15 +11,9 @@ namespace {
 constexpr char kCR = '\r';
 } // namespace
 
-CommandChannel::CommandChannel(AppState& state, Link& serial, Link& tcp, QTimer& replyTimer)
-    : m_state(state), m_serial(serial), m_tcp(tcp), m_replyTimer(replyTimer)
+CommandChannel::CommandChannel(AppState& state, Link& serial, Link& tcp)
+    : m_state(state), m_serial(serial), m_tcp(tcp)
 {
-    m_replyTimer.setInterval(kReplyTimeoutMs);
-    m_replyTimer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_replyTimer, &QTimer::timeout, &m_replyTimer, [this] {
-        m_state.replyTimedOut = true;
-        m_replyTimer.stop();
-    });
 }
 
 Link& CommandChannel::activeLink() const
@@ -48,24 +40,16 @@ bool CommandChannel::sendTwoReturns()
     return true;
 }
 
-void CommandChannel::armReplyTimer()
-{
-    m_replyTimer.stop();
-    m_state.replyTimedOut = false;
-    m_replyTimer.setInterval(m_replyTimeoutMs);
-    m_replyTimer.start();
-}
-
 void CommandChannel::endAsTimeOut(bool& timedOut)
 {
-    m_replyTimer.stop();
+    m_replyDeadline.stop();
     timedOut = true;
 }
 
 void CommandChannel::readReaderLine(QByteArray& reply, bool& timedOut)
 {
     reply.clear();
-    armReplyTimer();
+    m_replyDeadline.arm(m_replyTimeoutMs);
     timedOut = false;
     Link& link = activeLink();
     for (;;) {
@@ -77,7 +61,7 @@ void CommandChannel::readReaderLine(QByteArray& reply, bool& timedOut)
             if (ch.isEmpty())
                 break;
             if (ch.at(0) == kCR) {
-                m_replyTimer.stop();
+                m_replyDeadline.stop();
                 return;
             }
             reply += ch;
@@ -88,7 +72,7 @@ void CommandChannel::readReaderLine(QByteArray& reply, bool& timedOut)
                 return;
             }
         }
-        if (m_state.replyTimedOut || m_state.closing || !link.isOpen()) {
+        if (m_replyDeadline.expired() || m_state.closing || !link.isOpen()) {
             endAsTimeOut(timedOut);
             return;
         }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "EventWait.h"
+
 #include <QByteArray>
 
 struct AppState;
 class Link;
-class QTimer;
 
 // One command out, one reply line back, over the link the open connection
 // uses. Both links frame alike: what arrived before a command is discarded,
-// and a reply ends at its first CR. The reply timer belongs to the main
-// window; the channel arms it and its expiry marks replyTimedOut.
+// and a reply ends at its first CR, or as a time-out when the reply
+// deadline passes first.
 class CommandChannel
 {
 public:
@@ -18,7 +19,7 @@ public:
     // without bound; past this size the read ends as a time-out.
     static constexpr qsizetype kMaxReplyBytes = 64 * 1024;
 
-    CommandChannel(AppState& state, Link& serial, Link& tcp, QTimer& replyTimer);
+    CommandChannel(AppState& state, Link& serial, Link& tcp);
 
     // Discards what is pending, then sends the command text followed by CR.
     // The outcome is in sendFailed.
@@ -34,16 +35,17 @@ public:
     // The reply time-out armed by the next readReaderLine; kReplyTimeoutMs
     // unless a test shortens it to stand in for a reader that never answers.
     void setReplyTimeout(int ms) { m_replyTimeoutMs = ms; }
+    // The limit of the reply wait under way; armed by each readReaderLine.
+    eventwait::Deadline& replyDeadline() { return m_replyDeadline; }
 
     Link& activeLink() const;
 
 private:
-    void armReplyTimer();
     void endAsTimeOut(bool& timedOut);
 
     AppState& m_state;
     Link& m_serial;
     Link& m_tcp;
-    QTimer& m_replyTimer;
+    eventwait::Deadline m_replyDeadline;
     int m_replyTimeoutMs = kReplyTimeoutMs;
 };

@@ -41,6 +41,7 @@ public:
     bool isArmed() const { return m_timer.isActive(); }
     // The limit last armed, in milliseconds.
     int interval() const { return m_timer.interval(); }
+    Qt::TimerType timerType() const { return m_timer.timerType(); }
 
     // A pause with nothing to do: arms the limit for ms and sleeps until it
     // expires. False when closing became true first.

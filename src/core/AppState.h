@@ -39,7 +39,6 @@ struct AppState
     QString remoteAddress;
     QString remotePortText;
 
-    bool replyTimedOut = false;
     bool sendFailed = false;
     bool tcpConnectSeen = false;
     bool tcpTerminalOpen = false;

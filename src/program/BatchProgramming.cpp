@@ -10,7 +10,6 @@
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QThread>
-#include <QTimer>
 
 #include <atomic>
 #include <memory>
@@ -109,16 +108,13 @@ namespace {
 bool connectReader(TcpLink& tcp, const Reader& reader, int limitMs)
 {
     bool connected = false;
-    bool limitReached = false;
     QObject::connect(&tcp, &TcpLink::connectCompleted, &tcp, [&connected] { connected = true; });
-    QTimer limit;
-    limit.setSingleShot(true);
-    limit.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&limit, &QTimer::timeout, &limit, [&limitReached] { limitReached = true; });
-    limit.start(limitMs);
+    eventwait::Deadline limit;
+    limit.arm(limitMs);
     tcp.connectTo(reader.host, reader.port);
     // Each of the three outcomes arrives as an event, so the wait never spins.
-    while (!connected && !limitReached && tcp.connectFailure().kind == LinkFailure::Kind::NoAnswer)
+    while (!connected && !limit.expired() &&
+           tcp.connectFailure().kind == LinkFailure::Kind::NoAnswer)
         eventwait::waitForNextEvent();
     return connected;
 }
@@ -135,12 +131,11 @@ Outcome programWith(const Reader& reader, const ProxValues& prox,
     AppState state;
     state.chosenLink = LinkKind::Tcp;
     TcpLink tcp;
-    QTimer replyTimer;
     outcome.connected = connectReader(tcp, reader, timing.connectLimitMs);
     if (outcome.connected) {
         state.connection = ConnectionState::Connected;
         state.connectedLink = LinkKind::Tcp;
-        CommandChannel channel(state, tcp, tcp, replyTimer);
+        CommandChannel channel(state, tcp, tcp);
         ProgrammingProgress quiet;
         outcome.result = runProgramming(
             channel, prox, digitsForBits, [&commands](int step) { return commands.at(step - 1); },

@@ -57,9 +57,10 @@ Harness::Harness()
     m_replyExpiry.setInterval(1);
     QObject::connect(&m_replyExpiry, &QTimer::timeout, &m_replyExpiry, [this] {
         // The wait has begun once the reply timer is armed.
-        if (!app.main().replyTimer.isActive())
+        eventwait::Deadline& deadline = app.main().channel().replyDeadline();
+        if (!deadline.isArmed())
             return;
-        app.main().replyTimer.start(0);
+        deadline.expire();
         m_replyExpiry.stop();
     });
 }
