@@ -78,9 +78,7 @@ CpuWindow silentReplyWait(Rig& rig, const Plan& plan)
                            [&rig] { rig.channel().replyDeadline().expire(); });
     }
     const CpuWindow window = measureCpu([&rig] {
-        QByteArray reply;
-        bool timedOut = false;
-        rig.channel().readReaderLine(reply, timedOut);
+        const auto [reply, timedOut] = rig.channel().readReaderLine();
         return timedOut && reply.isEmpty();
     });
     rig.reader.clearOverrides();
@@ -124,10 +122,8 @@ Distribution describe(std::vector<double> samples, int failed)
 
 bool versionExchange(Rig& rig)
 {
-    QByteArray reply;
-    bool timedOut = false;
     rig.channel().sendReaderCommand("V");
-    rig.channel().readReaderLine(reply, timedOut);
+    const auto [reply, timedOut] = rig.channel().readReaderLine();
     return !rig.utility.app.state().sendFailed && !timedOut && reply == kVersionReply;
 }
 

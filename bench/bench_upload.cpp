@@ -122,9 +122,7 @@ CpuWindow silentWait(bool tcp, const ReaderProcess& reader, const Plan& plan)
                            [&utility] { utility->main().channel().replyDeadline().expire(); });
     }
     return measureCpu([&] {
-        QByteArray reply;
-        bool timedOut = false;
-        channel.readReaderLine(reply, timedOut);
+        const auto [reply, timedOut] = channel.readReaderLine();
         return timedOut && reply.isEmpty();
     });
 }

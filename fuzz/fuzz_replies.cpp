@@ -10,7 +10,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-
 #include <cstdio>
 
 namespace {
@@ -129,9 +128,7 @@ void checkLineFraming(FuzzedDataProvider& input)
             continue;
         }
         const qsizetype start = link.position();
-        QByteArray reply;
-        bool timedOut = false;
-        channel.readReaderLine(reply, timedOut);
+        const auto [reply, timedOut] = channel.readReaderLine();
         const qsizetype end = link.position();
         const QByteArray taken = stream.mid(start, end - start);
         FUZZ_CHECK(!channel.replyDeadline().isArmed());

@@ -20,10 +20,9 @@ private:
 
     static Exchange exchange(Harness& h, const QByteArray& command)
     {
-        Exchange result;
         h.main().channel().sendReaderCommand(command);
-        h.main().channel().readReaderLine(result.reply, result.timedOut);
-        return result;
+        const ReaderReply got = h.main().channel().readReaderLine();
+        return {got.text, got.timedOut};
     }
 
 private slots:
@@ -70,9 +69,10 @@ private slots:
             h.setReplyTimeout(1);
         }
         Exchange e;
-        if (timesOut)
-            channel.readReaderLine(e.reply, e.timedOut);
-        else
+        if (timesOut) {
+            const ReaderReply got = channel.readReaderLine();
+            e = {got.text, got.timedOut};
+        } else
             e = exchange(h, "Q");
         QCOMPARE(e.timedOut, timesOut);
         QCOMPARE(e.reply, expected);
@@ -105,9 +105,7 @@ private slots:
             type = deadline.timerType();
             deadline.expire(); // as if the five seconds had passed
         });
-        QByteArray reply = "left over";
-        bool timedOut = false;
-        h.main().channel().readReaderLine(reply, timedOut);
+        const auto [reply, timedOut] = h.main().channel().readReaderLine();
         QVERIFY(armed);
         QCOMPARE(armedMs, 5000);
         QCOMPARE(type, Qt::PreciseTimer);
@@ -127,9 +125,7 @@ private slots:
         h.reader.setSilentOn("Q");
         h.main().channel().sendReaderCommand("Q");
         h.reader.sendUnsolicited(QByteArray(100 * 1024, 'A'));
-        QByteArray reply;
-        bool timedOut = false;
-        h.main().channel().readReaderLine(reply, timedOut);
+        const auto [reply, timedOut] = h.main().channel().readReaderLine();
         QVERIFY(timedOut);
         QCOMPARE(reply, QByteArray());
     }

@@ -40,17 +40,16 @@ bool CommandChannel::sendTwoReturns()
     return true;
 }
 
-void CommandChannel::endAsTimeOut(bool& timedOut)
+ReaderReply CommandChannel::endAsTimeOut(QByteArray text)
 {
     m_replyDeadline.stop();
-    timedOut = true;
+    return {std::move(text), true};
 }
 
-void CommandChannel::readReaderLine(QByteArray& reply, bool& timedOut)
+ReaderReply CommandChannel::readReaderLine()
 {
-    reply.clear();
+    QByteArray reply;
     m_replyDeadline.arm(m_replyTimeoutMs);
-    timedOut = false;
     Link& link = activeLink();
     for (;;) {
         // One character at a time, so whatever follows the CR stays pending
@@ -62,20 +61,15 @@ void CommandChannel::readReaderLine(QByteArray& reply, bool& timedOut)
                 break;
             if (ch.at(0) == kCR) {
                 m_replyDeadline.stop();
-                return;
+                return {reply, false};
             }
             reply += ch;
-            if (reply.size() > kMaxReplyBytes) {
-                // Nothing of a flood is worth showing as a reply.
-                reply.clear();
-                endAsTimeOut(timedOut);
-                return;
-            }
+            // Nothing of a flood is worth showing as a reply.
+            if (reply.size() > kMaxReplyBytes)
+                return endAsTimeOut({});
         }
-        if (m_replyDeadline.expired() || m_state.closing || !link.isOpen()) {
-            endAsTimeOut(timedOut);
-            return;
-        }
+        if (m_replyDeadline.expired() || m_state.closing || !link.isOpen())
+            return endAsTimeOut(reply);
         eventwait::waitForNextEvent();
     }
 }

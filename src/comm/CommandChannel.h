@@ -11,6 +11,12 @@ class Link;
 // uses. Both links frame alike: what arrived before a command is discarded,
 // and a reply ends at its first CR, or as a time-out when the reply
 // deadline passes first.
+struct ReaderReply
+{
+    QByteArray text;
+    bool timedOut = false;
+};
+
 class CommandChannel
 {
 public:
@@ -25,10 +31,10 @@ public:
     // The outcome is in sendFailed.
     void sendReaderCommand(const QByteArray& command);
     // Waits for one reply line, CR removed; what follows the CR stays
-    // pending. On time-out, reply holds what had been collected, or nothing
+    // pending. On time-out, the text is what had been collected, or nothing
     // when the reply outgrew kMaxReplyBytes. A link that closes ends the wait
     // at once as a time-out.
-    void readReaderLine(QByteArray& reply, bool& timedOut);
+    ReaderReply readReaderLine();
     // Sends two CRs. Sets no flag; the result tells whether they went out.
     bool sendTwoReturns();
 
@@ -41,7 +47,7 @@ public:
     Link& activeLink() const;
 
 private:
-    void endAsTimeOut(bool& timedOut);
+    ReaderReply endAsTimeOut(QByteArray text);
 
     AppState& m_state;
     Link& m_serial;

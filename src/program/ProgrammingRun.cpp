@@ -17,9 +17,7 @@ QString replyText(const QByteArray& reply)
 std::optional<QByteArray> exchange(CommandChannel& channel, const QByteArray& command)
 {
     channel.sendReaderCommand(command);
-    QByteArray reply;
-    bool timedOut = false;
-    channel.readReaderLine(reply, timedOut);
+    const auto [reply, timedOut] = channel.readReaderLine();
     if (timedOut)
         return std::nullopt;
     return reply;

@@ -204,9 +204,7 @@ std::optional<QByteArray> UtilitiesWindow::exchange(const QByteArray& command)
         setStatus(kNoResponse);
         return std::nullopt;
     }
-    QByteArray reply;
-    bool timedOut = false;
-    m_channel.readReaderLine(reply, timedOut);
+    const auto [reply, timedOut] = m_channel.readReaderLine();
     if (timedOut) {
         setStatus(kNoResponse);
         return std::nullopt;
