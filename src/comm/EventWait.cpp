@@ -18,6 +18,8 @@ void waitForNextEvent()
 Deadline::Deadline()
 {
     m_timer.setTimerType(Qt::PreciseTimer);
+    // Fires once per arming, so a wait that ended without stopping it costs no further wake-ups.
+    m_timer.setSingleShot(true);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { m_expired = true; });
 }
 
