@@ -128,6 +128,8 @@ bool SimFirmware::start(char command)
         send(reply.mid(1), m_faults.readySplitMs);
     } else if (!reply.isEmpty()) {
         send(reply);
+    } else {
+        emit heldBack();
     }
     return true;
 }
@@ -150,12 +152,14 @@ void SimFirmware::blockDone()
         send(ack);
         break;
     case DownloadFaults::NoAck:
+        emit heldBack();
         break;
     case DownloadFaults::WrongAck:
         send("X");
         break;
     case DownloadFaults::LateAck:
         send(ack, m_faults.lateMs);
+        emit heldBack();
         break;
     case DownloadFaults::DropLink: {
         const QObject* link = m_link;
@@ -175,6 +179,7 @@ void SimFirmware::finish(int stage)
     }
     if (m_faults.silentFinal == stage) {
         leave();
+        emit heldBack();
         return;
     }
     send("B");

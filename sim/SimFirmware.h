@@ -75,6 +75,9 @@ public:
 signals:
     void attentionReceived();
     void imageComplete(const sim::FirmwareImage& image);
+    // A fault kept back an answer that a working loader gives at once: to the
+    // start command, a block or the end. A late answer still follows.
+    void heldBack();
 
 private:
     enum class Phase

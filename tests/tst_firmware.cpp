@@ -22,7 +22,6 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using sim::DownloadFaults;
-Q_DECLARE_METATYPE(sim::DownloadFaults)
 
 namespace {
 
@@ -36,8 +35,8 @@ const QString kNeeds9600 =
     QStringLiteral("Controller must be programmed to 9600 baud before reflashing");
 const QString kOperationRunning = QStringLiteral("Another reader operation is running");
 
-// Pauses run at this share of their length in whole downloads; time-outs run
-// at their real length, which a download that succeeds never waits through.
+// Pauses run at this share of their length; time-outs run at their real
+// length, which a download that succeeds never waits through.
 constexpr double kPauseScale = 0.01;
 
 // Each window's and link's waits, in ms: the pause after the attention sequence,
@@ -83,6 +82,18 @@ QByteArray expectedWire(const QByteArray& file, bool boot2, bool tcp)
     return wire;
 }
 
+// A failing download: the image, the loader's faults and what the window shows.
+struct Failure
+{
+    bool boot2, tcp;
+    int size;
+    DownloadFaults faults;
+    QString message, status;
+    bool retry;
+    // The window waits out a time-out after a wrong answer, at the pauses' share.
+    bool waitsOut = false;
+};
+
 struct Rig
 {
     Harness h;
@@ -100,8 +111,13 @@ struct Rig
             return false;
         window = boot2 ? static_cast<DownloadWindow*>(&h.main().bootExtension())
                        : &h.main().flashDownload();
-        window->setTimeScale(0.02, 0.1);
+        window->setTimeScale(kPauseScale, 1.0);
         window->setDateSource([] { return QDate(2026, 3, 14); });
+        // The answer kept back would never come: the wait for it ends as its timer would.
+        QObject::connect(&loader, &sim::SimFirmware::heldBack, [this] {
+            QVERIFY(window->deadline.isArmed());
+            window->deadline.expire();
+        });
         QObject::connect(&loader, &sim::SimFirmware::attentionReceived, [this] {
             statusSeen << Harness::spoken(window->statusLine);
             pauseArmed = window->deadline.interval();
@@ -134,6 +150,8 @@ struct Rig
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Failure)
 
 class FirmwareTest : public QObject
 {
@@ -175,7 +193,6 @@ private slots:
                                                   "doubleClick");
         Rig rig;
         QVERIFY(rig.start(boot2, tcp));
-        rig.window->setTimeScale(kPauseScale, 1.0);
         const QByteArray file = imageOf(size);
         const QString path = rig.choose(file);
         QCOMPARE(Harness::spoken(rig.window->chosenFileLine), path);
@@ -210,15 +227,10 @@ private slots:
     // listen, a second try from the same window succeeds.
     void failure_data()
     {
-        addColumns<bool, bool, int, DownloadFaults, QString, QString, bool>(
-            {"boot2", "tcp", "size", "faults", "message", "status", "retry"});
-        const auto row = [](const char* name, bool boot2, bool tcp, int size, DownloadFaults faults,
-                            const QString& message, const QString& status, bool retry) {
-            QTest::newRow(name) << boot2 << tcp << size << faults << message << status << retry;
-        };
+        QTest::addColumn<Failure>("row");
         using F = DownloadFaults;
         const auto block = [](F::BlockFault fault, int number) {
-            return F{.blockFault = fault, .faultBlock = number, .lateMs = 2500};
+            return F{.blockFault = fault, .faultBlock = number, .lateMs = 50};
         };
         const QString cleared;
         const QString p67 = QStringLiteral("Downloading - 67 % complete");
@@ -226,61 +238,66 @@ private slots:
         const char* timeout1 = "Timeout Error, error code 1";
         const char* complete = "Download complete";
         const char* noEnd = "Early end of binary file";
-        row("tcp silent after B", 0, 1, 194, {.readyReply = ""}, timeout, kPreparing, true);
-        row("serial wrong ready", 0, 0, 194, {.readyReply = "TX"}, timeout1, cleared, true);
-        row("tcp ready, then a byte", 0, 1, 194, {.readyReply = "TK\r"}, timeout, kPreparing,
-            false);
-        row("tcp chatter after attention", 0, 1, 194, {.afterAttention = "?\r"}, timeout,
-            kPreparing, false);
-        row("serial chatter after attention is discarded", 0, 0, 194, {.afterAttention = "?\r"},
-            complete, cleared, true);
-        row("tcp ready in two pieces", 0, 1, 194, {.readySplitMs = 100}, complete, cleared, true);
-        row("boot2 serial answered TK", 1, 0, 64, {.readyReply = "TK"}, timeout1, kPreparing, true);
-        row("serial no K at full block", 0, 0, 194, block(F::NoAck, 2),
-            "Download Error, error code 2", cleared, true);
-        row("serial wrong K at last block", 0, 0, 194, block(F::WrongAck, 3),
-            "Download Error, error code 3", cleared, true);
-        row("tcp late K", 0, 1, 194, block(F::LateAck, 2), "Download Error",
-            QStringLiteral("Downloading - 33 % complete"), true);
-        row("serial line end after K", 0, 0, 194, {.afterAck = "\r"},
-            "Download Error, error code 2", cleared, false);
-        row("tcp line end after K", 0, 1, 194, {.afterAck = "\r"}, complete, cleared, true);
-        row("serial no final B", 0, 0, 194, {.silentFinal = 0}, "Download Error, error code 4",
-            cleared, true);
-        row("boot2 tcp no B after FF group 1", 1, 1, 194, {.silentFinal = 1}, "Download Error", p67,
-            true);
-        row("boot2 tcp no B after FF group 2", 1, 1, 194, {.silentFinal = 2}, "Download Error", p67,
-            true);
-        row("boot2 serial wrong K keeps the status", 1, 0, 64, block(F::WrongAck, 1),
-            "Download Error, error code 2", kPreparing, true);
-        row("tcp trailer only", 0, 1, 44, {}, noEnd, kPreparing, true);
-        row("boot2 serial empty file", 1, 0, 0, {}, noEnd, kPreparing, true);
-        row("tcp link dropped", 0, 1, 194, block(F::DropLink, 2), kLinkLost, cleared, false);
-        row("serial link dropped", 0, 0, 194, block(F::DropLink, 2), kLinkLost, cleared, false);
+        const char* error2 = "Download Error, error code 2";
+        const auto row = [](const char* name, const Failure& failure) {
+            QTest::newRow(name) << failure;
+        };
+        row("tcp silent after B", {0, 1, 194, {.readyReply = ""}, timeout, kPreparing, true});
+        row("serial wrong ready", {0, 0, 194, {.readyReply = "TX"}, timeout1, cleared, true, true});
+        row("tcp ready, then a byte",
+            {0, 1, 194, {.readyReply = "TK\r"}, timeout, kPreparing, false, true});
+        row("tcp chatter after attention",
+            {0, 1, 194, {.afterAttention = "?\r"}, timeout, kPreparing, false, true});
+        row("serial chatter after attention is discarded",
+            {0, 0, 194, {.afterAttention = "?\r"}, complete, cleared, true});
+        row("tcp ready in two pieces", {0, 1, 194, {.readySplitMs = 20}, complete, cleared, true});
+        row("boot2 serial answered TK",
+            {1, 0, 64, {.readyReply = "TK"}, timeout1, kPreparing, true, true});
+        row("serial no K at full block", {0, 0, 194, block(F::NoAck, 2), error2, cleared, true});
+        row("serial wrong K at last block",
+            {0, 0, 194, block(F::WrongAck, 3), "Download Error, error code 3", cleared, true});
+        row("tcp late K", {0, 1, 194, block(F::LateAck, 2), "Download Error",
+                           QStringLiteral("Downloading - 33 % complete"), true});
+        row("serial line end after K", {0, 0, 194, {.afterAck = "\r"}, error2, cleared, false});
+        row("tcp line end after K", {0, 1, 194, {.afterAck = "\r"}, complete, cleared, true});
+        row("serial no final B",
+            {0, 0, 194, {.silentFinal = 0}, "Download Error, error code 4", cleared, true});
+        row("boot2 tcp no B after FF group 1",
+            {1, 1, 194, {.silentFinal = 1}, "Download Error", p67, true});
+        row("boot2 tcp no B after FF group 2",
+            {1, 1, 194, {.silentFinal = 2}, "Download Error", p67, true});
+        row("boot2 serial wrong K keeps the status",
+            {1, 0, 64, block(F::WrongAck, 1), error2, kPreparing, true});
+        row("tcp trailer only", {0, 1, 44, {}, noEnd, kPreparing, true});
+        row("boot2 serial empty file", {1, 0, 0, {}, noEnd, kPreparing, true});
+        row("tcp link dropped", {0, 1, 194, block(F::DropLink, 2), kLinkLost, cleared, false});
+        row("serial link dropped", {0, 0, 194, block(F::DropLink, 2), kLinkLost, cleared, false});
     }
     void failure()
     {
-        const auto [boot2, tcp, size, faults, message, status, retry] =
-            fetch<bool, bool, int, DownloadFaults, QString, QString, bool>(
-                "boot2", "tcp", "size", "faults", "message", "status", "retry");
+        QFETCH(Failure, row);
         Rig rig;
-        QVERIFY(rig.start(boot2, tcp));
-        rig.loader.faults() = faults;
-        rig.choose(imageOf(size));
+        QVERIFY(rig.start(row.boot2, row.tcp));
+        // A wrong answer leaves the window waiting for the right one until its time-out.
+        if (row.waitsOut)
+            rig.window->setTimeScale(kPauseScale, kPauseScale);
+        rig.loader.faults() = row.faults;
+        rig.choose(imageOf(row.size));
         rig.run();
 
-        QCOMPARE(rig.h.dialogs.messages, QStringList{message});
-        QCOMPARE(rig.window->statusLine->text(), status);
+        QCOMPARE(rig.h.dialogs.messages, QStringList{row.message});
+        QCOMPARE(rig.window->statusLine->text(), row.status);
         QVERIFY(!rig.window->busy());
         QVERIFY(!rig.h.state().operationRunning);
         // An image without a data part is refused before any block goes out.
-        if (message == QLatin1String("Early end of binary file"))
-            QCOMPARE(rig.h.reader.received(), kAttention + (boot2 && !tcp ? "w" : "B"));
-        if (!retry)
+        if (row.message == QLatin1String("Early end of binary file"))
+            QCOMPARE(rig.h.reader.received(), kAttention + (row.boot2 && !row.tcp ? "w" : "B"));
+        if (!row.retry)
             return;
         // A late acknowledgement of the failed run is waiting when the next one starts.
-        if (faults.blockFault == DownloadFaults::LateAck)
-            QTRY_VERIFY_WITH_TIMEOUT(rig.h.main().tcpLink.pending() > 0, 10000);
+        if (row.faults.blockFault == DownloadFaults::LateAck)
+            QTRY_VERIFY(rig.h.main().tcpLink.pending() > 0);
+        rig.window->setTimeScale(kPauseScale, 1.0);
         rig.loader.faults() = DownloadFaults();
         rig.loader.restart();
         rig.h.dialogs.messages.clear();
