@@ -12,8 +12,6 @@ struct AppState;
 class ClickLabel;
 class CommandChannel;
 class Dialogs;
-class Link;
-class QFile;
 class QLabel;
 
 // The download window: chooses an image file and sends it to the reader with
@@ -54,48 +52,14 @@ public:
     void setDateSource(std::function<QDate()> today);
 
 private:
-    enum class Wait
-    {
-        Done,
-        TimedOut,
-        Wrong,
-        LinkLost,
-        Closing,
-    };
-    struct Outcome
-    {
-        enum Kind
-        {
-            Complete,
-            Failed,
-            Closing,
-        } kind = Complete;
-        download::Failure failure = download::Failure::LinkLost;
-        QString detail;
-    };
-
     void askForFile();
     void runDownload();
-    Outcome transfer(QFile& file, Link& link, const download::Parameters& p, bool tcp);
-    Outcome sendImage(QFile& file, Link& link, const download::Parameters& p, bool tcp);
-    // Waits for received bytes under the armed deadline: serial one
-    // character, TCP everything pending.
-    Wait awaitBytes(Link& link, bool tcp, QByteArray& got);
-    // The exact ready reply after the start command.
-    Wait awaitReady(Link& link, const download::Parameters& p, bool tcp);
-    // The acknowledgement of a block, the end or an FF group: serial reads
-    // one character, TCP reads all pending bytes and looks at the first.
-    Wait awaitAck(Link& link, bool tcp, char expected, int timeoutMs);
-    int scaled(int ms, double factor) const;
     void setStatus(const QString& text);
-    Outcome failed(download::Failure failure, const QString& detail = QString()) const;
-    Outcome fromWait(Wait wait, download::Failure refused) const;
 
     AppState& m_state;
     CommandChannel& m_channel;
     Dialogs& m_dialogs;
     download::Variant m_variant;
-    download::Stage m_stage = download::Stage::Handshake;
     double m_pauseScale = 1.0;
     double m_timeoutScale = 1.0;
     std::function<QDate()> m_today;

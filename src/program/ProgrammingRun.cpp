@@ -74,6 +74,10 @@ ProgrammingResult runProgramming(CommandChannel& channel, const ProxValues& prox
             return noReply(step, result.version);
         }
         progress.line(QStringLiteral("  [") + replyText(*reply) + QLatin1Char(']'));
+        if (*reply != "OK" && result.refusedStep == 0) {
+            result.refusedStep = step;
+            result.refusal = *reply;
+        }
     }
     progress.line(QStringLiteral(" "));
     progress.line(QStringLiteral("Programming Complete"));

@@ -26,6 +26,10 @@ struct ProgrammingResult
     int failedStep = 0;
     // The reader's answer to "V", once it came.
     QByteArray version;
+    // The first step after "V" whose reply was not "OK", and that reply. The
+    // run goes on past it, as the pane shows every reply; 0 when there was none.
+    int refusedStep = 0;
+    QByteArray refusal;
 };
 
 // Where a run's progress goes: the progress pane, or nowhere.

@@ -1,5 +1,6 @@
 #include "UtilitiesWindow.h"
 
+#include "TransactionUpload.h"
 #include "comm/CommandChannel.h"
 #include "core/AppState.h"
 #include "core/Dialogs.h"
@@ -19,7 +20,6 @@ using namespace utilitycommands;
 namespace {
 
 const QColor kStatusRed(192, 0, 0);
-const QByteArray kEndOfLog = "END";
 
 } // namespace
 
@@ -330,25 +330,27 @@ void UtilitiesWindow::uploadRecords(QFile& file)
         else
             showCount();
     });
-    for (;;) {
+    const transactionupload::Result result =
+        transactionupload::receiveRecords(m_channel, m_state, file, [&](qint64 count) {
+            records = count;
+            if (!statusPace.isActive()) {
+                showCount();
+                statusPace.start();
+            }
+        });
+    switch (result.outcome) {
+    case transactionupload::Outcome::NoReply:
+    case transactionupload::Outcome::LinkLost:
         // A link that went away ends the upload as a silent reader would.
-        const std::optional<QByteArray> reply = exchange("l");
-        if (!reply)
-            return;
-        if (*reply == kEndOfLog)
-            break;
-        const QByteArray line = *reply + "\r\n";
-        if (file.write(line) != line.size()) {
-            setStatus(kUploadNotWritten);
-            return;
-        }
-        ++records;
-        if (!statusPace.isActive()) {
-            showCount();
-            statusPace.start();
-        }
+        setStatus(kNoResponse);
+        return;
+    case transactionupload::Outcome::NotWritten:
+        setStatus(kUploadNotWritten);
+        return;
+    case transactionupload::Outcome::Complete:
+        break;
     }
     file.close();
-    setStatus(file.error() == QFileDevice::NoError ? uploadCompleteText(records)
+    setStatus(file.error() == QFileDevice::NoError ? uploadCompleteText(result.records)
                                                    : kUploadNotWritten);
 }
