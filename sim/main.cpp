@@ -103,8 +103,14 @@ int main(int argc, char* argv[])
         QStringLiteral("How many readers, counted from the last, are silent on --silent-on "
                        "(default all)."),
         QStringLiteral("K"));
+    const QCommandLineOption replyOption(
+        QStringLiteral("reply"),
+        QStringLiteral("Every reader answers commands that start with PREFIX with the line TEXT "
+                       "instead of its own answer, as in --reply \"X121=?\"; the command still "
+                       "takes effect. Repeat it for more commands."),
+        QStringLiteral("PREFIX=TEXT"));
     parser.addOptions({tcpPortOption, ptyOption, quietOption, readersOption, silentOnOption,
-                       silentReadersOption, recordsOption});
+                       silentReadersOption, replyOption, recordsOption});
     const QCommandLineOption streamOption(
         QStringLiteral("stream"),
         QStringLiteral("Send the byte values 0 to 255 over and over at RATE bytes a second, "
@@ -146,6 +152,15 @@ int main(int argc, char* argv[])
         err << "invalid --readers: " << parser.value(readersOption) << Qt::endl;
         return 2;
     }
+    QList<std::pair<QByteArray, QByteArray>> replies;
+    for (const QString& value : parser.values(replyOption)) {
+        const qsizetype equals = value.indexOf(QLatin1Char('='));
+        if (equals <= 0) {
+            err << "invalid --reply (PREFIX=TEXT): " << value << Qt::endl;
+            return 2;
+        }
+        replies.append({value.left(equals).toLatin1(), value.mid(equals + 1).toLatin1()});
+    }
     int silentCount = parser.isSet(silentOnOption) ? readerCount : 0;
     if (parser.isSet(silentReadersOption))
         silentCount = std::clamp(parser.value(silentReadersOption).toInt(), 0, readerCount);
@@ -161,6 +176,8 @@ int main(int argc, char* argv[])
         utilities.back()->fillLog(records);
         if (i >= readerCount - silentCount)
             readers.back()->setSilentOn(parser.value(silentOnOption).toLatin1());
+        for (const auto& [prefix, line] : replies)
+            readers.back()->setReply(prefix, line);
         servers.push_back(std::make_unique<sim::SimTcpServer>(*readers.back()));
         const quint16 wanted = port == 0 ? 0 : quint16(port + i);
         if (!servers.back()->listen(wanted)) {

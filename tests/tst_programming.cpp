@@ -40,26 +40,38 @@ class ProgrammingTest : public QObject
 
 private slots:
     // A reader that ends its lines with CR LF programs as well as one that
-    // sends CR alone, on either link.
+    // sends CR alone, on either link; whatever it answers is shown, and the run goes on.
     void startUpValuesProgramTheWholeSequence_data()
     {
-        addColumns<bool, QByteArray>({"tcp", "ending"});
-        QTest::newRow("tcp CR") << true << QByteArray("\r");
-        QTest::newRow("serial CR") << false << QByteArray("\r");
-        QTest::newRow("tcp CR LF") << true << QByteArray("\r\n");
-        QTest::newRow("serial CR LF") << false << QByteArray("\r\n");
+        using Replies = QMap<QByteArray, QByteArray>; // by command letters; "OK" otherwise
+        addColumns<bool, QByteArray, Replies>({"tcp", "ending", "replies"});
+        QTest::newRow("tcp CR") << true << QByteArray("\r") << Replies();
+        QTest::newRow("serial CR, refusals")
+            << false << QByteArray("\r") << Replies{{"V", "?"}, {"X121", "ERR"}, {"h", ""}};
+        QTest::newRow("tcp CR LF, refusals")
+            << true << QByteArray("\r\n") << Replies{{"X074", "?"}, {"\\", "E7"}};
+        QTest::newRow("serial CR LF") << false << QByteArray("\r\n") << Replies();
     }
     void startUpValuesProgramTheWholeSequence()
     {
-        const auto [tcp, ending] = fetch<bool, QByteArray>("tcp", "ending");
+        const auto [tcp, ending, replies] =
+            fetch<bool, QByteArray, QMap<QByteArray, QByteArray>>("tcp", "ending", "replies");
         Harness h;
         QVERIFY(connectByRow(h, tcp));
         h.reader.setLineEnding(ending);
+        for (const auto& [letters, reply] : replies.asKeyValueRange())
+            h.reader.setReply(letters, reply);
         h.programReader();
 
-        QStringList expected{"Checking Parameters", "Starting Communications", kVersion};
-        for (const QByteArray& command : startUpCommands().mid(1))
-            expected << QString::fromLatin1(command) + "  [OK]";
+        QStringList expected{"Checking Parameters", "Starting Communications",
+                             replies.value("V", kVersion)};
+        for (const QByteArray& command : startUpCommands().mid(1)) {
+            QByteArray reply = "OK";
+            for (const auto& [letters, given] : replies.asKeyValueRange())
+                if (command.startsWith(letters))
+                    reply = given;
+            expected << command + "  [" + reply + "]";
+        }
         expected << " "
                  << "Programming Complete";
         QCOMPARE(h.pane(), expected);

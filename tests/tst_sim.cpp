@@ -6,6 +6,7 @@
 #include "SimReader.h"
 #include "SimTcpServer.h"
 
+#include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QSocketNotifier>
@@ -174,6 +175,31 @@ private slots:
             QVERIFY2(wakeUps < 5, QByteArray::number(wakeUps));
         }
         QVERIFY(m_pty->isOpen());
+    }
+
+    // The program answers as its command line says; a reply without a prefix is refused.
+    void programAnswersAsTold()
+    {
+        QProcess program;
+        program.start(QStringLiteral(KARVEL_READER_SIM),
+                      {"--tcp-port", "0", "--quiet", "--reply", "X121=?", "--reply", "V=V=2"});
+        QVERIFY(program.waitForReadyRead(30000));
+        const QByteArray listening = program.readLine(); // "listening on 127.0.0.1:port"
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost,
+                             listening.trimmed().split(':').last().toUShort());
+        QVERIFY(client.waitForConnected(30000));
+        client.write("X121110\rV\rX07310100\r");
+        QByteArray replies;
+        while (replies.size() < 9 && client.waitForReadyRead(30000))
+            replies += client.readAll();
+        QCOMPARE(replies, QByteArray("?\rV=2\rOK\r"));
+        program.terminate();
+        QVERIFY(program.waitForFinished(30000));
+
+        program.start(QStringLiteral(KARVEL_READER_SIM), {"--reply", "X121"});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 2);
     }
 };
 
