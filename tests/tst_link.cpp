@@ -135,7 +135,8 @@ private slots:
         (tcp ? h.comm().serialOption : h.comm().tcpOption)->setChecked(true);
         h.dialogs.yesNoAnswers << true;
         Harness::click(h.menu().resetEntry);
-        QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
+        QVERIFY(h.sendEndMark());
+        QCOMPARE(h.reader.received(), QByteArray("\0U1\rEND\r", 8));
         QVERIFY(!h.state().sendFailed);
 
         Harness::click(h.comm().disconnectButton);

@@ -211,7 +211,8 @@ private slots:
         QCOMPARE(h.pane(), expected);
         QCOMPARE(h.programming().secondPane->toPlainText(), QString());
         if (!broken) {
-            QTRY_COMPARE(h.reader.received(), QByteArray("\0U1\r", 4));
+            QVERIFY(h.sendEndMark());
+            QCOMPARE(h.reader.received(), QByteArray("\0U1\rEND\r", 8));
             QCOMPARE(h.reader.resetCount(), 1);
             return;
         }

@@ -212,6 +212,8 @@ void Harness::expireReplyWait()
 
 bool Harness::sendEndMark()
 {
+    // Work the product queued for later goes out first.
+    QCoreApplication::processEvents();
     app.main().channel().sendReaderCommand("END");
     return QTest::qWaitFor([this] { return reader.commands().endsWith("END"); }, 10000);
 }
