@@ -317,8 +317,9 @@ private slots:
         QVERIFY(rig.h.dialogs.messages.first().startsWith(
             QStringLiteral("The image file could not be read: ") + path));
         QCOMPARE(rig.window->statusLine->text(), QString());
-        QVERIFY(rig.h.reader.received().isEmpty());
         QVERIFY(!rig.window->busy());
+        QVERIFY(rig.h.sendEndMark());
+        QCOMPARE(rig.h.reader.received(), QByteArray("END\r"));
     }
 
     // A cancelled choice clears the file but not the path shown; Start then does nothing.

@@ -186,10 +186,9 @@ private slots:
                                      clickOn(window.stopButton);
                                  }}};
         QVERIFY(runEchoTest(window, steps));
-        // Echoes are awaited for real: a loaded machine may list a time-out, only the end is
-        // certain.
+        // Echoes are awaited for real: a loaded machine may list one time-out, not every echo.
         const QStringList lines = listOf(window);
-        QVERIFY2(lines.last().endsWith(QStringLiteral(": end of test")),
+        QVERIFY2(lines.size() <= 3 && lines.last().endsWith(QStringLiteral(": end of test")),
                  qPrintable(lines.join('|')));
         QVERIFY(numberOf(lines.last()) >= 3);
     }
