@@ -1,8 +1,10 @@
-// The general setup and prox format windows: what their boxes accept and the
-// Const rule of the masks.
-#include "DataRows.h"
-#include "config/GeneralSetupWindow.h"
+// What every digit box of the utility accepts, and the Const rule of the masks.
+#include "Harness.h"
+
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
 #include "config/ProxSetupWindow.h"
+#include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
 #include <QApplication>
@@ -26,19 +28,16 @@ class ConfigWindowsTest : public QObject
 {
     Q_OBJECT
 
-    // Stands in for the main window's working area, which owns both windows.
-    std::unique_ptr<QWidget> m_workArea;
-    GeneralSetupWindow* m_general = nullptr;
+    std::unique_ptr<Harness> m_h;
     ProxSetupWindow* m_proxSetup = nullptr;
 
 private slots:
     void init()
     {
-        m_workArea = std::make_unique<QWidget>();
-        m_general = new GeneralSetupWindow(m_workArea.get());
-        m_proxSetup = new ProxSetupWindow(m_workArea.get());
-        m_proxSetup->setGeometry(0, 0, 733, 530);
-        m_workArea->show();
+        m_h = std::make_unique<Harness>();
+        m_h->main().readerUtilities(); // made on first use, like the windows below
+        Harness::click(m_h->menu().proxSetupEntry);
+        m_proxSetup = &m_h->main().proxSetup();
     }
 
     // Every box at both ends of its range: "0" and "9" are taken, the
@@ -53,6 +52,9 @@ private slots:
                                                        {"Reader ID", 5},
                                                        {"Reader Description", 10}};
         for (const auto& [box, length] : general)
+            QTest::newRow(box) << box << length;
+        // The TCP port, the hours to shift the reader's clock by, a card's bit count.
+        for (const auto& [box, length] : {std::pair{"Port", 5}, {"Hours", 5}, {"Bit Count", 3}})
             QTest::newRow(box) << box << length;
         // Start and Total Bits boxes take three digits, Length and Chars two.
         const std::pair<const char*, int> parts[] = {{"Start", 3}, {"Length", 2}, {"Chars", 2}};
@@ -79,7 +81,7 @@ private slots:
         const auto [name, maxLength] = fetch<QString, int>("box", "maxLength");
         // Found as assistive technology finds it: by its accessible name.
         QList<DigitBox*> named;
-        for (DigitBox* box : m_workArea->findChildren<DigitBox*>()) {
+        for (DigitBox* box : m_h->main().findChildren<DigitBox*>()) {
             if (box->accessibleName() == name)
                 named << box;
         }

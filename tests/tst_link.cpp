@@ -324,8 +324,10 @@ private slots:
         QTest::newRow("other") << 3 << QString() << "{device} could not be opened: injected.";
         QTest::newRow("tcp port empty")
             << -1 << QString() << "Port \"\" is not a number from 1 to 65535.";
-        QTest::newRow("tcp port too big")
-            << -1 << QStringLiteral("70000") << "Port \"70000\" is not a number from 1 to 65535.";
+        QTest::newRow("tcp port 0")
+            << -1 << QStringLiteral("0") << "Port \"0\" is not a number from 1 to 65535.";
+        QTest::newRow("tcp port 65536")
+            << -1 << QStringLiteral("65536") << "Port \"65536\" is not a number from 1 to 65535.";
     }
     void failedConnectSaysWhy()
     {
@@ -375,22 +377,29 @@ private slots:
         }
     }
 
-    // The port box at both ends of its range: "0" and "9" are taken, the
-    // characters either side of them are not, five digits at most. The
-    // address box takes anything, 15 characters.
-    void addressAndPortBoxes()
+    // The ends of the port range, and an address of the box's full 15
+    // characters (a 16th is not taken), reach the reader as typed.
+    void rangeEdgesConnect_data()
     {
+        addColumns<QString, quint16>({"typedAddress", "port"});
+        QTest::newRow("port 1") << "127.0.0.1" << quint16(1);
+        QTest::newRow("port 65535, 15 characters") << "127.000.000.0019" << quint16(65535);
+    }
+    void rangeEdgesConnect()
+    {
+        const auto [typedAddress, port] = fetch<QString, quint16>("typedAddress", "port");
         Harness h;
-        DigitBox* box = h.comm().tcpPortBox;
-        box->clear();
-        QTest::keyClicks(box, QStringLiteral("/0:9a-. 123456"));
-        QCOMPARE(box->text(), QStringLiteral("09123"));
-        QCOMPARE(h.state().remotePortText, QStringLiteral("09123"));
-        QLineEdit* address = h.comm().addressBox;
-        address->clear();
-        QTest::keyClicks(address, QStringLiteral("reader.local:1234567"));
-        QCOMPARE(address->text(), QStringLiteral("reader.local:12"));
-        QCOMPARE(h.state().remoteAddress, QStringLiteral("reader.local:12"));
+        if (!h.server.listen(port))
+            QSKIP("another program listens on that port");
+        h.comm().tcpOption->setChecked(true);
+        for (QLineEdit* box : {h.comm().addressBox, static_cast<QLineEdit*>(h.comm().tcpPortBox)})
+            box->clear();
+        QTest::keyClicks(h.comm().addressBox, typedAddress);
+        QTest::keyClicks(h.comm().tcpPortBox, QString::number(port));
+        QCOMPARE(h.comm().addressBox->text(), typedAddress.left(15));
+        QVERIFY(h.clickConnect());
+        h.main().channel().sendReaderCommand("V");
+        QCOMPARE(h.main().channel().readReaderLine().text, QByteArray("KARVEL READER SIM V1.00"));
     }
 };
 
