@@ -43,6 +43,9 @@ SimReader::SimReader(QObject* parent) : QObject(parent)
     m_delayTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_delayTimer, &QTimer::timeout, this, &SimReader::sendDue);
     m_clock.start();
+    m_idleTimer.setSingleShot(true);
+    m_idleTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] { emit closeRequested(m_lastLink); });
 
     addHandler("V", [this](const QByteArray&) { return Reply(m_state.firmwareVersion); });
 
@@ -85,6 +88,8 @@ void SimReader::receive(const QByteArray& bytes, const QObject* link)
 {
     m_received += bytes;
     m_lastLink = link;
+    if (m_idleTimer.interval() > 0)
+        m_idleTimer.start();
     if (m_rawConsumer) {
         // A copy: the consumer may end its own mode while it runs.
         const RawConsumer consumer = m_rawConsumer;
@@ -240,6 +245,13 @@ void SimReader::clearOverrides()
 void SimReader::setReplyDelay(int ms)
 {
     m_replyDelayMs = ms;
+}
+
+void SimReader::setIdleDrop(int ms)
+{
+    m_idleTimer.setInterval(std::max(ms, 0));
+    if (ms <= 0)
+        m_idleTimer.stop();
 }
 
 void SimReader::setLineEnding(const QByteArray& ending)

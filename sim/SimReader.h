@@ -52,6 +52,10 @@ public:
     void clearOverrides();
 
     void setReplyDelay(int ms);
+    // From the next byte received on, the link that brought it is dropped
+    // once nothing more came for ms, as a network module drops an idle
+    // connection; 0 never drops.
+    void setIdleDrop(int ms);
     void setLineEnding(const QByteArray& ending);
     void setChatterBefore(const QByteArray& bytes);
     void setChatterAfter(const QByteArray& bytes);
@@ -154,6 +158,7 @@ private:
     QHash<const QObject*, int> m_attentionHalves;
     QTimer m_delayTimer;
     QElapsedTimer m_clock;
+    QTimer m_idleTimer;
 };
 
 } // namespace sim

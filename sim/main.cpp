@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
@@ -123,6 +124,13 @@ int main(int argc, char* argv[])
                                                QStringLiteral("Stop the stream after BYTES bytes."),
                                                QStringLiteral("BYTES"), QStringLiteral("-1"));
     parser.addOptions({streamOption, streamLimitOption});
+    const QCommandLineOption dropIdleOption(
+        QStringLiteral("drop-idle"),
+        QStringLiteral("Drop a link that has brought nothing for MS milliseconds since its last "
+                       "byte: the TCP client is disconnected, the pseudo-terminal closed and "
+                       "opened again under a new path."),
+        QStringLiteral("MS"));
+    parser.addOption(dropIdleOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -202,6 +210,21 @@ int main(int argc, char* argv[])
             return 1;
         }
         out << "pseudo-terminal: " << pty.slavePath() << Qt::endl;
+    }
+    if (parser.isSet(dropIdleOption)) {
+        const int idleMs = parser.value(dropIdleOption).toInt();
+        if (idleMs <= 0) {
+            err << "invalid --drop-idle: " << parser.value(dropIdleOption) << Qt::endl;
+            return 2;
+        }
+        reader.setIdleDrop(idleMs);
+        // A closed pseudo-terminal is gone for good: a new one stands for the plugged-in cable.
+        QObject::connect(&pty, &sim::SimPty::closed, &app, [&] {
+            QTimer::singleShot(0, &app, [&] {
+                if (!pty.isOpen() && pty.open())
+                    out << "pseudo-terminal: " << pty.slavePath() << Qt::endl;
+            });
+        });
     }
 
     // Echo mode after the attention sequence and "*", for the loopback test.

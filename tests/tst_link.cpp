@@ -1,11 +1,13 @@
 // Opening and closing the link from the communications window, over TCP on
 // 127.0.0.1 and over a pseudo-terminal in a serial port's place.
 #include "Harness.h"
+#include "SimUtilities.h"
 
 #include "app/CommandMenu.h"
 #include "app/MainWindow.h"
 #include "comm/CommunicationsWindow.h"
 #include "comm/LinkFailure.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
@@ -270,39 +272,53 @@ private slots:
                      .arg(closedPort));
     }
 
-    // The state label keeps saying "Connected"; the reason line says what
-    // happened and when, and the next successful connect clears it.
-    void lostLinkIsToldButKeepsConnectedUntilTheUserDisconnects_data()
+    // A link the reader drops reads "Disconnected" at once, with what happened
+    // and when; "Connect to Port" then opens a new one, and the utilities
+    // window no longer shows what it read over the old one.
+    void lostLinkReadsDisconnected_data()
     {
         addColumns<bool, QString>({"tcp", "pattern"});
         QTest::newRow("tcp") << true
                              << "^The reader at 127\\.0\\.0\\.1 closed the connection at "
-                                "\\d\\d:\\d\\d:\\d\\d\\. Disconnect, then connect again\\.$";
-        QTest::newRow("serial")
-            << false
-            << "^/dev/pts/\\d+ went away at \\d\\d:\\d\\d:\\d\\d "
-               "\\(adapter unplugged\\?\\)\\. Disconnect, then connect again\\.$";
+                                "\\d\\d:\\d\\d:\\d\\d\\. \"Connect to Port\" connects again\\.$";
+        QTest::newRow("serial") << false
+                                << "^/dev/pts/\\d+ went away at \\d\\d:\\d\\d:\\d\\d "
+                                   "\\(adapter unplugged\\?\\)\\. Plug it in again, then "
+                                   "\"Connect to Port\"\\.$";
     }
-    void lostLinkIsToldButKeepsConnectedUntilTheUserDisconnects()
+    void lostLinkReadsDisconnected()
     {
         const auto [tcp, pattern] = fetch<bool, QString>("tcp", "pattern");
         Harness h;
+        sim::SimUtilities service(h.reader);
+        service.fillLog(12);
         QVERIFY(connectByRow(h, tcp));
-        QCOMPARE(h.comm().reasonLine->text(), QString());
-        tcp ? h.server.dropClient() : h.pty.close();
-        QTRY_VERIFY(!h.main().channel().activeLink().isOpen());
-        QTRY_VERIFY2(QRegularExpression(pattern).match(h.comm().reasonLine->text()).hasMatch(),
-                     qPrintable(h.comm().reasonLine->text()));
-        QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
-        Harness::click(h.comm().disconnectButton);
-        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+        Harness::click(h.menu().utilitiesEntry);
+        UtilitiesWindow& w = h.main().readerUtilities();
+        Harness::click(w.firmwareIdButton);
+        Harness::click(w.getReaderTimeButton);
+        h.reader.setIdleDrop(300);
+        Harness::click(w.memoryUsageButton);
+        const auto fields = [&w] {
+            return QStringList{w.firmwareIdField->text(), w.readerTimeField->text(),
+                               w.totalSlotsValue->text(), w.usedSlotsValue->text(),
+                               w.uploadedValue->text()};
+        };
+        QCOMPARE(fields().mid(2), (QStringList{"01000", "00012", "00000"}));
+        QVERIFY(!w.readerTimeField->text().isEmpty());
+
+        QTRY_COMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+        QVERIFY2(QRegularExpression(pattern).match(h.comm().reasonLine->text()).hasMatch(),
+                 qPrintable(h.comm().reasonLine->text()));
+        h.reader.setIdleDrop(0);
+        QVERIFY(tcp ? h.clickConnect() : h.connectSerial());
         QVERIFY(h.dialogs.messages.isEmpty());
-        QVERIFY(tcp ? h.connectTcp(h.server.port()) : h.connectSerial());
         QCOMPARE(h.comm().reasonLine->text(), QString());
+        QCOMPARE(fields(), (QStringList{"", "", "00000", "00000", "00000"}));
         h.reader.clearRecord();
-        h.main().channel().sendReaderCommand("V");
-        QVERIFY(!h.state().sendFailed);
-        QTRY_COMPARE(h.reader.received(), QByteArray("V\r"));
+        Harness::click(w.firmwareIdButton);
+        QCOMPARE(w.firmwareIdField->text(), QStringLiteral("KARVEL READER SIM V1.00"));
+        QCOMPARE(h.reader.received(), QByteArray("\r\rV\r"));
     }
 
     // Each way a connect can fail is said in one line, and nothing else

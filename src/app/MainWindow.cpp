@@ -69,7 +69,12 @@ CommunicationsWindow& MainWindow::communications()
     if (!m_comm) {
         workWindow(m_comm, m_state, serialLink, tcpLink, m_dialogs);
         connect(m_comm, &CommunicationsWindow::connectionStateChanged, this,
-                [this](ConnectionState state) { menu().showConnectionState(state); });
+                [this](ConnectionState state) {
+                    menu().showConnectionState(state);
+                    // What was read over the old link belongs to that reader.
+                    if (state == ConnectionState::Connected && m_utilities)
+                        m_utilities->forgetReaderValues();
+                });
     }
     return *m_comm;
 }

@@ -120,8 +120,10 @@ CommunicationsWindow::CommunicationsWindow(AppState& state, SerialLink& serial, 
     connect(connectButton, &ClickLabel::clicked, this, &CommunicationsWindow::openLink);
     connect(disconnectButton, &ClickLabel::clicked, this, &CommunicationsWindow::closeLink);
     connect(&m_tcp, &TcpLink::connectCompleted, this, [this] { m_state.tcpConnectSeen = true; });
-    connect(&m_tcp, &TcpLink::lost, this, &CommunicationsWindow::showReason);
-    connect(&m_serial, &SerialLink::lost, this, &CommunicationsWindow::showReason);
+    connect(&m_tcp, &TcpLink::lost, this,
+            [this](const LinkFailure& failure) { linkLost(LinkKind::Tcp, failure); });
+    connect(&m_serial, &SerialLink::lost, this,
+            [this](const LinkFailure& failure) { linkLost(LinkKind::Serial, failure); });
 
     for (int i = 0; i < static_cast<int>(portOptions.size()); ++i) {
         portOptions[i]->installEventFilter(this);
@@ -218,6 +220,17 @@ void CommunicationsWindow::closeLink()
         m_tcp.close();
     else
         m_serial.closeAfterSending();
+    m_state.connectedBaudRate = 0;
+    setConnectionState(ConnectionState::Disconnected);
+}
+
+void CommunicationsWindow::linkLost(LinkKind kind, const LinkFailure& failure)
+{
+    showReason(failure);
+    if (!m_state.connected() || m_state.connectedLink != kind)
+        return;
+    // The socket is left as it is: a reply that came before the close can
+    // still be read by the operation waiting for it.
     m_state.connectedBaudRate = 0;
     setConnectionState(ConnectionState::Disconnected);
 }

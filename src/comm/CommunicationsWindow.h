@@ -63,6 +63,8 @@ private:
     void setConnectionState(ConnectionState state);
     bool openTcp();
     void showReason(const LinkFailure& failure);
+    // The open link of this kind failed under us.
+    void linkLost(LinkKind kind, const LinkFailure& failure);
     void refreshPortToolTip(int portNumber);
 
     AppState& m_state;

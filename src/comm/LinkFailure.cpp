@@ -95,12 +95,12 @@ QString describe(const LinkFailure& f)
         return QStringLiteral("Could not connect to %1 port %2: %3.")
             .arg(f.target, f.port, f.detail);
     case Kind::ClosedByReader:
-        return QStringLiteral("The reader at %1 closed the connection%2. Disconnect, then "
-                              "connect again.")
+        return QStringLiteral("The reader at %1 closed the connection%2. \"Connect to Port\" "
+                              "connects again.")
             .arg(f.target, at(f.when));
     case Kind::DeviceGone:
-        return QStringLiteral("%1 went away%2 (adapter unplugged?). Disconnect, then connect "
-                              "again.")
+        return QStringLiteral("%1 went away%2 (adapter unplugged?). Plug it in again, then "
+                              "\"Connect to Port\".")
             .arg(f.target, at(f.when));
     }
     return {};

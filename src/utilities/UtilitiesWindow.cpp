@@ -20,6 +20,8 @@ using namespace utilitycommands;
 namespace {
 
 const QColor kStatusRed(192, 0, 0);
+// What a memory figure shows before the reader has been asked.
+const QString kNoFigure = QStringLiteral("00000");
 
 } // namespace
 
@@ -58,15 +60,15 @@ UtilitiesWindow::UtilitiesWindow(AppState& state, CommandChannel& channel, Dialo
                                     [this] { getReaderTime(); });
     memoryUsageButton = addButton(QStringLiteral("Show Memory Usage"), 6600, 3960, 2535, 315,
                                   [this] { showMemoryUsage(); });
-    uploadedValue = addLabel(QStringLiteral("00000"), 8280, 5400, 555, 255);
+    uploadedValue = addLabel(kNoFigure, 8280, 5400, 555, 255);
     clearMemoryButton = addButton(QStringLiteral("Clear Reader Memory"), 6540, 5940, 2535, 315,
                                   [this] { clearReaderMemory(); });
     totalSlotsCaption = addLabel(QStringLiteral("Total Slots"), 6600, 4560, 1155, 255);
     usedSlotsCaption = addLabel(QStringLiteral("Used"), 6600, 4980, 1095, 255);
     restartButton =
         addButton(QStringLiteral("Restart"), 1440, 4200, 2415, 315, [this] { restartReader(); });
-    totalSlotsValue = addLabel(QStringLiteral("00000"), 8280, 4560, 555, 255);
-    usedSlotsValue = addLabel(QStringLiteral("00000"), 8280, 4980, 555, 255);
+    totalSlotsValue = addLabel(kNoFigure, 8280, 4560, 555, 255);
+    usedSlotsValue = addLabel(kNoFigure, 8280, 4980, 555, 255);
     uploadButton = addButton(QStringLiteral("Upload Stored Data"), 1440, 5220, 2535, 315,
                              [this] { uploadLog(); });
     // Centred where the narrow line of old was, but wide enough for "Upload
@@ -176,6 +178,15 @@ void UtilitiesWindow::setStatus(const QString& text)
 QString UtilitiesWindow::statusText() const
 {
     return statusLine->text();
+}
+
+void UtilitiesWindow::forgetReaderValues()
+{
+    firmwareIdField->clear();
+    readerTimeField->clear();
+    for (ClickLabel* value : {totalSlotsValue, usedSlotsValue, uploadedValue})
+        value->setText(kNoFigure);
+    setStatus(QString());
 }
 
 void UtilitiesWindow::runCommand(const std::function<void()>& command)

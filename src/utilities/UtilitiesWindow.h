@@ -67,6 +67,9 @@ public:
     void setPcClock(utilitycommands::PcClock clock);
 
     QString statusText() const;
+    // Back to the blank fields and start figures of a window that has read
+    // nothing yet, for a link to another reader.
+    void forgetReaderValues();
 
 private:
     // A label at its place in twips whose click runs the command, if any,
