@@ -322,7 +322,8 @@ private slots:
         QCOMPARE(rig.h.reader.received(), QByteArray("END\r"));
     }
 
-    // A cancelled choice clears the file but not the path shown; Start then does nothing.
+    // A cancelled choice clears the file but not the path shown; Start then
+    // sends nothing and says a file is wanted.
     void cancelledChoiceKeepsThePathShown()
     {
         Rig rig;
@@ -331,6 +332,8 @@ private slots:
         Harness::click(rig.window->selectFileButton);
         QCOMPARE(rig.window->chosenFileLine->text(), path);
         rig.run();
+        QCOMPARE(Harness::spoken(rig.window->statusLine),
+                 QStringLiteral("Select a file to download first"));
         QVERIFY(rig.h.sendEndMark());
         QCOMPARE(rig.h.reader.received(), QByteArray("END\r"));
         QVERIFY(rig.h.dialogs.messages.isEmpty());

@@ -272,6 +272,44 @@ private slots:
                      .arg(closedPort));
     }
 
+    // A TCP connect says so while it waits, and a click meanwhile is taken:
+    // "Connect to Port" starts over with the options as they are then,
+    // "Disconnect" gives up; neither brings a box.
+    void clickDuringAConnect_data()
+    {
+        addColumns<bool, QString>({"again", "state"});
+        QTest::newRow("connect again") << true << "Connected";
+        QTest::newRow("disconnect") << false << "Disconnected";
+    }
+    void clickDuringAConnect()
+    {
+        const auto [again, state] = fetch<bool, QString>("again", "state");
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 closedPort = probe.serverPort();
+        probe.close();
+        Harness h;
+        QVERIFY(h.server.listen());
+        QStringList shown;
+        h.main().tcpLink.setConnectSleep([&, again = again](int ms) {
+            shown << h.comm().reasonLine->text();
+            if (shown.size() > 1) {
+                (void)QTest::qWaitFor([&] { return h.state().tcpConnectSeen; }, ms);
+                return;
+            }
+            h.comm().tcpPortBox->setText(QString::number(h.server.port()));
+            Harness::click(again ? h.comm().connectButton : h.comm().disconnectButton);
+        });
+        QCOMPARE(h.connectTcp(closedPort), again);
+        const QString connecting = QStringLiteral("Connecting to 127.0.0.1 port %1 ...");
+        QCOMPARE(shown.first(), connecting.arg(closedPort));
+        if (again)
+            QCOMPARE(shown.last(), connecting.arg(h.server.port()));
+        QCOMPARE(h.connectionState(), state);
+        QCOMPARE(h.comm().reasonLine->text(), QString());
+        QVERIFY(h.dialogs.messages.isEmpty());
+    }
+
     // A link the reader drops reads "Disconnected" at once, with what happened
     // and when; "Connect to Port" then opens a new one, and the utilities
     // window no longer shows what it read over the old one.

@@ -13,7 +13,9 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -133,6 +135,8 @@ private slots:
         }
         h.programReader();
         QCOMPARE(h.pane(), (QStringList{"Checking Parameters", line}));
+        // Read whole where it stands: the pane wraps, it never scrolls sideways.
+        QCOMPARE(h.programming().progressPane->horizontalScrollBar()->maximum(), 0);
         QVERIFY(h.sendEndMark());
         QCOMPARE(h.reader.received(), QByteArray("END\r"));
     }
@@ -202,7 +206,8 @@ private slots:
         QCOMPARE(h.reader.resetCount(), 1);
     }
 
-    // One reader operation at a time: a second start inside a run sends nothing.
+    // One reader operation at a time: a second start inside a run sends
+    // nothing, and the menu says why.
     void secondStartDuringARunDoesNothing()
     {
         Harness h;
@@ -210,16 +215,19 @@ private slots:
         h.reader.setReplyDelay(20);
         h.dialogs.yesNoAnswers << true << true << true;
         bool clickedInside = false;
+        QString refusal;
         QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.reader,
                          [&](const QByteArray& command) {
                              if (command.startsWith("X074") && !clickedInside) {
                                  clickedInside = true;
                                  Harness::click(h.menu().programEntry);
                                  Harness::click(h.menu().resetEntry);
+                                 refusal = Harness::spoken(h.menu().refusalLine);
                              }
                          });
         Harness::click(h.menu().programEntry);
         QVERIFY(clickedInside);
+        QCOMPARE(refusal, QStringLiteral("Another reader operation is running"));
         QCOMPARE(h.dialogs.questions.size(), 1);
         QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
         QCOMPARE(h.reader.commands(), startUpCommands());

@@ -10,6 +10,7 @@
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
@@ -88,8 +89,8 @@ private slots:
         MainWindow& m = h.main();
         QCOMPARE(m.windowTitle(), QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
         QCOMPARE(m.menuBar()->actions().size(), 2);
-        QCOMPARE(m.menuBar()->actions().at(0)->text(), QStringLiteral("Settings"));
-        QCOMPARE(m.menuBar()->actions().at(1)->text(), QStringLiteral("About          "));
+        QCOMPARE(m.menuBar()->actions().at(0)->text(), QStringLiteral("&Settings"));
+        QCOMPARE(m.menuBar()->actions().at(1)->text(), QStringLiteral("&About          "));
         const int dpi = m.logicalDpiX();
         QCOMPARE(m.height(), 8500 * dpi / 1440);
         QCOMPARE(h.menu().geometry(), QRect(0, 0, 2500 * dpi / 1440, m.workArea()->height()));
@@ -121,20 +122,24 @@ private slots:
         QTRY_VERIFY(label->textColor() != now);
     }
 
-    // Without a link, window entries bring their window forward and reader
-    // entries change nothing: no question, no message.
+    // Without a link, window entries bring their window forward; reader
+    // entries only say beside the connection state why they cannot act: no
+    // question, no message. A link opened clears the saying.
     void entriesWithoutALink_data()
     {
-        addColumns<int, QString>({"entry", "caption"});
-        QTest::newRow("general") << 2 << "General Setup";
-        QTest::newRow("prox") << 3 << "Prox Setup";
-        QTest::newRow("communications") << 0 << "Communications";
+        addColumns<int, QString, QString>({"entry", "caption", "refusal"});
+        QTest::newRow("general") << 2 << "General Setup" << QString();
+        QTest::newRow("prox") << 3 << "Prox Setup" << QString();
+        QTest::newRow("communications") << 0 << "Communications" << QString();
         for (int entry : {1, 4, 5, 6, 7})
-            QTest::addRow("reader entry %d", entry) << entry << "Prox Setup";
+            QTest::addRow("reader entry %d", entry)
+                << entry << "Prox Setup"
+                << "Not Connected: connect in Communications first";
     }
     void entriesWithoutALink()
     {
-        const auto [entry, caption] = fetch<int, QString>("entry", "caption");
+        const auto [entry, caption, refusal] =
+            fetch<int, QString, QString>("entry", "caption", "refusal");
         Harness h;
         Harness::click(h.menu().proxSetupEntry); // something other than the start-up choice
         h.state().stopMonitor = false;
@@ -147,8 +152,11 @@ private slots:
                             : entry == 0 ? static_cast<QWidget*>(&h.comm())
                                          : static_cast<QWidget*>(&h.main().proxSetup());
         QCOMPARE(frontWindow(h), expected);
+        QCOMPARE(Harness::spoken(h.menu().refusalLine), refusal);
         QVERIFY(h.dialogs.questions.isEmpty());
         QVERIFY(h.dialogs.messages.isEmpty());
+        QVERIFY(h.connectTcp());
+        QCOMPARE(h.menu().refusalLine->text(), QString());
     }
 
     // Declining keeps the new highlight and sends nothing.

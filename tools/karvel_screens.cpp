@@ -35,7 +35,7 @@ namespace {
 class YesDialogs : public Dialogs
 {
 public:
-    bool askYesNo(const QString&) override { return true; }
+    bool askYesNo(const QString&, Answer) override { return true; }
     void inform(const QString&) override {}
     QString openFile; // answer to the open-file dialog, when set
     std::optional<QString> chooseOpenFile(const QString&) override

@@ -200,7 +200,7 @@ public:
     std::optional<QString> fileToSave;
     QStringList messages;
 
-    bool askYesNo(const QString&) override { return true; }
+    bool askYesNo(const QString&, Answer) override { return true; }
     void inform(const QString& text) override { messages << text; }
     std::optional<QString> chooseOpenFile(const QString&) override { return fileToOpen; }
     std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override

@@ -16,6 +16,7 @@
 #include "widgets/Twips.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 
 const QColor CommandMenu::kWhite(255, 255, 255);
 const QColor CommandMenu::kYellow(255, 255, 0);
@@ -26,6 +27,9 @@ constexpr int kEntryLeftTwips = 120;
 constexpr int kFirstEntryTopTwips = 360;
 constexpr int kEntrySpacingTwips = 720;
 constexpr int kEntryHeightTwips = 330;
+
+// Beside the connection state when an entry needs the reader and no link is open.
+const QString kNotConnectedText = QStringLiteral("Not Connected: connect in Communications first");
 
 QString connectionStateText(ConnectionState state)
 {
@@ -38,7 +42,8 @@ CommandMenu::CommandMenu(MainWindow& main, QWidget* parent) : QWidget(parent), m
 {
     setAccessibleName(QStringLiteral("Command menu"));
     paintBackground(this, kTeal);
-    // Clicking an entry gives the menu the focus, so it sees Escape.
+    // Clicking the strip gives the menu the focus, so it sees Escape; a
+    // focused entry passes Escape on to it.
     setFocusPolicy(Qt::ClickFocus);
 
     int row = 0;
@@ -53,8 +58,8 @@ CommandMenu::CommandMenu(MainWindow& main, QWidget* parent) : QWidget(parent), m
     flashEntry = addEntry(QStringLiteral("Flash New Firmware"), next());
 
     const int bottomTwips = MainWindow::kHeightTwips - 600;
-    connectionLabel = addEntry(connectionStateText(ConnectionState::Disconnected),
-                               bottomTwips - kEntrySpacingTwips);
+    const int stateTopTwips = bottomTwips - kEntrySpacingTwips;
+    connectionLabel = addEntry(connectionStateText(ConnectionState::Disconnected), stateTopTwips);
     connectionLabel->setCursor(Qt::ArrowCursor);
     connectionLabel->setTextColor(QColor(255, 0, 0));
     bootExtensionEntry =
@@ -64,6 +69,23 @@ CommandMenu::CommandMenu(MainWindow& main, QWidget* parent) : QWidget(parent), m
     offPalette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(160, 160, 160));
     bootExtensionEntry->setPalette(offPalette);
     bootExtensionEntry->setEnabled(false);
+    // In the focus chain, top to bottom; Space and Enter choose an entry.
+    for (ClickLabel* entry : commandEntries())
+        entry->setFocusPolicy(Qt::StrongFocus);
+
+    refusalLine = new QLabel(this);
+    refusalLine->setGeometry(twipsRect(kEntryLeftTwips, stateTopTwips + kEntryHeightTwips,
+                                       MainWindow::kMenuWidthTwips - kEntryLeftTwips - 60, 600,
+                                       this));
+    refusalLine->setWordWrap(true);
+    refusalLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont refusalFont(QStringLiteral("Arial"), 8);
+    refusalLine->setFont(refusalFont);
+    QPalette refusalPalette = refusalLine->palette();
+    refusalPalette.setColor(QPalette::WindowText, kWhite);
+    refusalLine->setPalette(refusalPalette);
+    // Read out by its text, which changes; the description says what it is.
+    refusalLine->setAccessibleDescription(QStringLiteral("Why the command was not carried out"));
 
     connect(communicationsEntry, &ClickLabel::clicked, this, &CommandMenu::communicationsClicked);
     connect(terminalEntry, &ClickLabel::clicked, this, &CommandMenu::terminalClicked);
@@ -95,22 +117,43 @@ ClickLabel* CommandMenu::addEntry(const QString& caption, int topTwips)
     return entry;
 }
 
+std::array<ClickLabel*, 8> CommandMenu::commandEntries() const
+{
+    return {communicationsEntry, terminalEntry, generalSetupEntry, proxSetupEntry,
+            utilitiesEntry,      programEntry,  resetEntry,        flashEntry};
+}
+
 void CommandMenu::unhighlightAll()
 {
-    for (ClickLabel* entry : {terminalEntry, generalSetupEntry, communicationsEntry, flashEntry,
-                              utilitiesEntry, resetEntry, proxSetupEntry, programEntry})
+    for (ClickLabel* entry : commandEntries())
         entry->setTextColor(kWhite);
 }
 
 void CommandMenu::highlight(ClickLabel* entry)
 {
+    showRefusal(QString());
     unhighlightAll();
     entry->setTextColor(kYellow);
+}
+
+void CommandMenu::showRefusal(const QString& why)
+{
+    refusalLine->setText(why);
+}
+
+bool CommandMenu::refusedWithoutLink()
+{
+    if (m_main.state().connected())
+        return false;
+    showRefusal(kNotConnectedText);
+    return true;
 }
 
 void CommandMenu::showConnectionState(ConnectionState state)
 {
     connectionLabel->setText(connectionStateText(state));
+    // A refusal for want of a link no longer holds.
+    showRefusal(QString());
 }
 
 void CommandMenu::blinkConnectionState()
@@ -128,9 +171,14 @@ void CommandMenu::communicationsClicked()
 void CommandMenu::terminalClicked()
 {
     AppState& state = m_main.state();
-    if (!state.connected() || state.operationRunning)
+    if (refusedWithoutLink())
         return;
+    if (state.operationRunning) {
+        showRefusal(kOperationRunningText);
+        return;
+    }
     highlight(terminalEntry);
+    MainWindow::bringToFront(&m_main.terminal());
     m_main.terminal().openRun();
 }
 
@@ -151,7 +199,7 @@ void CommandMenu::proxClicked()
 void CommandMenu::utilitiesClicked()
 {
     m_main.state().stopMonitor = true;
-    if (!m_main.state().connected())
+    if (refusedWithoutLink())
         return;
     highlight(utilitiesEntry);
     MainWindow::bringToFront(&m_main.readerUtilities());
@@ -178,13 +226,15 @@ void CommandMenu::runConfirmed(ClickLabel* entry, const QString& question,
     // A terminal run ends here, so the command runs in its place.
     m_main.stopTerminalRun();
     // Inside a running reader operation a second one would steal its replies.
-    if (state.operationRunning)
+    if (state.operationRunning) {
+        showRefusal(kOperationRunningText);
         return;
+    }
     state.stopMonitor = true;
-    if (!state.connected())
+    if (refusedWithoutLink())
         return;
     highlight(entry);
-    if (!m_main.dialogs().askYesNo(question))
+    if (!m_main.dialogs().askYesNo(question, Dialogs::Answer::No))
         return;
     ProgressWindow& window = m_main.programming();
     MainWindow::bringToFront(&window);
@@ -205,7 +255,11 @@ void CommandMenu::openDownload(const std::function<QWidget*()>& window)
 {
     AppState& state = m_main.state();
     state.stopMonitor = true;
-    if (!state.connected() || DownloadWindow::refusedForSpeed(state, m_main.dialogs()))
+    if (refusedWithoutLink())
+        return;
+    // The speed refusal has a box of its own.
+    showRefusal(QString());
+    if (DownloadWindow::refusedForSpeed(state, m_main.dialogs()))
         return;
     highlight(flashEntry);
     MainWindow::bringToFront(window());

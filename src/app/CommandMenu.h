@@ -4,9 +4,11 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 class ClickLabel;
+class QLabel;
 class ProgressWindow;
 class MainWindow;
 
@@ -35,6 +37,9 @@ public:
     ClickLabel* bootExtensionEntry;
     // "Connected" or "Disconnected"; blinks while the program runs.
     ClickLabel* connectionLabel;
+    // Below the connection state: why the entry chosen last could not be
+    // carried out; empty once one is.
+    QLabel* refusalLine;
 
     // Every command entry back to white.
     void unhighlightAll();
@@ -57,7 +62,13 @@ protected:
 
 private:
     ClickLabel* addEntry(const QString& caption, int topTwips);
+    // The eight command entries, top to bottom.
+    std::array<ClickLabel*, 8> commandEntries() const;
     void highlight(ClickLabel* entry);
+    // Says why the entry chosen cannot be carried out (empty text: it can).
+    void showRefusal(const QString& why);
+    // False, and says so, while no link is open.
+    bool refusedWithoutLink();
     // Program and reset: connection check, highlight, Yes/No, then the run.
     void runConfirmed(ClickLabel* entry, const QString& question,
                       void (ProgressWindow::*operation)());

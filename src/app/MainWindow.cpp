@@ -27,12 +27,13 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, const SerialPortNames&
       m_channel(state, serialLink, tcpLink)
 {
     setWindowTitle(QStringLiteral("ZEL  KARVEL UTILITY  V 2.1"));
-    QMenu* settings = menuBar()->addMenu(QStringLiteral("Settings"));
-    settings->addAction(QStringLiteral("Open Settings..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+    // Alt with the underlined letter opens an entry, whatever box has the focus.
+    QMenu* settings = menuBar()->addMenu(QStringLiteral("&Settings"));
+    settings->addAction(QStringLiteral("&Open Settings..."), QKeySequence(Qt::CTRL | Qt::Key_O),
                         this, &MainWindow::openSettings);
-    settings->addAction(QStringLiteral("Save Settings As..."), QKeySequence(Qt::CTRL | Qt::Key_S),
+    settings->addAction(QStringLiteral("&Save Settings As..."), QKeySequence(Qt::CTRL | Qt::Key_S),
                         this, &MainWindow::saveSettings);
-    QAction* about = menuBar()->addAction(QStringLiteral("About          "));
+    QAction* about = menuBar()->addAction(QStringLiteral("&About          "));
     connect(about, &QAction::triggered, this, &MainWindow::showAbout);
 
     m_workArea = new QWidget(this);
@@ -142,6 +143,13 @@ void MainWindow::bringToFront(QWidget* window)
 {
     window->show();
     window->raise();
+    // The windows behind go out of sight, so that Tab walks only what can be
+    // seen: the command menu and the window in front.
+    for (QWidget* other :
+         window->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other != window && !qobject_cast<CommandMenu*>(other))
+            other->hide();
+    }
 }
 
 void MainWindow::blinkStateLabel()

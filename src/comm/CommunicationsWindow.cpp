@@ -157,12 +157,25 @@ void CommunicationsWindow::applySerialSettings()
 
 void CommunicationsWindow::openLink()
 {
-    if (m_connecting)
+    if (m_connecting) {
+        m_connectAgain = true;
         return;
+    }
     if (m_state.connected()) {
         m_dialogs.inform(QStringLiteral("Disconnect first before connecting"));
         return;
     }
+    m_connecting = true;
+    m_connectStopped = false;
+    do {
+        m_connectAgain = false;
+        connectOnce();
+    } while (m_connectAgain && !m_connectStopped && !m_state.closing && !m_state.connected());
+    m_connecting = false;
+}
+
+void CommunicationsWindow::connectOnce()
+{
     showReason({});
     if (m_state.chosenLink == LinkKind::Serial) {
         m_serial.close();
@@ -177,10 +190,7 @@ void CommunicationsWindow::openLink()
         setConnectionState(ConnectionState::Connected);
         return;
     }
-    m_connecting = true;
-    const bool opened = openTcp();
-    m_connecting = false;
-    if (!opened) {
+    if (!openTcp()) {
         setConnectionState(ConnectionState::Disconnected);
         m_tcp.close();
         return;
@@ -201,16 +211,28 @@ bool CommunicationsWindow::openTcp()
         showReason(failure);
         return false;
     }
+    // The wait may take seconds: it says what it waits for until it ends.
+    reasonLine->setText(
+        QStringLiteral("Connecting to %1 port %2 ...").arg(m_state.remoteAddress).arg(port));
     m_tcp.connectTo(m_state.remoteAddress, static_cast<quint16>(port));
-    if (!m_tcp.waitForConnect(m_state.tcpConnectSeen, m_state.closing)) {
+    const bool connected = m_tcp.waitForConnect(m_state.tcpConnectSeen, [this] {
+        return m_connectAgain || m_connectStopped || m_state.closing;
+    });
+    if (connected)
+        showReason({});
+    else if (m_connectAgain || m_connectStopped)
+        reasonLine->clear();
+    else
         showReason(m_tcp.connectFailure());
-        return false;
-    }
-    return true;
+    return connected;
 }
 
 void CommunicationsWindow::closeLink()
 {
+    if (m_connecting) {
+        m_connectStopped = true;
+        return;
+    }
     if (!m_state.connected()) {
         m_dialogs.inform(QStringLiteral("Already disconnected"));
         return;

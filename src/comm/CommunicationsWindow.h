@@ -61,6 +61,8 @@ protected:
 
 private:
     void setConnectionState(ConnectionState state);
+    // One attempt with the options as they are.
+    void connectOnce();
     bool openTcp();
     void showReason(const LinkFailure& failure);
     // The open link of this kind failed under us.
@@ -71,5 +73,10 @@ private:
     SerialLink& m_serial;
     TcpLink& m_tcp;
     Dialogs& m_dialogs;
+    // A TCP connect is waiting for its answer.
     bool m_connecting = false;
+    // Clicks during that wait: "Connect to Port" starts over with the options
+    // as they are then, "Disconnect" gives up.
+    bool m_connectAgain = false;
+    bool m_connectStopped = false;
 };

@@ -56,7 +56,7 @@ void TcpLink::connectTo(const QString& host, quint16 port)
     m_socket.connectToHost(host, port);
 }
 
-bool TcpLink::waitForConnect(const bool& connectSeen, const bool& giveUp)
+bool TcpLink::waitForConnect(const bool& connectSeen, const std::function<bool()>& giveUp)
 {
     int sleeps = 0;
     do {
@@ -64,7 +64,7 @@ bool TcpLink::waitForConnect(const bool& connectSeen, const bool& giveUp)
             m_sleep(kConnectSleepMs);
         else
             QThread::msleep(kConnectSleepMs);
-        if (++sleeps == kConnectSleeps || giveUp)
+        if (++sleeps == kConnectSleeps || giveUp())
             return false;
         eventwait::yieldToEventLoop();
     } while (!connectSeen);

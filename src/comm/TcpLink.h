@@ -21,9 +21,9 @@ public:
     void connectTo(const QString& host, quint16 port);
     // Waits for the connection started by connectTo: sleeps of 100 ms with
     // the event loop served between them, giving up at the thirtieth or as
-    // soon as giveUp is set. connectSeen is set by the connectCompleted
+    // soon as giveUp says so. connectSeen is set by the connectCompleted
     // handler of the caller.
-    bool waitForConnect(const bool& connectSeen, const bool& giveUp);
+    bool waitForConnect(const bool& connectSeen, const std::function<bool()>& giveUp);
     // What one sleep of the connect wait does; a plain sleep of that many
     // milliseconds unless a test puts a shorter wait in its place.
     using Sleep = std::function<void(int ms)>;

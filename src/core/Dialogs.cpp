@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 namespace {
@@ -18,13 +19,33 @@ QString displayed(QString text)
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
 }
+
+// A key still held from the press that opened a question repeats into the
+// box; only a fresh press may answer it.
+class HeldKeyFilter : public QObject
+{
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) &&
+            static_cast<QKeyEvent*>(event)->isAutoRepeat())
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
 } // namespace
 
-bool QtDialogs::askYesNo(const QString& text)
+bool QtDialogs::askYesNo(const QString& text, Answer defaultAnswer)
 {
-    return QMessageBox::question(m_parent, boxTitle(), displayed(text),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, boxTitle(), displayed(text),
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(defaultAnswer == Answer::Yes ? QMessageBox::Yes : QMessageBox::No);
+    HeldKeyFilter heldKeys;
+    box.installEventFilter(&heldKeys);
+    for (QWidget* child : box.findChildren<QWidget*>())
+        child->installEventFilter(&heldKeys);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void QtDialogs::inform(const QString& text)

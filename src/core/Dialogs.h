@@ -10,8 +10,15 @@ class Dialogs
 {
 public:
     virtual ~Dialogs() = default;
-    // Yes/No question; true for Yes.
-    virtual bool askYesNo(const QString& text) = 0;
+    // The button Return presses in a Yes/No question.
+    enum class Answer : bool
+    {
+        No,
+        Yes,
+    };
+    // Yes/No question; true for Yes. A question whose Yes changes or erases
+    // what the reader holds defaults to No.
+    virtual bool askYesNo(const QString& text, Answer defaultAnswer) = 0;
     // Message with an OK button only.
     virtual void inform(const QString& text) = 0;
     // Existing file to open; nullopt when cancelled.
@@ -29,7 +36,7 @@ public:
     explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
 
-    bool askYesNo(const QString& text) override;
+    bool askYesNo(const QString& text, Answer defaultAnswer) override;
     void inform(const QString& text) override;
     std::optional<QString> chooseOpenFile(const QString& filter) override;
     std::optional<QString> chooseSaveFile(const QString& initialName, const QString& filter,

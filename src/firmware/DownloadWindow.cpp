@@ -103,8 +103,12 @@ void DownloadWindow::selectFile()
 
 void DownloadWindow::startDownload()
 {
-    if (m_busy || chosenFile.isEmpty())
+    if (m_busy)
         return;
+    if (chosenFile.isEmpty()) {
+        setStatus(QStringLiteral("Select a file to download first"));
+        return;
+    }
     m_busy = true;
     runDownload();
     m_busy = false;

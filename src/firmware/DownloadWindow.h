@@ -40,8 +40,8 @@ public:
     // Says so and returns true when the open serial port is not at the
     // 9600 baud the reader's loader listens at.
     static bool refusedForSpeed(const AppState& state, Dialogs& dialogs);
-    // Sends the chosen image. Does nothing while the window is busy or no
-    // file is chosen.
+    // Sends the chosen image. Does nothing while the window is busy; with
+    // no file chosen, says so.
     void startDownload();
     // Choosing a file or downloading one.
     bool busy() const { return m_busy; }

@@ -19,7 +19,8 @@ QPlainTextEdit* makePane(const QString& name, QWidget* parent)
     auto* pane = new QPlainTextEdit(parent);
     pane->setReadOnly(true);
     pane->setAccessibleName(name);
-    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A long check message is read whole, without scrolling sideways.
+    pane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     paintBackground(pane, kWindowGrey, QPalette::Base);
     return pane;
 }

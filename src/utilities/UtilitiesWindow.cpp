@@ -111,6 +111,26 @@ UtilitiesWindow::UtilitiesWindow(AppState& state, CommandChannel& channel, Dialo
     directionLayout->addWidget(addHours);
     directionLayout->addWidget(subtractHours);
 
+    // Tab goes down the left column, then down the right one.
+    QWidget* const tabOrder[] = {firmwareIdButton,
+                                 firmwareIdField,
+                                 onlineModeButton,
+                                 proxDumpModeButton,
+                                 collectionModeButton,
+                                 restartButton,
+                                 uploadButton,
+                                 getReaderTimeButton,
+                                 readerTimeField,
+                                 setReaderTimeButton,
+                                 addHours,
+                                 subtractHours,
+                                 hoursBox,
+                                 memoryUsageButton,
+                                 clearMemoryButton,
+                                 spareField};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
     hoursBox->setText(QStringLiteral("00"));
     setStatus(QString());
     showClock();
@@ -272,7 +292,7 @@ void UtilitiesWindow::showMemoryUsage()
 
 void UtilitiesWindow::clearReaderMemory()
 {
-    if (!m_dialogs.askYesNo(kClearQuestion))
+    if (!m_dialogs.askYesNo(kClearQuestion, Dialogs::Answer::No))
         return;
     setStatus(QString());
     if (const std::optional<QByteArray> reply = exchange("lc"); reply && *reply == "OK")

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include <utility>
 
@@ -58,8 +59,22 @@ void ClickLabel::keyPressEvent(QKeyEvent* event)
     if (focusPolicy() != Qt::NoFocus &&
         (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
          event->key() == Qt::Key_Enter)) {
-        emit clicked();
+        // A held key repeats its press; it acts once, as a button does.
+        if (!event->isAutoRepeat())
+            emit clicked();
         return;
     }
     QLabel::keyPressEvent(event);
+}
+
+void ClickLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // A dotted frame in the text's colour, inside the edge, shows where the
+    // keyboard is on grey buttons and on the teal menu alike.
+    QPainter painter(this);
+    painter.setPen(QPen(textColor(), 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
 }

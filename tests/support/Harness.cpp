@@ -121,7 +121,7 @@ bool Harness::trigger(const QString& text)
 {
     for (QAction* menu : main().menuBar()->actions()) {
         for (QAction* action : menu->menu() ? menu->menu()->actions() : QList<QAction*>()) {
-            if (action->text() == text) {
+            if (QString(action->text()).remove(QLatin1Char('&')) == text) {
                 action->trigger();
                 return true;
             }

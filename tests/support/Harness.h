@@ -46,7 +46,7 @@ public:
     static QString spoken(QWidget* widget);
     // The tip a person sees on hovering over port option n.
     QString portTip(int port);
-    // Triggers the menu entry with the text; false if there is none.
+    // Triggers the menu entry with the text, mnemonic aside; false if there is none.
     bool trigger(const QString& text);
 
     // Answers Yes to "Program Reader" and runs it; the progress pane's lines.

@@ -9,15 +9,19 @@
 class ScriptedDialogs : public Dialogs
 {
 public:
-    QQueue<bool> yesNoAnswers;                      // empty queue answers No
+    QQueue<bool> yesNoAnswers; // empty queue answers No
+    // Every question answered as Return answers it: with its default button.
+    bool answerWithReturn = false;
     QQueue<std::optional<QString>> openFileAnswers; // empty queue cancels
     QQueue<std::optional<QString>> saveFileAnswers; // empty queue cancels
     QStringList questions;
     QStringList messages;
 
-    bool askYesNo(const QString& text) override
+    bool askYesNo(const QString& text, Answer defaultAnswer) override
     {
         questions << text;
+        if (answerWithReturn)
+            return defaultAnswer == Answer::Yes;
         return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
     }
     void inform(const QString& text) override { messages << text; }
