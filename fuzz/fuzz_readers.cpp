@@ -5,9 +5,9 @@
 // checks, is reported line by line and sends nothing.
 #include "FuzzApp.h"
 
+#include "batch/BatchCommandLine.h"
+#include "batch/BatchRun.h"
 #include "core/DigitsForBits.h"
-#include "program/BatchCommandLine.h"
-#include "program/BatchProgramming.h"
 #include "program/ProxValidation.h"
 
 #include <QCommandLineParser>
@@ -150,12 +150,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const QString& error : errors)
         FUZZ_CHECK(error.startsWith(QStringLiteral("line ")));
 
-    QByteArray report = batch::csvHeader();
+    const batch::Work work;
+    QByteArray report = batch::csvHeader(work);
     for (const batch::Reader& reader : readers) {
         checkReader(reader);
         batch::Outcome outcome;
         outcome.reader = reader;
-        report += batch::csvRow(outcome);
+        report += batch::csvRow(outcome, work);
     }
     const QList<QList<QByteArray>> rows = readCsv(report);
     FUZZ_CHECK(rows.size() == readers.size() + 1);

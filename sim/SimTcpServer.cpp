@@ -29,9 +29,9 @@ SimTcpServer::~SimTcpServer()
         m_reader->linkReset(this);
 }
 
-bool SimTcpServer::listen(quint16 port)
+bool SimTcpServer::listen(quint16 port, const QHostAddress& address)
 {
-    return m_server.listen(QHostAddress::LocalHost, port);
+    return address.isLoopback() && m_server.listen(address, port);
 }
 
 void SimTcpServer::setAccepting(bool accepting)

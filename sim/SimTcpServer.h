@@ -2,6 +2,7 @@
 
 #include "SimReader.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -18,8 +19,8 @@ public:
     explicit SimTcpServer(SimReader& reader, QObject* parent = nullptr);
     ~SimTcpServer() override;
 
-    // Port 0 picks a free port; port() tells which.
-    bool listen(quint16 port = 0);
+    // Port 0 picks a free port; port() tells which. Loopback only: 127.0.0.1 or ::1.
+    bool listen(quint16 port = 0, const QHostAddress& address = QHostAddress::LocalHost);
     quint16 port() const { return m_server.serverPort(); }
     QString errorString() const { return m_server.errorString(); }
 

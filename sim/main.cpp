@@ -176,12 +176,16 @@ int main(int argc, char* argv[])
     // Readers beyond the first serve TCP only, each on the next port.
     std::vector<std::unique_ptr<sim::SimReader>> readers;
     std::vector<std::unique_ptr<sim::SimUtilities>> utilities;
+    std::vector<std::unique_ptr<sim::SimFirmware>> loaders;
     std::vector<std::unique_ptr<sim::SimTcpServer>> servers;
     sim::SimListenerPool listeners;
     for (int i = 0; i < readerCount; ++i) {
         readers.push_back(std::make_unique<sim::SimReader>());
         utilities.push_back(std::make_unique<sim::SimUtilities>(*readers.back()));
         utilities.back()->fillLog(records);
+        loaders.push_back(std::make_unique<sim::SimFirmware>(*readers.back()));
+        // Images can be large; the program reports them rather than keeping them.
+        loaders.back()->setKeepData(false);
         if (i >= readerCount - silentCount)
             readers.back()->setSilentOn(parser.value(silentOnOption).toLatin1());
         for (const auto& [prefix, line] : replies)
@@ -201,9 +205,7 @@ int main(int argc, char* argv[])
     sim::SimTcpServer& server = *servers.front();
 
     sim::SimPty pty(reader);
-    sim::SimFirmware firmware(reader);
-    // Images can be large; the program reports them rather than keeping them.
-    firmware.setKeepData(false);
+    sim::SimFirmware& firmware = *loaders.front();
     if (parser.isSet(ptyOption)) {
         if (!pty.open()) {
             err << "cannot open a pseudo-terminal: " << pty.errorString() << Qt::endl;

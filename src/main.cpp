@@ -1,6 +1,6 @@
 #include "app/UtilityApp.h"
+#include "batch/BatchCommandLine.h"
 #include "comm/SerialPortNames.h"
-#include "program/BatchCommandLine.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,10 +17,21 @@ const QCommandLineOption kPortOption(
 
 void describe(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(
-        QStringLiteral("Configuration and service utility for KARVEL card readers.\n"
-                       "With no options it opens its window; with --program it programs "
-                       "readers over TCP/IP without windows."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Configuration and service utility for KARVEL card readers.\n"
+        "With no options it opens its window. With --identify, --program, --set-time, "
+        "--collect or --flash it works on the readers of --reader and --readers over TCP/IP, "
+        "without windows, and exits. Each reader goes through the work in this order, and no "
+        "further than its first failure: identify, program, set the clock, collect, clear, "
+        "flash. Exit status 0 when every reader went through all of it, 1 when some did not, "
+        "2 when the command line cannot work (nothing is sent then).\n"
+        "\n"
+        "Examples, against three simulated readers "
+        "(karvel-reader-sim --tcp-port 6100 --readers 3 --records 5):\n"
+        "  karvel-utility --identify --set-time --reader 127.0.0.1:6100\n"
+        "  karvel-utility --program site.json --readers readers.txt --report report.csv\n"
+        "  karvel-utility --collect logs --clear-after --readers readers.txt\n"
+        "  karvel-utility --flash reader.bin --reader 127.0.0.1:6100"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(kPortOption);
@@ -41,7 +52,7 @@ void processCommandLine(QCoreApplication& application, QCommandLineParser& parse
 
 int main(int argc, char* argv[])
 {
-    // Batch programming, --help, --version and a command line that cannot be
+    // Work on readers, --help, --version and a command line that cannot be
     // read need no display, so the choice is made before any application
     // object exists.
     QStringList arguments;
@@ -55,8 +66,8 @@ int main(int argc, char* argv[])
     const auto pins = parsed ? SerialPortNames::parsePins(probe.values(kPortOption), pinError)
                              : SerialPortNames::Pins{};
     if (parsed && pins && batch::requested(probe) && probe.isSet(kPortOption))
-        pinError = QStringLiteral("--port pins a port of the window; --program works over "
-                                  "TCP/IP only.");
+        pinError = QStringLiteral("--port pins a port of the window; the command line works "
+                                  "over TCP/IP only.");
     if (!pinError.isEmpty()) {
         QTextStream(stderr) << pinError << Qt::endl;
         return batch::kUsageError;

@@ -1,81 +1,177 @@
-// Programming several simulated readers at once from the command line.
+// Work on many readers from the command line, run as a user runs it: the
+// program in a process of its own, the simulated readers in this one.
 #include "Harness.h"
+#include "SimFirmware.h"
+#include "SimUtilities.h"
 
-#include "app/CommandMenu.h"
 #include "app/MainWindow.h"
-#include "config/GeneralSetupWindow.h"
 #include "config/Profile.h"
 #include "config/ProxSetupWindow.h"
 #include "config/SettingsReaders.h"
-#include "program/BatchCommandLine.h"
-#include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
-#include <QCheckBox>
-#include <QCommandLineParser>
+#include <QDir>
+#include <QEventLoop>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 
+#include <csignal>
 #include <memory>
 
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
+// Every time limit of a run at a fiftieth: a reply time-out of 100 ms, a
+// connect limit of 60 ms, the download's pause of 60 ms and waits of 200 ms.
+const QString kScale = QStringLiteral("0.02");
+
 struct SimulatedReader
 {
     sim::SimReader reader;
+    sim::SimUtilities utilities{reader};
+    sim::SimFirmware firmware{reader};
     sim::SimTcpServer server{reader};
-};
 
-struct BatchRun
+    explicit SimulatedReader(const QHostAddress& address = QHostAddress::LocalHost)
+    {
+        server.listen(0, address);
+        utilities.fillLog(3);
+    }
+    // The commands received, a set-time command's digits as "T".
+    QList<QByteArray> commands() const
+    {
+        QList<QByteArray> commands = reader.commands();
+        for (QByteArray& command : commands)
+            if (command.startsWith('+'))
+                command = "+T";
+        return commands;
+    }
+};
+using Fault = std::function<void(SimulatedReader&)>;
+
+struct Run
 {
     int status = -1;
     QString out;
     QString err;
 };
 
-BatchRun runBatch(const QStringList& arguments, const batch::Timing& timing = {})
+// Runs the program to its end while this process serves its readers.
+// onOutput hears all the program has printed so far, as it comes.
+Run runUtility(const QStringList& arguments, const std::function<void()>& inChild = {},
+               const std::function<void(const QString& out)>& onOutput = {})
 {
-    QCommandLineParser parser;
-    batch::addCommandLineOptions(parser);
-    BatchRun run;
-    if (!parser.parse(QStringList{"karvel-utility"} + arguments))
-        return run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = batch::runFromCommandLine(parser, out, err, timing);
+    QProcess utility;
+    if (inChild)
+        utility.setChildProcessModifier(inChild);
+    Run run;
+    QEventLoop loop;
+    QObject::connect(&utility, &QProcess::readyReadStandardOutput, &loop, [&] {
+        run.out += QString::fromUtf8(utility.readAllStandardOutput());
+        if (onOutput)
+            onOutput(run.out);
+    });
+    QObject::connect(&utility, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&utility, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            loop.quit();
+    });
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    utility.start(QStringLiteral(KARVEL_UTILITY), arguments);
+    loop.exec();
+    // A connection the program made before it ended is taken in now.
+    QCoreApplication::processEvents();
+    if (utility.state() == QProcess::NotRunning && utility.exitStatus() == QProcess::NormalExit)
+        run.status = utility.exitCode();
+    utility.kill();
+    utility.waitForFinished();
+    run.out += QString::fromUtf8(utility.readAllStandardOutput());
+    run.err = QString::fromUtf8(utility.readAllStandardError());
     return run;
 }
 
-QString saveStartProfile(const QTemporaryDir& folder, Harness& h)
+// Whether text is the pattern, where %S stands for seconds (digits, a point,
+// decimals), %K for a count, %N for a run's date and time (yyyyMMdd-HHmmss)
+// and %E for any text up to the line's end.
+bool matches(const QString& text, const QString& pattern)
 {
-    const QString path = folder.filePath(QStringLiteral("site.json"));
-    Profile profile;
-    profile.general = readGeneralValues(h.main().generalSetup());
-    profile.prox = readProxValues(h.main().proxSetup());
-    return saveProfile(path, profile, nullptr) ? path : QString();
+    QString expression = QRegularExpression::escape(pattern);
+    expression.replace(QStringLiteral("\\%S"), QStringLiteral(R"(\d+\.\d+)"))
+        .replace(QStringLiteral("\\%K"), QStringLiteral(R"(\d+)"))
+        .replace(QStringLiteral("\\%N"), QStringLiteral(R"(\d{8}-\d{6})"))
+        .replace(QStringLiteral("\\%E"), QStringLiteral("[^\n]*"));
+    return QRegularExpression(QRegularExpression::anchoredPattern(expression))
+        .match(text)
+        .hasMatch();
 }
 
-QString address(quint16 port)
+// How many lines of text are the pattern.
+qsizetype linesMatching(const QString& text, const QString& pattern)
 {
-    return QStringLiteral("127.0.0.1:%1").arg(port);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const QString& line) { return matches(line, pattern); });
 }
 
-// A port on 127.0.0.1 where nothing listens.
-quint16 refusingPort()
+// The seconds a reader's console line says it took.
+double secondsOf(const QString& out, const QString& address)
 {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost))
-        return 0;
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    const QRegularExpression line(QRegularExpression::escape(address) +
+                                      QStringLiteral(R"( .* \((\d+\.\d+) s\)$)"),
+                                  QRegularExpression::MultilineOption);
+    return line.match(out).captured(1).toDouble();
+}
+
+QString portText(const SimulatedReader& reader)
+{
+    return QString::number(reader.server.port());
+}
+
+// The set-time command on the wire, if it names a second of the run with
+// its weekday, Monday 1 to Sunday 7; the time set, or nothing.
+std::optional<QDateTime> timeSet(const QByteArray& wire, QDateTime from, const QDateTime& to)
+{
+    for (from = from.addMSecs(-from.time().msec()); from <= to; from = from.addSecs(1)) {
+        const QByteArray command = '+' + from.toString(QStringLiteral("yyMMddHHmmss")).toLatin1() +
+                                   QByteArray::number(from.date().dayOfWeek());
+        if (wire.contains("\r\r" + command + '\r'))
+            return from;
+    }
+    return std::nullopt;
+}
+
+// The length byte, the data and the XOR of the data.
+QByteArray frame(const QByteArray& data)
+{
+    char check = 0;
+    for (const char byte : data)
+        check ^= byte;
+    return char(data.size()) + data + check;
+}
+
+// A firmware image of 76 data bytes, two blocks, and its 44-byte trailer.
+QByteArray sampleImage()
+{
+    QByteArray image;
+    for (int i = 0; i < 120; ++i)
+        image += char(i * 7 + 3);
+    return image;
+}
+
+// The child's files can grow no further than bytes, as on a full disk.
+std::function<void()> fileSizeLimit(rlim_t bytes)
+{
+    return [bytes] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
 }
 
 // A listener whose queue of one is already taken and that never accepts: a
@@ -106,193 +202,507 @@ struct UnansweringListener
     }
 };
 
-// The per-reader lines, "[k/N] HOST:PORT RESULT (S.SS s)", in the order printed.
-QStringList readerLines(const QString& out)
+// One reader's work that does all it should. %D is the temporary folder, %P
+// the start-values profile, %I the image, %p the reader's port, %C the time
+// its clock was set to; wire holds %T for the set-time command.
+struct WorkRow
 {
-    QStringList lines;
-    static const QRegularExpression line(
-        QStringLiteral(R"(^\[\d+/\d+\] \S+ [^(]+ \(\d+\.\d\d s\)$)"));
-    for (const QString& text : out.split(QLatin1Char('\n')))
-        if (line.match(text).hasMatch())
-            lines << text;
-    return lines;
-}
+    QStringList arguments;
+    QString out;
+    QString report;
+    QByteArray wire;
+    std::optional<QByteArray> file; // what the collected file holds
+    int logLeft = 3;                // records the reader keeps
+};
+
+// Several readers, each of which fails at its own step; %D as above.
+struct ReaderCase
+{
+    Fault fault;
+    QString result;
+    QString reportRow; // %p is the reader's port
+    QList<QByteArray> commands;
+    int fileRecords = -1; // the first records in the collected file; -1 for none
+    double atLeastSeconds = 0;
+};
+struct FailureRow
+{
+    QStringList arguments;
+    QList<ReaderCase> readers;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+    QString err;
+};
+
+// A usage error: nothing is sent and the program says why. %R is a reader
+// that listens, %D the temporary folder, %P a good profile, %B one that
+// fails the prox checks, %I a good image, %i one of 44 bytes.
+struct UsageRow
+{
+    QStringList arguments;
+    QString err; // a line the program writes to its standard error
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(WorkRow)
+Q_DECLARE_METATYPE(FailureRow)
+Q_DECLARE_METATYPE(UsageRow)
 
 class BatchTest : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_files;
+    QString m_profile;
+    QString m_refusedProfile;
+    QString m_image;
+    QString m_shortImage;
+
+    QString expanded(QString text) const
+    {
+        return text.replace(QLatin1String("%P"), m_profile)
+            .replace(QLatin1String("%B"), m_refusedProfile)
+            .replace(QLatin1String("%I"), m_image)
+            .replace(QLatin1String("%i"), m_shortImage);
+    }
+
 private slots:
-    // The bytes each reader gets, the lines printed and the report.
-    void readersAreProgrammedLikeProgramReader()
+    void initTestCase()
+    {
+        Harness h;
+        Profile profile;
+        profile.general = readGeneralValues(h.main().generalSetup());
+        profile.prox = readProxValues(h.main().proxSetup());
+        m_profile = m_files.filePath(QStringLiteral("site.json"));
+        QVERIFY(saveProfile(m_profile, profile, nullptr));
+        profile.prox.formats[0].totalBits.clear();
+        m_refusedProfile = m_files.filePath(QStringLiteral("refused.json"));
+        QVERIFY(saveProfile(m_refusedProfile, profile, nullptr));
+        m_image = m_files.filePath(QStringLiteral("reader.bin"));
+        QVERIFY(writeFile(m_image, sampleImage()));
+        m_shortImage = m_files.filePath(QStringLiteral("short.bin"));
+        QVERIFY(writeFile(m_shortImage, sampleImage().left(44)));
+    }
+
+    void workReachesTheWireAndTheFiles_data()
+    {
+        QTest::addColumn<WorkRow>("row");
+        const QString line = QStringLiteral("[1/1] 127.0.0.1:%p %1 (%S s)\n");
+        const QString version = QStringLiteral("KARVEL READER SIM V1.00");
+        const QByteArray records =
+            crlfLines({sim::SimUtilities::sampleRecord(1), sim::SimUtilities::sampleRecord(2),
+                       sim::SimUtilities::sampleRecord(3)});
+        const QByteArray image = sampleImage();
+        QTest::newRow("program") << WorkRow{
+            {"--program", "%P"},
+            "Programming 1 reader(s), 1 at a time\n" + line.arg("programmed") +
+                "1 of 1 reader(s) programmed\n",
+            "address,port,version,result,seconds\n127.0.0.1,%p," + version + ",programmed,%S\n",
+            wire(startUpCommands()),
+            std::nullopt,
+            3};
+        QTest::newRow("identify and set the clock")
+            << WorkRow{{"--identify", "--set-time"},
+                       "Identifying and setting the clock of 1 reader(s), 1 at a time\n" +
+                           line.arg("identified and clock set") +
+                           "1 of 1 reader(s) identified and clock set\n",
+                       "address,port,version,result,seconds,clock\n127.0.0.1,%p," + version +
+                           ",identified and clock set,%S,%C\n",
+                       "\r\rV\r\r\r%T\r",
+                       std::nullopt,
+                       3};
+        QTest::newRow("program and set the clock")
+            << WorkRow{{"--set-time", "--program", "%P"},
+                       "Programming and setting the clock of 1 reader(s), 1 at a time\n" +
+                           line.arg("programmed and clock set") +
+                           "1 of 1 reader(s) programmed and clock set\n",
+                       "address,port,version,result,seconds,clock\n127.0.0.1,%p," + version +
+                           ",programmed and clock set,%S,%C\n",
+                       wire(startUpCommands()) + "\r\r%T\r",
+                       std::nullopt,
+                       3};
+        QTest::newRow("collect and clear") << WorkRow{
+            {"--collect", "%D", "--clear-after"},
+            "Collecting and clearing the transactions of 1 reader(s), 1 at a time\n" +
+                line.arg("collected and cleared") + "1 of 1 reader(s) collected and cleared\n",
+            "address,port,version,result,seconds,records,file\n127.0.0.1,%p,,collected and "
+            "cleared,%S,3,%D/127.0.0.1_%p_%N-2.txt\n",
+            "\r\rlr\rl\rl\rl\rl\r\r\rlc\r",
+            records,
+            0};
+        QTest::newRow("collect") << WorkRow{
+            {"--collect", "%D"},
+            "Collecting the transactions of 1 reader(s), 1 at a time\n" + line.arg("collected") +
+                "1 of 1 reader(s) collected\n",
+            "address,port,version,result,seconds,records,file\n127.0.0.1,%p,,collected,%S,3,"
+            "%D/127.0.0.1_%p_%N-2.txt\n",
+            "\r\rlr\rl\rl\rl\rl\r",
+            records,
+            3};
+        QTest::newRow("flash") << WorkRow{
+            {"--flash", "%I"},
+            "Flashing 1 reader(s), 1 at a time\n" + line.arg("flashed") +
+                "1 of 1 reader(s) flashed\n",
+            "address,port,version,result,seconds,image\n127.0.0.1,%p,,flashed,%S,%I\n",
+            QByteArray("\0\x1b\r\0\x1b\rB", 7) + frame(image.mid(0, 50)) +
+                frame(image.mid(50, 26)) + '\0' + image.mid(76) +
+                QDate::currentDate().toString(QStringLiteral("MMddyyyy")).toLatin1(),
+            std::nullopt,
+            3};
+    }
+    void workReachesTheWireAndTheFiles()
+    {
+        QFETCH(WorkRow, row);
+        QTemporaryDir folder;
+        SimulatedReader reader;
+        QStringList arguments;
+        for (const QString& argument : row.arguments)
+            arguments << expanded(argument).replace(QLatin1String("%D"), folder.path());
+        const QString report = folder.filePath(QStringLiteral("report.csv"));
+        arguments << "--reader"
+                  << "127.0.0.1:" + portText(reader) << "--report" << report << "--time-scale"
+                  << kScale;
+        const QDateTime before = QDateTime::currentDateTime();
+        // Files of an earlier run at each second this run may start in: none may be replaced.
+        QStringList earlier;
+        for (int second = -1; row.file && second <= 30; ++second) {
+            earlier << folder.filePath("127.0.0.1_" + portText(reader) + '_' +
+                                       before.addSecs(second).toString("yyyyMMdd-HHmmss") + ".txt");
+            QVERIFY(writeFile(earlier.last(), "earlier\r\n"));
+        }
+        const Run run = runUtility(arguments);
+        const std::optional<QDateTime> clock =
+            timeSet(reader.reader.received(), before, QDateTime::currentDateTime());
+
+        const auto fill = [&](QString text) {
+            return expanded(text.replace(QLatin1String("%D"), folder.path()))
+                .replace(QLatin1String("%p"), portText(reader))
+                .replace(QLatin1String("%C"),
+                         clock ? clock->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                               : QStringLiteral("<no time set>"));
+        };
+        QCOMPARE(run.status, 0);
+        QVERIFY2(matches(run.out, fill(row.out)), qPrintable(run.out));
+        QCOMPARE(run.err, QString());
+        const QByteArray report_ = fileBytes(report);
+        QVERIFY2(matches(QString::fromUtf8(report_), fill(row.report)), report_.constData());
+        QByteArray wireExpected = row.wire;
+        if (clock)
+            wireExpected.replace("%T", '+' + clock->toString("yyMMddHHmmss").toLatin1() +
+                                           QByteArray::number(clock->date().dayOfWeek()));
+        QCOMPARE(reader.reader.received(), wireExpected);
+        const QStringList files = QDir(folder.path()).entryList({"*-2.txt"}, QDir::Files);
+        QCOMPARE(files.size(), row.file ? 1 : 0);
+        if (row.file)
+            QCOMPARE(fileBytes(folder.filePath(files.first())), *row.file);
+        for (const QString& path : earlier)
+            QCOMPARE(fileBytes(path), QByteArray("earlier\r\n"));
+        QCOMPARE(reader.utilities.log().size(), row.logLeft);
+    }
+
+    // One run a row, each reader failing at its own step, all at once: the
+    // run waits no more than its longest reader.
+    void aReaderStopsAtItsFirstFailure_data()
+    {
+        QTest::addColumn<FailureRow>("row");
+        const QString version = QStringLiteral("KARVEL READER SIM V1.00");
+        const auto silentOn = [](const char* prefix) {
+            return
+                [prefix = QByteArray(prefix)](SimulatedReader& r) { r.reader.setSilentOn(prefix); };
+        };
+        const auto reply = [](const char* prefix, const char* text) {
+            return [prefix = QByteArray(prefix), text = QByteArray(text)](SimulatedReader& r) {
+                r.reader.setReply(prefix, text);
+            };
+        };
+        const QList<QByteArray> all = startUpCommands();
+        QTest::newRow("identify and set the clock") << FailureRow{
+            {"--identify", "--set-time"},
+            {{silentOn("V"), "no reply to V", "127.0.0.1,%p,,no reply to V,%S,", {"V"}, -1, 0.1},
+             {silentOn("+"),
+              "no reply to set time",
+              "127.0.0.1,%p," + version + ",no reply to set time,%S,",
+              {"V", "+T"}},
+             {reply("+", "OK"),
+              "set time answered \"OK\"",
+              "127.0.0.1,%p," + version + ",\"set time answered \"\"OK\"\"\",%S,",
+              {"V", "+T"}}},
+            RLIM_INFINITY,
+            {}};
+        QTest::newRow("program and set the clock") << FailureRow{
+            {"--program", "%P", "--set-time"},
+            {{silentOn("X080"), "no reply to step 11",
+              "127.0.0.1,%p," + version + ",no reply to step 11,%S,", all.mid(0, 11)},
+             {reply("X075", "ERR"), "step 6 answered \"ERR\"",
+              "127.0.0.1,%p," + version + ",\"step 6 answered \"\"ERR\"\"\",%S,", all}},
+            RLIM_INFINITY,
+            {}};
+        const QString file = QStringLiteral("%D/127.0.0.1_%p_%N.txt");
+        QTest::newRow("collect and clear") << FailureRow{
+            {"--collect", "%D", "--clear-after"},
+            {{silentOn("lr"),
+              "no reply to upload",
+              "127.0.0.1,%p,,no reply to upload,%S,,",
+              {"lr"}},
+             {reply("lr", "NO"),
+              "upload answered \"NO\"",
+              "127.0.0.1,%p,,\"upload answered \"\"NO\"\"\",%S,,",
+              {"lr"}},
+             {[](SimulatedReader& r) { r.utilities.setSilentOnRecordRequest(3); },
+              "no reply during upload, file incomplete",
+              "127.0.0.1,%p,,\"no reply during upload, file incomplete\",%S,2," + file,
+              {"lr", "l", "l", "l"},
+              2},
+             {[](SimulatedReader& r) { r.utilities.setDropOnRecordRequest(3); },
+              "connection lost during upload, file incomplete",
+              "127.0.0.1,%p,,\"connection lost during upload, file incomplete\",%S,2," + file,
+              {"lr", "l", "l", "l"},
+              2},
+             {silentOn("lc"),
+              "no reply to clear",
+              "127.0.0.1,%p,,no reply to clear,%S,3," + file,
+              {"lr", "l", "l", "l", "l", "lc"},
+              3}},
+            RLIM_INFINITY,
+            {}};
+        const QByteArray attention("\0\x1b", 2);
+        const auto loader = [](auto change) {
+            return [change](SimulatedReader& r) { change(r.firmware.faults()); };
+        };
+        QTest::newRow("flash") << FailureRow{
+            {"--flash", "%I"},
+            {{loader([](sim::DownloadFaults& f) { f.readyReply = QByteArray(); }),
+              "flash: no ready reply",
+              "127.0.0.1,%p,,flash: no ready reply,%S,",
+              {attention, attention},
+              -1,
+              0.26},
+             {loader([](sim::DownloadFaults& f) {
+                  f.blockFault = sim::DownloadFaults::NoAck;
+                  f.faultBlock = 2;
+              }),
+              "flash: block not acknowledged",
+              "127.0.0.1,%p,,flash: block not acknowledged,%S,",
+              {attention, attention},
+              -1,
+              0.26},
+             {loader([](sim::DownloadFaults& f) { f.silentFinal = 0; }),
+              "flash: end not acknowledged",
+              "127.0.0.1,%p,,flash: end not acknowledged,%S,",
+              {attention, attention},
+              -1,
+              0.26},
+             {loader([](sim::DownloadFaults& f) {
+                  f.blockFault = sim::DownloadFaults::DropLink;
+                  f.faultBlock = 1;
+              }),
+              "connection lost during flash",
+              "127.0.0.1,%p,,connection lost during flash,%S,",
+              {attention, attention}}},
+            RLIM_INFINITY,
+            {}};
+        // Two records fit; the third and the report do not.
+        QTest::newRow("full disk") << FailureRow{
+            {"--collect", "%D", "--clear-after"},
+            {{{}, "file could not be written, file incomplete: %E", {}, {"lr", "l", "l", "l"}, 2}},
+            100,
+            "The report was not written to %D/report.csv: %E\n"};
+    }
+    void aReaderStopsAtItsFirstFailure()
+    {
+        QFETCH(FailureRow, row);
+        QTemporaryDir folder;
+        const auto fill = [&](QString text) {
+            return expanded(text.replace(QLatin1String("%D"), folder.path()));
+        };
+        std::vector<std::unique_ptr<SimulatedReader>> readers;
+        QStringList arguments;
+        for (const QString& argument : row.arguments)
+            arguments << fill(argument);
+        for (const ReaderCase& c : row.readers) {
+            readers.push_back(std::make_unique<SimulatedReader>());
+            if (c.fault)
+                c.fault(*readers.back());
+            arguments << "--reader"
+                      << "127.0.0.1:" + portText(*readers.back());
+        }
+        const QString report = folder.filePath(QStringLiteral("report.csv"));
+        arguments << "--report" << report << "--jobs" << QString::number(readers.size())
+                  << "--time-scale" << kScale;
+        const Run run = runUtility(arguments, row.fileSizeLimit == RLIM_INFINITY
+                                                  ? std::function<void()>()
+                                                  : fileSizeLimit(row.fileSizeLimit));
+
+        QCOMPARE(run.status, 1);
+        QVERIFY2(matches(run.err, fill(row.err)), qPrintable(run.err));
+        QCOMPARE(linesMatching(run.out, QStringLiteral("0 of %1 reader(s) %E").arg(readers.size())),
+                 1);
+        for (int i = 0; i < row.readers.size(); ++i) {
+            const ReaderCase& c = row.readers[i];
+            const SimulatedReader& reader = *readers[size_t(i)];
+            const QString port = portText(reader);
+            const QString address = "127.0.0.1:" + port;
+            QCOMPARE(linesMatching(run.out, QStringLiteral("[%K/%1] ").arg(readers.size()) +
+                                                address + ' ' + c.result + " (%S s)"),
+                     1);
+            if (row.err.isEmpty())
+                QCOMPARE(linesMatching(QString::fromUtf8(fileBytes(report)),
+                                       fill(c.reportRow).replace(QLatin1String("%p"), port)),
+                         1);
+            QCOMPARE(reader.commands(), c.commands);
+            QVERIFY2(secondsOf(run.out, address) >= c.atLeastSeconds, qPrintable(run.out));
+            const QStringList files =
+                QDir(folder.path()).entryList({"127.0.0.1_" + port + "_*.txt"}, QDir::Files);
+            QCOMPARE(files.size(), c.fileRecords < 0 ? 0 : 1);
+            QList<QByteArray> kept;
+            for (int record = 1; record <= c.fileRecords; ++record)
+                kept << sim::SimUtilities::sampleRecord(record);
+            if (c.fileRecords >= 0)
+                QCOMPARE(fileBytes(folder.filePath(files.first())), crlfLines(kept));
+        }
+    }
+    // A readers file as a site keeps it, read line by line; each reader
+    // printed as it is reached, the report quoting what needs it.
+    void aReadersFileNamesEachReaderOnce()
     {
         QTemporaryDir folder;
-        const QString reportPath = folder.filePath(QStringLiteral("report.csv"));
+        SimulatedReader quoting;
+        quoting.reader.state().firmwareVersion = "KARVEL \"X\", V2";
+        SimulatedReader overIpv6(QHostAddress::LocalHostIPv6);
+        UnansweringListener unanswering;
+        QVERIFY(quoting.server.port() && overIpv6.server.port() && unanswering.port);
+        const QString list = folder.filePath(QStringLiteral("readers.txt"));
+        QVERIFY(writeFile(list, "# site A\n\n127.0.0.1:" + portText(quoting).toLatin1() +
+                                    "\n  [::1]:" + portText(overIpv6).toLatin1() +
+                                    "  \n127.0.0.1\n# spare\n127.0.0.1:" +
+                                    QByteArray::number(unanswering.port) + "\n"));
+        const QString report = folder.filePath(QStringLiteral("report.csv"));
+        const Run run = runUtility({"--identify", "--readers", list, "--report", report, "--jobs",
+                                    "4", "--time-scale", kScale});
 
-        // The window's run with the same settings is the reference.
-        Harness h;
-        h.main().generalSetup().readerIdBox->setText(QStringLiteral("42"));
-        h.main().proxSetup().formats[0].fields[1].lsb->setChecked(true);
-        QVERIFY(h.connectTcp());
-        h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().programEntry);
-        const QByteArray expected = h.reader.received();
-        QVERIFY(expected.endsWith("g   42\rh          \r"));
-        const QString profilePath = saveStartProfile(folder, h);
-        QVERIFY(!profilePath.isEmpty());
-
-        std::vector<std::unique_ptr<SimulatedReader>> readers;
-        QStringList arguments{"--program", profilePath, "--report", reportPath, "--jobs", "3"};
-        for (int i = 0; i < 3; ++i) {
-            readers.push_back(std::make_unique<SimulatedReader>());
-            QVERIFY(readers.back()->server.listen());
-            arguments << "--reader" << address(readers.back()->server.port());
-        }
-        const quint16 refusing = refusingPort();
-        arguments << "--reader" << address(refusing);
-
-        const BatchRun run = runBatch(arguments);
         QCOMPARE(run.status, 1);
-        for (const auto& reader : readers)
-            QCOMPARE(reader->reader.received(), expected);
+        const QString unanswered = "127.0.0.1:" + QString::number(unanswering.port);
+        const QString out = run.out;
+        QVERIFY2(out.startsWith("Identifying 4 reader(s), 4 at a time\n"), qPrintable(out));
+        QVERIFY2(out.endsWith("\n2 of 4 reader(s) identified\n"), qPrintable(out));
+        for (const QString& line :
+             {"127.0.0.1:" + portText(quoting) + " identified",
+              "[::1]:" + portText(overIpv6) + " identified",
+              QStringLiteral("127.0.0.1:57 no connection"), unanswered + " no connection"})
+            QCOMPARE(linesMatching(out, "[%K/4] " + line + " (%S s)"), 1);
+        // The connect limit is the window's thirty sleeps of 100 ms.
+        QVERIFY2(secondsOf(out, unanswered) >= 0.06, qPrintable(out));
 
-        const QStringList out = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(out.first(), QStringLiteral("Programming 4 reader(s), 3 at a time"));
-        QCOMPARE(out.last(), QStringLiteral("3 of 4 reader(s) programmed"));
-        const QStringList lines = readerLines(run.out);
-        QCOMPARE(lines.size(), 4);
-        for (int i = 0; i < 4; ++i)
-            QVERIFY2(lines[i].startsWith(QStringLiteral("[%1/4] 127.0.0.1:").arg(i + 1)),
-                     qPrintable(lines[i]));
-
-        // One row a reader, in the order they ended.
-        const QList<QByteArray> rows = fileBytes(reportPath).split('\n');
-        QCOMPARE(rows.size(), 6);
-        QCOMPARE(rows[0], QByteArray("address,port,version,result,seconds"));
-        QCOMPARE(rows[5], QByteArray());
-        QStringList seen;
-        for (int i = 1; i < 5; ++i) {
-            const QList<QByteArray> fields = rows[i].split(',');
-            QCOMPARE(fields.size(), 5);
-            QCOMPARE(fields[0], QByteArray("127.0.0.1"));
-            const bool refused = fields[1] == QByteArray::number(refusing);
-            QCOMPARE(fields[2], refused ? QByteArray() : QByteArray("KARVEL READER SIM V1.00"));
-            QCOMPARE(fields[3], refused ? QByteArray("no connection") : QByteArray("programmed"));
-            QVERIFY(QRegularExpression(QStringLiteral(R"(^\d+\.\d{3}$)"))
-                        .match(QString::fromLatin1(fields[4]))
-                        .hasMatch());
-            seen << QString::fromLatin1(fields[1]);
-            QVERIFY(lines[i - 1].contains(address(fields[1].toUShort()) + QLatin1Char(' ') +
-                                          QString::fromLatin1(fields[3]) + QStringLiteral(" (")));
-        }
-        seen.sort();
-        QStringList ports{QString::number(refusing)};
-        for (const auto& reader : readers)
-            ports << QString::number(reader->server.port());
-        ports.sort();
-        QCOMPARE(seen, ports);
+        const QString rows = QString::fromUtf8(fileBytes(report));
+        QVERIFY2(rows.startsWith("address,port,version,result,seconds\n"), qPrintable(rows));
+        for (const QString& row :
+             {"127.0.0.1," + portText(quoting) + ",\"KARVEL \"\"X\"\", V2\",identified,%S",
+              "::1," + portText(overIpv6) + ",KARVEL READER SIM V1.00,identified,%S",
+              QStringLiteral("127.0.0.1,57,,no connection,%S"),
+              "127.0.0.1," + QString::number(unanswering.port) + ",,no connection,%S"})
+            QCOMPARE(linesMatching(rows, row), 1);
     }
 
     // Two jobs, a reader silent on one command first in the list: the other
-    // job programs everyone else before that reader's reply time-out ends it.
-    // Sixty connects that each slept 100 ms first would not fit in that time,
-    // nor would a refused connection that waited for its limit.
+    // job programs all the rest while that reader waits for its reply; the
+    // reader then drops the link, well within the real reply time-out.
     void aSilentReaderDelaysNobody()
     {
-        constexpr int kGood = 60;
-        QTemporaryDir folder;
-        Harness h;
-        const QString profilePath = saveStartProfile(folder, h);
-        std::vector<std::unique_ptr<SimulatedReader>> readers;
-        QStringList arguments{"--program", profilePath, "--jobs", "2"};
-        const quint16 refusing = refusingPort();
-        for (int i = 0; i < 1 + kGood; ++i) {
-            readers.push_back(std::make_unique<SimulatedReader>());
-            QVERIFY(readers.back()->server.listen());
-            arguments << "--reader" << address(readers.back()->server.port());
-            if (i == 0)
-                arguments << "--reader" << address(refusing);
+        constexpr int kGood = 20;
+        SimulatedReader silent;
+        silent.reader.setSilentOn("X080");
+        std::vector<std::unique_ptr<SimulatedReader>> good;
+        QStringList arguments{"--program", m_profile,  "--jobs",
+                              "2",         "--reader", "127.0.0.1:" + portText(silent)};
+        for (int i = 0; i < kGood; ++i) {
+            good.push_back(std::make_unique<SimulatedReader>());
+            arguments << "--reader"
+                      << "127.0.0.1:" + portText(*good.back());
         }
-        readers[0]->reader.setSilentOn("X080");
-        const BatchRun run = runBatch(arguments, batch::Timing{60000});
+        const Run run = runUtility(arguments, {}, [&](const QString& out) {
+            if (linesMatching(out, "[%K/21] 127.0.0.1:%K programmed (%S s)") == kGood)
+                silent.server.dropClient();
+        });
 
         QCOMPARE(run.status, 1);
-        const QStringList lines = readerLines(run.out);
-        QCOMPARE(lines.size(), kGood + 2);
-        const QString silent = address(readers[0]->server.port());
-        QVERIFY2(
-            lines.last().startsWith(QStringLiteral("[62/62] %1 no reply to step 11 (").arg(silent)),
-            qPrintable(run.out));
-        QCOMPARE(lines.filter(address(refusing) + QStringLiteral(" no connection (")).size(), 1);
-        QCOMPARE(lines.filter(QStringLiteral(" programmed (")).size(), kGood);
-        QVERIFY(readers[0]->reader.received().endsWith("X0800000000000\r"));
+        QCOMPARE(linesMatching(run.out, "[%K/21] 127.0.0.1:%K programmed (%S s)"), kGood);
+        QCOMPARE(linesMatching(run.out,
+                               "[21/21] 127.0.0.1:" + portText(silent) + " connection lost (%S s)"),
+                 1);
     }
 
-    // A connection that never answers ends at the limit; the real limit is
-    // the window's thirty 100 ms sleeps.
-    void anUnansweredConnectionEndsAtTheLimit()
+    void usageErrorsContactNoReader_data()
     {
-        QCOMPARE(batch::Timing{}.connectLimitMs, 3000);
-        constexpr int kLimitMs = 300;
-        QTemporaryDir folder;
-        Harness h;
-        const QString profilePath = saveStartProfile(folder, h);
-        const QString reportPath = folder.filePath(QStringLiteral("report.csv"));
-        UnansweringListener unanswering;
-        QVERIFY(unanswering.port != 0);
-
-        const BatchRun run = runBatch({"--program", profilePath, "--reader",
-                                       address(unanswering.port), "--report", reportPath},
-                                      batch::Timing{kLimitMs});
-        QCOMPARE(run.status, 1);
-        QCOMPARE(readerLines(run.out).size(), 1);
-        QVERIFY2(readerLines(run.out).first().startsWith(
-                     QStringLiteral("[1/1] %1 no connection (").arg(address(unanswering.port))),
-                 qPrintable(run.out));
-        const QList<QByteArray> row = fileBytes(reportPath).split('\n').value(1).split(',');
-        QCOMPARE(row.value(3), QByteArray("no connection"));
-        QVERIFY2(row.value(4).toDouble() >= kLimitMs / 1000.0, row.value(4));
-    }
-
-    void badInputStopsTheRunBeforeAnyReaderIsContacted_data()
-    {
-        addColumns<QString, QString, QString, QString>(
-            {"formatTotal", "reader", "report", "message"});
-        const auto row = [](const char* name, const char* total, const char* reader,
-                            const char* report, const char* message) {
-            QTest::newRow(name) << total << reader << report << message;
+        QTest::addColumn<UsageRow>("row");
+        const auto row = [](const char* name, const QStringList& arguments, const QString& err) {
+            QTest::newRow(name) << UsageRow{arguments, err};
         };
-        row("empty format box", "", "127.0.0.1:%1", "",
-            "Error - Empty field in wiegand/prox formatting");
-        row("bad reader", "26", "127.0.0.1:99999", "",
-            "--reader \"127.0.0.1:99999\" is not HOST or HOST:PORT");
-        row("report in a missing folder", "26", "127.0.0.1:%1", "gone/report.csv",
-            "the report cannot be written to");
+        const QString nothing = QStringLiteral("Nothing was sent: ");
+        const QString noWork = nothing + "no work given: use --identify, --program, --set-time, "
+                                         "--collect or --flash";
+        row("a reader and no work", {"--reader", "%R"}, noWork);
+        row("a readers file and no work", {"--readers", "%D/readers.txt"}, noWork);
+        row("a report and no work", {"--report", "%D/report.csv", "--reader", "%R"}, noWork);
+        row("no reader", {"--identify"}, nothing + "no reader given: use --reader or --readers");
+        row("a bad reader", {"--identify", "--reader", "127.0.0.1:65536", "--reader", "%R"},
+            nothing + "--reader \"127.0.0.1:65536\" is not HOST or HOST:PORT");
+        row("a bad line in the readers file", {"--identify", "--readers", "%D/readers.txt"},
+            nothing + "%D/readers.txt, line 3: \"127.0.0.1 57\" is not HOST or HOST:PORT");
+        row("no jobs", {"--identify", "--jobs", "0", "--reader", "%R"},
+            nothing + "--jobs \"0\" is not a number from 1 to 256");
+        row("too many jobs", {"--identify", "--jobs", "257", "--reader", "%R"},
+            nothing + "--jobs \"257\" is not a number from 1 to 256");
+        row("jobs not a number", {"--identify", "--jobs", "4x", "--reader", "%R"},
+            nothing + "--jobs \"4x\" is not a number from 1 to 256");
+        row("a profile that is not there", {"--program", "%D/none.json", "--reader", "%R"},
+            "  %D/none.json could not be read: %E");
+        row("a profile that fails the checks", {"--program", "%B", "--reader", "%R"},
+            nothing + "the profile's prox settings do not pass the checks above");
+        row("clear without collect", {"--identify", "--clear-after", "--reader", "%R"},
+            nothing + "--clear-after clears a log only after --collect has it on the disk: give "
+                      "--collect DIR as well");
+        row("flash with other work", {"--flash", "%I", "--set-time", "--reader", "%R"},
+            nothing + "--flash goes alone: a reader restarts into its new firmware, so flash in a "
+                      "run of its own");
+        row("a folder that is not there", {"--collect", "%D/none", "--reader", "%R"},
+            nothing + "the folder \"%D/none\" of --collect does not exist");
+        row("a file for a folder", {"--collect", "%D/readers.txt", "--reader", "%R"},
+            nothing + "\"%D/readers.txt\" of --collect is not a folder");
+        row("a folder nobody may write to", {"--collect", "/proc", "--reader", "%R"},
+            nothing + "the folder \"/proc\" of --collect cannot be written to: %E");
+        row("an image that is not there", {"--flash", "%D/none.bin", "--reader", "%R"},
+            nothing + "the image \"%D/none.bin\" cannot be read: %E");
+        row("a folder for an image", {"--flash", "%D", "--reader", "%R"},
+            nothing + "the image \"%D\" cannot be read: %E");
+        row("an image of its trailer alone", {"--flash", "%i", "--reader", "%R"},
+            nothing + "the image \"%i\" has 44 bytes: an image holds more than its 44-byte "
+                      "trailer");
+        row("a report in a folder that is not there",
+            {"--identify", "--report", "%D/none/report.csv", "--reader", "%R"},
+            nothing + "the report cannot be written to %D/none/report.csv: %E");
     }
-    void badInputStopsTheRunBeforeAnyReaderIsContacted()
+    void usageErrorsContactNoReader()
     {
-        const auto [formatTotal, reader, report, message] =
-            fetch<QString, QString, QString, QString>("formatTotal", "reader", "report", "message");
+        QFETCH(UsageRow, row);
         QTemporaryDir folder;
-        Harness h;
-        h.main().proxSetup().formats[0].totalBits->setText(formatTotal);
-        const QString profilePath = saveStartProfile(folder, h);
-        QVERIFY(h.server.listen());
+        QVERIFY(writeFile(folder.filePath(QStringLiteral("readers.txt")),
+                          "# readers\n127.0.0.1\n127.0.0.1 57\n"));
+        SimulatedReader reader;
+        int connections = 0;
+        connect(&reader.server, &sim::SimTcpServer::clientConnected, [&] { ++connections; });
+        const auto fill = [&](QString text) {
+            return expanded(text.replace(QLatin1String("%D"), folder.path()))
+                .replace(QLatin1String("%R"), "127.0.0.1:" + portText(reader));
+        };
+        QStringList arguments;
+        for (const QString& argument : row.arguments)
+            arguments << fill(argument);
+        const Run run = runUtility(arguments);
 
-        QStringList arguments{"--program", profilePath, "--reader",
-                              reader.contains("%1") ? reader.arg(h.server.port()) : reader};
-        if (!report.isEmpty())
-            arguments << "--report" << folder.filePath(report);
-        const BatchRun run = runBatch(arguments);
         QCOMPARE(run.status, 2);
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QVERIFY(run.err.contains("Nothing was sent: "));
-        // A run that had started would have finished its exchange before returning.
-        QVERIFY(!h.server.hasClient());
-        QVERIFY(h.reader.received().isEmpty());
-        QVERIFY(run.out.isEmpty() || !run.out.contains("Programming"));
+        QCOMPARE(linesMatching(run.err, fill(row.err)), 1);
+        QCOMPARE(run.out, QString());
+        QCOMPARE(connections, 0);
     }
 };
 

@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 namespace {
 
 const QString kNoSuchPort = QStringLiteral("No such port on this computer");
@@ -152,7 +154,7 @@ private slots:
         row("twice", "--port 2=/dev/ttyUSB0 --port 2=/dev/ttyUSB1",
             "--port \"2=/dev/ttyUSB1\": port 2 is already pinned to /dev/ttyUSB0.");
         row("with batch", "--port 2=/dev/ttyUSB0 --program site.json",
-            "--port pins a port of the window; --program works over TCP/IP only.");
+            "--port pins a port of the window; the command line works over TCP/IP only.");
     }
     void badPortValuesAreRefused()
     {
@@ -163,6 +165,29 @@ private slots:
         QCOMPARE(utility.exitStatus(), QProcess::NormalExit);
         QCOMPARE(utility.exitCode(), 2);
         QCOMPARE(QString::fromLocal8Bit(utility.readAllStandardError()), message + "\n");
+        QCOMPARE(utility.readAllStandardOutput(), QByteArray());
+    }
+
+    // A good value lets the program go on to open its window, which here
+    // fails for want of a display it can find.
+    void goodPortValueOpensTheWindow()
+    {
+        QProcess utility;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("karvel-no-display"));
+        utility.setProcessEnvironment(environment);
+        // The program aborts: it leaves no core file behind.
+        utility.setChildProcessModifier([] {
+            const rlimit none{0, 0};
+            ::setrlimit(RLIMIT_CORE, &none);
+        });
+        utility.start(QStringLiteral(KARVEL_UTILITY),
+                      {QStringLiteral("--port"), QStringLiteral("3=/dev/ttyUSB0")});
+        QVERIFY(utility.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(utility.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("platform plugin \"karvel-no-display\"")),
+                 qPrintable(err));
+        QVERIFY2(!err.contains(QStringLiteral("--port")), qPrintable(err));
         QCOMPARE(utility.readAllStandardOutput(), QByteArray());
     }
 

@@ -4,7 +4,7 @@
 #include "comm/Link.h"
 #include "core/AppState.h"
 
-#include <QIODevice>
+#include <QFileDevice>
 
 namespace transactionupload {
 
@@ -27,7 +27,11 @@ Result receiveRecords(CommandChannel& channel, const AppState& state, QIODevice&
         if (reply == "END")
             return result;
         const QByteArray line = reply + "\r\n";
+        const qint64 before = file.pos();
         if (file.write(line) != line.size()) {
+            // A record written in part would read as a record of its own.
+            if (auto* onDisk = qobject_cast<QFileDevice*>(&file))
+                onDisk->resize(before);
             result.outcome = Outcome::NotWritten;
             return result;
         }

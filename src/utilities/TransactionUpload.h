@@ -23,7 +23,7 @@ enum class Outcome
 struct Result
 {
     Outcome outcome = Outcome::Complete;
-    // Records written, the last one included only when it was written whole.
+    // Records written whole; a file loses the part of a record it refused.
     qint64 records = 0;
 };
 
