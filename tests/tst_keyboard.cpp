@@ -30,16 +30,12 @@ struct Rig : Harness
         main().activateWindow();
         return QTest::qWaitForWindowActive(&main()) && connectTcp();
     }
-    // The command button or menu entry with the caption, in the window in
-    // front, which the entry brings forward first.
+    // The button or menu entry in sight with the caption, once the entry
+    // named first, if any, has brought its window forward.
     ClickLabel* button(const QString& entry, const QString& caption)
     {
         if (!entry.isEmpty())
-            click(label(entry));
-        return label(caption);
-    }
-    ClickLabel* label(const QString& caption)
-    {
+            click(button(QString(), entry));
         for (ClickLabel* label : main().findChildren<ClickLabel*>())
             if (label->text() == caption && label->isVisible())
                 return label;
@@ -103,8 +99,7 @@ private slots:
         const auto [entry, caption, key, wire] =
             fetch<QString, QString, int, QByteArray>("entry", "button", "key", "wire");
         Rig h;
-        QVERIFY(h.start());
-        ClickLabel* button = h.button(entry, caption);
+        ClickLabel* button = h.start() ? h.button(entry, caption) : nullptr;
         QVERIFY(button);
         h.dialogs.yesNoAnswers << true << true << true << true << true << true << true;
         const QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QStringLiteral("\r");
@@ -132,8 +127,7 @@ private slots:
         const auto [entry, caption, wire] =
             fetch<QString, QString, QByteArray>("entry", "button", "wire");
         Rig h;
-        QVERIFY(h.start());
-        ClickLabel* button = h.button(entry, caption);
+        ClickLabel* button = h.start() ? h.button(entry, caption) : nullptr;
         QVERIFY(button);
         h.dialogs.answerWithReturn = true;
         QTest::keyClick(button, Qt::Key_Return);
@@ -170,21 +164,12 @@ private slots:
 
         QVERIFY(tabTo("Utilities"));
         QTest::keyClick(focused(), Qt::Key_Return);
-        const QStringList utilities{"Get Firmware Identification",
-                                    "Firmware identification",
-                                    "Switch to Online Mode",
-                                    "Switch to Prox Dump Mode",
-                                    "Switch to Collection Mode",
-                                    "Restart",
-                                    "Upload Stored Data",
-                                    "Get Reader Time",
-                                    "Reader time",
-                                    "Set Reader Time",
-                                    "Add",
-                                    "Hours",
-                                    "Show Memory Usage",
-                                    "Clear Reader Memory",
-                                    "Spare field"};
+        const QStringList utilities =
+            QStringLiteral("Get Firmware Identification|Firmware identification|Switch to Online "
+                           "Mode|Switch to Prox Dump Mode|Switch to Collection Mode|Restart|"
+                           "Upload Stored Data|Get Reader Time|Reader time|Set Reader Time|Add|"
+                           "Hours|Show Memory Usage|Clear Reader Memory|Spare field")
+                .split(QLatin1Char('|'));
         QCOMPARE(tabRound(), kMenuEntries.mid(4) + utilities + kMenuEntries.mid(0, 4));
         QVERIFY(tabTo("Get Firmware Identification"));
         QTest::keyClick(focused(), Qt::Key_Enter);
@@ -205,8 +190,6 @@ private slots:
         QCOMPARE(address->text(), QStringLiteral("192.168.1.100"));
         QMenu* settings = h.main().menuBar()->actions().at(0)->menu();
         QTRY_VERIFY(settings->isVisible());
-        QCOMPARE(settings->actions().at(0)->text(), QStringLiteral("&Open Settings..."));
-        QCOMPARE(settings->actions().at(1)->text(), QStringLiteral("&Save Settings As..."));
     }
 
     // The question box a person sees: Return takes its default button, and a
