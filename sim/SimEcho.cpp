@@ -20,14 +20,12 @@ SimEcho::~SimEcho()
 
 void SimEcho::setFaultAt(qint64 n, Fault fault, char byte)
 {
-    m_faultAt = n;
-    m_fault = fault;
-    m_faultByte = byte;
+    m_faults.insert(n, {fault, byte});
 }
 
 void SimEcho::clearFaults()
 {
-    m_faultAt = 0;
+    m_faults.clear();
     m_silent = false;
     m_wrongEvery = false;
 }
@@ -71,25 +69,26 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
         const char answer = m_wrongEvery ? char(~byte) : byte;
         echo += m_held;
         m_held.clear();
-        if (m_count != m_faultAt) {
+        const auto fault = m_faults.constFind(m_count);
+        if (fault == m_faults.cend()) {
             echo += answer;
             continue;
         }
-        switch (m_fault) {
+        switch (fault->fault) {
         case Fault::Wrong:
-            echo += m_faultByte;
+            echo += fault->byte;
             break;
         case Fault::Doubled:
             echo += answer;
             echo += answer;
             break;
         case Fault::StrayBefore:
-            echo += m_faultByte;
+            echo += fault->byte;
             echo += answer;
             break;
         case Fault::StrayAfter:
             echo += answer;
-            echo += m_faultByte;
+            echo += fault->byte;
             break;
         case Fault::LateByOne:
             m_held = QByteArray(1, answer);

@@ -3,6 +3,7 @@
 #include "SimReader.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 
@@ -26,7 +27,7 @@ public:
         StrayAfter,  // the echo, then the given byte
         LateByOne    // held back, then sent in one piece with the next character's echo
     };
-    // Character n comes back with this fault (one fault at a time).
+    // Character n comes back with this fault; each character may have one.
     void setFaultAt(qint64 n, Fault fault, char byte = 0);
     // Character n comes back as this byte.
     void setWrongAt(qint64 n, char byte) { setFaultAt(n, Fault::Wrong, byte); }
@@ -52,9 +53,12 @@ private:
     // The last bytes received, to see the attention sequence come again.
     QByteArray m_recent;
 
-    qint64 m_faultAt = 0;
-    Fault m_fault = Fault::Wrong;
-    char m_faultByte = 0;
+    struct FaultAt
+    {
+        Fault fault = Fault::Wrong;
+        char byte = 0;
+    };
+    QHash<qint64, FaultAt> m_faults;
     bool m_wrongEvery = false;
     bool m_silent = false;
     // An echo held back until the next character's.

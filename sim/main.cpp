@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -62,6 +63,33 @@ QString printable(const QByteArray& command)
             text += QLatin1Char(c);
     }
     return text;
+}
+
+struct EchoFault
+{
+    qint64 n = 0;
+    sim::SimEcho::Fault fault = sim::SimEcho::Fault::Wrong;
+    char byte = 0;
+};
+
+// "N:KIND[:XX]", as --echo-fault takes it.
+std::optional<EchoFault> parseEchoFault(const QString& text)
+{
+    using Fault = sim::SimEcho::Fault;
+    static const QHash<QString, Fault> kinds{{QStringLiteral("wrong"), Fault::Wrong},
+                                             {QStringLiteral("doubled"), Fault::Doubled},
+                                             {QStringLiteral("stray-before"), Fault::StrayBefore},
+                                             {QStringLiteral("stray-after"), Fault::StrayAfter},
+                                             {QStringLiteral("late"), Fault::LateByOne}};
+    const QStringList parts = text.split(QLatin1Char(':'));
+    bool numberOk = false;
+    bool byteOk = true;
+    const qint64 n = parts.value(0).toLongLong(&numberOk);
+    const uint byte = parts.size() > 2 ? parts[2].toUInt(&byteOk, 16) : 0x3f;
+    if (parts.size() < 2 || parts.size() > 3 || !numberOk || n < 1 || !byteOk || byte > 0xff ||
+        !kinds.contains(parts[1]))
+        return std::nullopt;
+    return EchoFault{n, kinds.value(parts[1]), char(byte)};
 }
 
 } // namespace
@@ -131,6 +159,14 @@ int main(int argc, char* argv[])
                        "opened again under a new path."),
         QStringLiteral("MS"));
     parser.addOption(dropIdleOption);
+    const QCommandLineOption echoFaultOption(
+        QStringLiteral("echo-fault"),
+        QStringLiteral("In every echo test, character N (counted from 1 after \"*\") comes back "
+                       "with a fault: wrong (as byte XX), doubled, stray-before or stray-after "
+                       "(with the extra byte XX), late (with the next character's echo). XX is "
+                       "hexadecimal, 3F by default. May be given again for other characters."),
+        QStringLiteral("N:KIND[:XX]"));
+    parser.addOption(echoFaultOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -168,6 +204,15 @@ int main(int argc, char* argv[])
             return 2;
         }
         replies.append({value.left(equals).toLatin1(), value.mid(equals + 1).toLatin1()});
+    }
+    QList<EchoFault> echoFaults;
+    for (const QString& text : parser.values(echoFaultOption)) {
+        const std::optional<EchoFault> fault = parseEchoFault(text);
+        if (!fault) {
+            err << "invalid --echo-fault: " << text << Qt::endl;
+            return 2;
+        }
+        echoFaults << *fault;
     }
     int silentCount = parser.isSet(silentOnOption) ? readerCount : 0;
     if (parser.isSet(silentReadersOption))
@@ -231,6 +276,8 @@ int main(int argc, char* argv[])
 
     // Echo mode after the attention sequence and "*", for the loopback test.
     sim::SimEcho echo(reader);
+    for (const EchoFault& fault : echoFaults)
+        echo.setFaultAt(fault.n, fault.fault, fault.byte);
     sim::SimStream stream(reader);
     if (parser.isSet(streamOption)) {
         if (!stream.start(parser.value(streamOption).toLongLong(),

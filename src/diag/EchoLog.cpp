@@ -46,6 +46,12 @@ void EchoLog::addEnd(std::int64_t charsSent)
     add({charsSent, Kind::End, 0, 0});
 }
 
+void EchoLog::addSummary(const echotest::Tally& tally)
+{
+    m_tally = tally;
+    add({tally.charsSent, Kind::Summary, 0, 0});
+}
+
 void EchoLog::addBusy()
 {
     add({0, Kind::Busy, 0, 0});
@@ -106,6 +112,8 @@ QString EchoLog::textOf(const Line& line) const
         return echotest::linkClosedLine(line.charsSent);
     case Kind::End:
         return echotest::endLine(line.charsSent);
+    case Kind::Summary:
+        return echotest::summaryLine(m_tally);
     case Kind::Busy:
         return kOperationRunningText;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EchoTest.h"
+
 #include <QAbstractListModel>
 #include <QTimer>
 
@@ -26,6 +28,8 @@ public:
     void addBadEcho(std::int64_t charsSent, std::uint8_t expected, std::uint8_t received);
     void addLinkClosed(std::int64_t charsSent);
     void addEnd(std::int64_t charsSent);
+    // The run in figures, once, after its end line.
+    void addSummary(const echotest::Tally& tally);
     // A start refused while another reader operation runs.
     void addBusy();
     void clear();
@@ -48,6 +52,7 @@ private:
         BadEcho,
         LinkClosed,
         End,
+        Summary,
         Busy
     };
     struct Line
@@ -61,6 +66,7 @@ private:
     QString textOf(const Line& line) const;
 
     std::vector<Line> m_lines;
+    echotest::Tally m_tally;
     // Lines the view knows of.
     int m_shown = 0;
     QTimer m_announce;

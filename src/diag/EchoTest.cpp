@@ -35,39 +35,92 @@ QString counterText(std::int64_t charsSent)
     return QStringLiteral("Characters Sent: ") + signedNumberText(charsSent);
 }
 
+QString waitingText()
+{
+    return QStringLiteral("Waiting for the reader to start echoing");
+}
+
+QString summaryLine(const Tally& tally)
+{
+    return QStringLiteral("Summary - characters sent: %1, bad echoes: %2, time-outs: %3, extra "
+                          "bytes: %4")
+        .arg(tally.charsSent)
+        .arg(tally.badEchoes)
+        .arg(tally.timeouts)
+        .arg(tally.extraBytes);
+}
+
+void EchoJudge::setAside(char byte)
+{
+    // The late echo of an owed character settles it and every one before it.
+    const qsizetype owed = m_owed.lastIndexOf(byte);
+    if (owed >= 0)
+        m_owed.remove(0, owed + 1);
+    else
+        ++m_extraBytes;
+}
+
+void EchoJudge::sent(std::uint8_t code)
+{
+    if (m_hasCurrent && !m_currentGood) {
+        m_owed += m_current;
+        if (m_owed.size() > kMaxOwed)
+            m_owed.remove(0, 1);
+    }
+    for (const char byte : std::as_const(m_unjudged))
+        setAside(byte);
+    m_unjudged.clear();
+    m_current = char(code);
+    m_hasCurrent = true;
+    m_currentGood = false;
+    m_holding = false;
+}
+
 void EchoJudge::take(const QByteArray& bytes)
 {
-    if (m_outOfStep)
-        return;
     m_unjudged += bytes;
-    if (m_unjudged.size() > kMaxOwed + 1) {
-        m_outOfStep = true;
+}
+
+EchoJudge::Verdict EchoJudge::judge(std::uint8_t& received)
+{
+    while (!m_unjudged.isEmpty()) {
+        const char byte = m_unjudged.front();
+        if (byte == m_current) {
+            m_unjudged.remove(0, 1);
+            m_owed.clear();
+            m_currentGood = true;
+            m_lastGood = byte;
+            m_hasLastGood = true;
+            m_mayHold = true;
+            m_holding = false;
+            received = std::uint8_t(byte);
+            return Verdict::Good;
+        }
+        if (m_unjudged.size() > 1) {
+            setAside(byte);
+            m_unjudged.remove(0, 1);
+            continue;
+        }
+        if (m_mayHold && (m_owed.contains(byte) || (m_hasLastGood && byte == m_lastGood))) {
+            m_holding = true;
+            return Verdict::Waiting;
+        }
         m_unjudged.clear();
-        m_owed.clear();
+        received = std::uint8_t(byte);
+        return Verdict::Bad;
     }
+    return Verdict::Waiting;
 }
 
-EchoJudge::Verdict EchoJudge::judge(std::uint8_t sent, std::uint8_t& received)
+EchoJudge::Verdict EchoJudge::expire(std::uint8_t& received)
 {
-    const qsizetype count = m_unjudged.size();
-    if (m_outOfStep || count == 0)
-        return Verdict::Waiting;
-    const qsizetype older = count - 1;
-    if (older > 0 && (older > m_owed.size() || m_unjudged.first(older) != m_owed.last(older)))
-        return Verdict::Waiting;
-    received = std::uint8_t(m_unjudged.back());
+    if (!m_holding || m_unjudged.isEmpty())
+        return Verdict::TimedOut;
+    received = std::uint8_t(m_unjudged.front());
     m_unjudged.clear();
-    m_owed.clear();
-    return received == sent ? Verdict::Good : Verdict::Bad;
-}
-
-void EchoJudge::timedOut(std::uint8_t sent)
-{
-    if (m_outOfStep)
-        return;
-    m_owed += char(sent);
-    if (m_owed.size() > kMaxOwed)
-        m_owed.remove(0, 1);
+    m_holding = false;
+    m_mayHold = false;
+    return Verdict::Bad;
 }
 
 } // namespace echotest

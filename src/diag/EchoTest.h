@@ -36,13 +36,31 @@ QString linkClosedLine(std::int64_t charsSent);
 QString endLine(std::int64_t charsSent);
 // The counter caption, shown at every multiple of kCounterStep.
 QString counterText(std::int64_t charsSent);
+// The counter's text while the reader is given time to start echoing.
+QString waitingText();
 
-// Decides which received byte answers the character just sent. Exactly one
-// pending byte is judged; two or more are judged only when all but the newest
-// are the late echoes of characters already reported as time-outs (a reader
-// that stalled and then sends everything it owes at once). Any other surplus
-// (a doubled echo, a stray byte) is never taken for an echo, so the character
-// waits until it times out.
+// How a run went, for the line after the end line.
+struct Tally
+{
+    std::int64_t charsSent = 0;
+    std::int64_t badEchoes = 0;
+    std::int64_t timeouts = 0;
+    // Bytes that were the echo of no character: doubled echoes, stray bytes.
+    std::int64_t extraBytes = 0;
+};
+QString summaryLine(const Tally& tally);
+
+// Decides which received byte answers the character just sent, and finds
+// the link's step again after a fault. Echoes come back in the order the
+// characters went out, so a byte that arrived before a character was sent is
+// never its echo, and one followed by more bytes is not the one answer to it:
+// either is a late echo of an earlier character or an extra byte. A single
+// byte that is not the echo is a bad echo, unless it is the echo of a recent
+// character still owed one (or a repeat of the last good echo): then the
+// character's own echo is most likely right behind it and is waited for. If
+// that wait runs out, the byte counts as the bad echo after all, and no such
+// wait is made again until an echo is good, so a reader that is simply one
+// character behind costs one wait, not one a character.
 class EchoJudge
 {
 public:
@@ -50,27 +68,39 @@ public:
     {
         Waiting,
         Good,
-        Bad
+        Bad,
+        TimedOut
     };
 
+    // The next character goes out; the echo command counts as one, since a
+    // reader that is already echoing sends it back too.
+    void sent(std::uint8_t code);
     // Bytes received since the last call.
     void take(const QByteArray& bytes);
-    Verdict judge(std::uint8_t sent, std::uint8_t& received);
-    // The character got no echo in time; its echo may still come.
-    void timedOut(std::uint8_t sent);
-    // Received bytes not yet taken for an echo.
-    qint64 pending() const { return m_outOfStep ? kMaxOwed + 2 : m_unjudged.size(); }
+    // The verdict on the character last sent, from what has arrived.
+    Verdict judge(std::uint8_t& received);
+    // Its echo time is up: Bad with the byte held back, or TimedOut.
+    Verdict expire(std::uint8_t& received);
+    std::int64_t extraBytes() const { return m_extraBytes; }
 
-    // Late echoes looked for; a reader further behind than this stays out of step.
+    // Characters owed an echo that are kept in mind; older ones are not.
     static constexpr qsizetype kMaxOwed = kCodesPerPass;
 
 private:
-    QByteArray m_unjudged;
-    // Codes of the characters that timed out since the last judged echo, oldest first.
+    // A byte that answers no character awaited now.
+    void setAside(char byte);
+
+    char m_current = 0;
+    bool m_hasCurrent = false;
+    bool m_currentGood = false;
+    // Codes of the characters since the last echo accounted for, oldest first.
     QByteArray m_owed;
-    // More bytes wait than late echoes can explain: no later character can be
-    // judged, so the bytes are not kept.
-    bool m_outOfStep = false;
+    char m_lastGood = 0;
+    bool m_hasLastGood = false;
+    QByteArray m_unjudged;
+    bool m_holding = false;
+    bool m_mayHold = true;
+    std::int64_t m_extraBytes = 0;
 };
 
 } // namespace echotest

@@ -77,62 +77,73 @@ void LoopbackWindow::startTest()
     Link& link = m_channel.activeLink();
     log.addFirst(tcp);
 
-    std::int64_t charsSent = 0;
+    echotest::Tally tally;
+    echotest::EchoJudge judge;
     const bool started = link.write(kAttentionSequence);
-    if (started && !deadline.waitOut(m_timing.pauseMs(tcp), m_state.closing))
-        return;
     if (started) {
+        // The pause shows nothing else, over TCP for five seconds.
+        sentCounter->setText(echotest::waitingText());
+        const bool waited = deadline.waitOut(m_timing.pauseMs(tcp), m_state.closing);
+        sentCounter->clear();
+        if (!waited)
+            return;
         // The reader's answer to the attention sequence is not looked at.
         link.discardPending();
     }
     if (started && link.write(QByteArray(1, echotest::kEchoCommand))) {
-        charsSent = runPasses(link, tcp);
+        judge.sent(std::uint8_t(echotest::kEchoCommand));
+        tally = runPasses(link, judge, tcp);
     } else {
-        log.addLinkClosed(charsSent);
+        log.addLinkClosed(0);
     }
     deadline.stop();
-    if (!m_state.closing)
-        log.addEnd(charsSent);
+    if (!m_state.closing) {
+        log.addEnd(tally.charsSent);
+        tally.extraBytes = judge.extraBytes();
+        log.addSummary(tally);
+    }
     log.announce();
 }
 
-std::int64_t LoopbackWindow::runPasses(Link& link, bool tcp)
+echotest::Tally LoopbackWindow::runPasses(Link& link, echotest::EchoJudge& judge, bool tcp)
 {
-    std::int64_t charsSent = 0;
-    echotest::EchoJudge judge;
+    echotest::Tally tally;
+    std::int64_t& charsSent = tally.charsSent;
     for (int pass = 0; pass < m_timing.passes; ++pass) {
         for (int code = 0; code < echotest::kCodesPerPass; ++code) {
             if (m_stopRequested || m_state.closing)
-                return charsSent;
+                return tally;
             ++charsSent;
             if (charsSent % echotest::kCounterStep == 0)
                 sentCounter->setText(echotest::counterText(charsSent));
             const auto sent = std::uint8_t(code);
             std::uint8_t received = 0;
+            judge.sent(sent);
             const Echo echo = link.write(QByteArray(1, char(sent)))
-                                  ? awaitEcho(link, judge, tcp, sent, received)
+                                  ? awaitEcho(link, judge, tcp, received)
                                   : Echo::LinkClosed;
             switch (echo) {
             case Echo::Good:
                 break;
             case Echo::Bad:
+                ++tally.badEchoes;
                 log.addBadEcho(charsSent, sent, received);
                 break;
             case Echo::TimedOut:
-                judge.timedOut(sent);
+                ++tally.timeouts;
                 log.addTimeout(charsSent);
                 break;
             case Echo::LinkClosed:
                 log.addLinkClosed(charsSent);
-                return charsSent;
+                return tally;
             }
         }
     }
-    return charsSent;
+    return tally;
 }
 
 LoopbackWindow::Echo LoopbackWindow::awaitEcho(Link& link, echotest::EchoJudge& judge, bool tcp,
-                                               std::uint8_t sent, std::uint8_t& received)
+                                               std::uint8_t& received)
 {
     using Verdict = echotest::EchoJudge::Verdict;
     deadline.arm(m_timing.echoMs(tcp));
@@ -140,20 +151,21 @@ LoopbackWindow::Echo LoopbackWindow::awaitEcho(Link& link, echotest::EchoJudge& 
         eventwait::pass(link.pending() > 0);
         if (const qint64 count = link.pending(); count > 0)
             judge.take(link.read(count));
-        if (deadline.expired() || m_state.closing) {
-            deadline.stop();
-            return Echo::TimedOut;
-        }
-        switch (judge.judge(sent, received)) {
+        const bool over = deadline.expired() || m_state.closing;
+        const Verdict verdict = over ? judge.expire(received) : judge.judge(received);
+        switch (verdict) {
         case Verdict::Good:
             return Echo::Good;
         case Verdict::Bad:
             deadline.stop();
             return Echo::Bad;
+        case Verdict::TimedOut:
+            deadline.stop();
+            return Echo::TimedOut;
         case Verdict::Waiting:
             break;
         }
-        if (judge.pending() == 0 && link.pending() == 0 && !link.isOpen()) {
+        if (link.pending() == 0 && !link.isOpen()) {
             deadline.stop();
             return Echo::LinkClosed;
         }

@@ -50,10 +50,9 @@ private:
         TimedOut,
         LinkClosed
     };
-    Echo awaitEcho(Link& link, echotest::EchoJudge& judge, bool tcp, std::uint8_t sent,
-                   std::uint8_t& received);
-    // The passes; returns the characters sent by the end.
-    std::int64_t runPasses(Link& link, bool tcp);
+    Echo awaitEcho(Link& link, echotest::EchoJudge& judge, bool tcp, std::uint8_t& received);
+    // The passes; the tally says how they went, up to the end.
+    echotest::Tally runPasses(Link& link, echotest::EchoJudge& judge, bool tcp);
 
     AppState& m_state;
     CommandChannel& m_channel;
