@@ -38,9 +38,19 @@ void SimEcho::onAttentionByte(char byte, const QObject* link)
     m_count = 0;
     m_recent.clear();
     m_held.clear();
+    // Tied to no link, it outlives the link it started on.
     m_reader->setRawConsumer(
-        [this](const QByteArray& bytes, const QObject* from) { consume(bytes, from); }, link);
+        [this](const QByteArray& bytes, const QObject* from) { consume(bytes, from); },
+        m_staysEchoing ? nullptr : link);
     emit started();
+}
+
+void SimEcho::switchOffAndOn()
+{
+    if (m_active && m_reader)
+        m_reader->clearRawConsumer();
+    m_active = false;
+    m_held.clear();
 }
 
 void SimEcho::consume(const QByteArray& bytes, const QObject* link)
@@ -53,7 +63,7 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char byte = bytes.at(i);
         m_recent = (m_recent + byte).right(attentionSequence.size());
-        if (m_recent == attentionSequence) {
+        if (m_recent == attentionSequence && !m_staysEchoing) {
             // A new test begins: back to commands, which see the attention sequence.
             m_active = false;
             m_recent.clear();

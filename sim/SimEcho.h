@@ -11,7 +11,8 @@ namespace sim {
 
 // The reader's echo mode: after the attention sequence and "*", every byte received is
 // sent straight back on its link, until the link ends or the attention sequence comes
-// again. Characters are counted from 1, the first one after "*", as the echo test counts.
+// again (or, as some readers do, never: setStaysEchoing). Characters are counted from 1, the first
+// one after "*", as the echo test counts.
 class SimEcho : public QObject
 {
     Q_OBJECT
@@ -35,6 +36,11 @@ public:
     void setWrongEvery(bool wrong) { m_wrongEvery = wrong; }
     // Nothing comes back at all.
     void setSilent(bool silent) { m_silent = silent; }
+    // Once a test has started it, echo mode never ends by itself: every byte
+    // on any link comes back, commands and the attention sequence included,
+    // until the reader is switched off and on.
+    void setStaysEchoing(bool stays) { m_staysEchoing = stays; }
+    void switchOffAndOn();
     void clearFaults();
 
     bool active() const { return m_active; }
@@ -61,6 +67,7 @@ private:
     QHash<qint64, FaultAt> m_faults;
     bool m_wrongEvery = false;
     bool m_silent = false;
+    bool m_staysEchoing = false;
     // An echo held back until the next character's.
     QByteArray m_held;
 };

@@ -167,6 +167,12 @@ int main(int argc, char* argv[])
                        "hexadecimal, 3F by default. May be given again for other characters."),
         QStringLiteral("N:KIND[:XX]"));
     parser.addOption(echoFaultOption);
+    const QCommandLineOption echoStaysOption(
+        QStringLiteral("echo-stays"),
+        QStringLiteral("An echo test leaves the reader echoing: every byte on any link comes "
+                       "back, commands included, until a line \"off-on\" on standard input "
+                       "switches the reader off and on."));
+    parser.addOption(echoStaysOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -278,6 +284,7 @@ int main(int argc, char* argv[])
     sim::SimEcho echo(reader);
     for (const EchoFault& fault : echoFaults)
         echo.setFaultAt(fault.n, fault.fault, fault.byte);
+    echo.setStaysEchoing(parser.isSet(echoStaysOption));
     sim::SimStream stream(reader);
     if (parser.isSet(streamOption)) {
         if (!stream.start(parser.value(streamOption).toLongLong(),
@@ -303,6 +310,8 @@ int main(int argc, char* argv[])
                 stream.stop();
             else if (words.value(0) == "echo")
                 echo.setWrongEvery(words.value(1) == "wrong");
+            else if (words.value(0) == "off-on")
+                echo.switchOffAndOn();
         }
     });
 

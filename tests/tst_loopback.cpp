@@ -11,6 +11,7 @@
 #include "diag/LoopbackWindow.h"
 #include "diag/TerminalScreen.h"
 #include "diag/TerminalWindow.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/ClickLabel.h"
 
 #include <QAccessible>
@@ -85,6 +86,26 @@ struct FaultRow
     QString summary;
 };
 
+const QString kLeftEchoing("The reader is left echoing what it is sent: switch it off and on "
+                           "before other commands");
+
+// What follows an echo test that left the reader echoing.
+enum class AfterTest
+{
+    Program,
+    Reset,
+    MemoryUsage,
+    TestAgain
+};
+struct EchoingRow
+{
+    bool tcp;
+    AfterTest then;
+    bool switchedOffAndOn;
+    // The pane, the status line and memory figures, or the list.
+    QStringList shown;
+};
+
 QString summary(int sent, int bad, int timeouts, int extra)
 {
     return QStringLiteral("Summary - characters sent: %1, bad echoes: %2, time-outs: %3, extra "
@@ -114,6 +135,7 @@ bool runEchoTest(LoopbackWindow& window, const QList<Step>& steps = {},
 
 Q_DECLARE_METATYPE(JudgeRow)
 Q_DECLARE_METATYPE(FaultRow)
+Q_DECLARE_METATYPE(EchoingRow)
 
 class LoopbackTest : public QObject
 {
@@ -185,7 +207,8 @@ private slots:
 
         clickOn(window.startButton);
         const QString endLine = QStringLiteral(" 1024: end of test");
-        QCOMPARE(listOf(window), (QStringList{firstLine(tcp), endLine, summary(1024, 0, 0, 0)}));
+        QCOMPARE(listOf(window),
+                 (QStringList{firstLine(tcp), endLine, summary(1024, 0, 0, 0), kLeftEchoing}));
         QCOMPARE(window.sentCounter->text(), QStringLiteral("Characters Sent:  1000"));
         QByteArray pass;
         for (int code = 0; code < 256; ++code)
@@ -197,7 +220,7 @@ private slots:
         QCOMPARE(Harness::spoken(window.sentCounter), QStringLiteral("Characters Sent:  1000"));
         QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.resultList);
         QVERIFY(list && list->tableInterface());
-        QCOMPARE(list->tableInterface()->rowCount(), 3);
+        QCOMPARE(list->tableInterface()->rowCount(), 4);
         QCOMPARE(list->tableInterface()->cellAt(1, 0)->text(QAccessible::Name), endLine);
     }
 
@@ -236,8 +259,8 @@ private slots:
         QVERIFY(runEchoTest(window, steps));
         // Echoes are awaited for real: a loaded machine may list one time-out, not every echo.
         const QStringList lines = listOf(window);
-        const QString endLine = lines.value(lines.size() - 2);
-        QVERIFY2(lines.size() <= 4 && endLine.endsWith(QStringLiteral(": end of test")),
+        const QString endLine = lines.value(lines.size() - 3);
+        QVERIFY2(lines.size() <= 5 && endLine.endsWith(QStringLiteral(": end of test")),
                  qPrintable(lines.join('|')));
         QVERIFY(numberOf(endLine) >= 3);
     }
@@ -297,8 +320,70 @@ private slots:
         expire.start();
         QVERIFY(runEchoTest(window));
         const QStringList expected = QStringList{firstLine(row.tcp)} + row.lines +
-                                     QStringList{" 256: end of test", row.summary};
+                                     QStringList{" 256: end of test", row.summary, kLeftEchoing};
         QCOMPARE(listOf(window), expected);
+    }
+
+    // A reader the test leaves echoing sends every command back: no
+    // operation takes that for an answer, and a second test passes.
+    void readerLeftEchoing_data()
+    {
+        QTest::addColumn<EchoingRow>("row");
+        const QString echoes("The reader echoes what it is sent: switch it off and on");
+        for (const bool tcp : {true, false}) {
+            const char* link = tcp ? "tcp" : "serial";
+            const auto row = [&](const char* name, AfterTest then, const QStringList& shown) {
+                QTest::addRow("%s %s", link, name) << EchoingRow{tcp, then, false, shown};
+            };
+            row("program", AfterTest::Program,
+                {"Checking Parameters", "Starting Communications", echoes});
+            row("reset", AfterTest::Reset, {"Resetting Reader", echoes});
+            row("memory usage", AfterTest::MemoryUsage, {echoes, "00000", "00000", "00000"});
+            row("test again", AfterTest::TestAgain,
+                {firstLine(tcp), " 256: end of test", summary(256, 0, 0, 0), kLeftEchoing});
+        }
+        QTest::newRow("tcp reset, switched off and on")
+            << EchoingRow{true, AfterTest::Reset, true, {"Resetting Reader", "Reset Complete"}};
+    }
+    void readerLeftEchoing()
+    {
+        QFETCH(EchoingRow, row);
+        Harness h;
+        sim::SimEcho echo(h.reader);
+        echo.setStaysEchoing(true);
+        QVERIFY(connectByRow(h, row.tcp));
+        LoopbackWindow& window = openByEscape(h, 1, kNeverMs);
+        clickOn(window.startButton);
+        QCOMPARE(listOf(window).constLast(), kLeftEchoing);
+        if (row.switchedOffAndOn) {
+            echo.switchOffAndOn();
+            // The reset waits for an echo that no longer comes.
+            h.expireReplyWait();
+        }
+        QStringList shown;
+        UtilitiesWindow& utilities = h.main().readerUtilities();
+        switch (row.then) {
+        case AfterTest::Program:
+            h.programReader();
+            shown = h.pane();
+            break;
+        case AfterTest::Reset:
+            h.dialogs.yesNoAnswers << true;
+            Harness::click(h.menu().resetEntry);
+            shown = h.pane();
+            break;
+        case AfterTest::MemoryUsage:
+            Harness::click(h.menu().utilitiesEntry);
+            Harness::click(utilities.memoryUsageButton);
+            shown = QStringList{utilities.statusText(), utilities.totalSlotsValue->text(),
+                                utilities.usedSlotsValue->text(), utilities.uploadedValue->text()};
+            break;
+        case AfterTest::TestAgain:
+            clickOn(window.startButton);
+            shown = listOf(window);
+            break;
+        }
+        QCOMPARE(shown, row.shown);
     }
 
     // A silent reader: every character times out. Clear List, then a second
@@ -347,12 +432,12 @@ private slots:
                                  [&] { tcp ? h.server.dropClient() : h.pty.close(); }}};
         QVERIFY(runEchoTest(window, steps));
         const QStringList lines = listOf(window);
-        QVERIFY2(lines.size() == 4, qPrintable(lines.join(QLatin1Char('|'))));
+        QVERIFY2(lines.size() == 5, qPrintable(lines.join(QLatin1Char('|'))));
         const int last = numberOf(lines[1]);
         QVERIFY(last >= 100);
         QCOMPARE(lines.mid(1), (QStringList{QStringLiteral(" %1: link closed").arg(last),
                                             QStringLiteral(" %1: end of test").arg(last),
-                                            summary(last, 0, 0, 0)}));
+                                            summary(last, 0, 0, 0), kLeftEchoing}));
         QVERIFY(!h.state().operationRunning);
     }
 
@@ -376,8 +461,8 @@ private slots:
         QVERIFY(window.isVisible());
         window.setTiming({1, 50, 50, kNeverMs, kNeverMs});
         clickOn(window.startButton);
-        QCOMPARE(listOf(window),
-                 (QStringList{firstLine(true), " 256: end of test", summary(256, 0, 0, 0)}));
+        QCOMPARE(listOf(window), (QStringList{firstLine(true), " 256: end of test",
+                                              summary(256, 0, 0, 0), kLeftEchoing}));
 
         h.reader.clearRecord();
         QVERIFY(runSteps(

@@ -367,6 +367,8 @@ private:
             return fail(m_tcp.isOpen()
                             ? QStringLiteral("no reply to step %1").arg(result.failedStep)
                             : QStringLiteral("connection lost"));
+        case ProgrammingResult::Outcome::Echoing:
+            return fail(QStringLiteral("reader only echoes step %1").arg(result.failedStep));
         }
         if (result.refusedStep != 0)
             return fail(

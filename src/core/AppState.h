@@ -43,6 +43,10 @@ struct AppState
     bool tcpConnectSeen = false;
     bool tcpTerminalOpen = false;
     bool stopMonitor = false;
+    // The reader was last seen echoing what it is sent: an echo test left it
+    // so, or a reply was the command itself. A real reply clears it; until
+    // then a command that expects no reply waits for its echo.
+    bool readerEchoing = false;
 
     // Entry n: decimal digits of 2^n - 1. Entry 65 is never filled.
     std::array<std::int16_t, 66> digitsForBits{};

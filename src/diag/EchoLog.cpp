@@ -52,6 +52,11 @@ void EchoLog::addSummary(const echotest::Tally& tally)
     add({tally.charsSent, Kind::Summary, 0, 0});
 }
 
+void EchoLog::addLeftEchoing()
+{
+    add({0, Kind::LeftEchoing, 0, 0});
+}
+
 void EchoLog::addBusy()
 {
     add({0, Kind::Busy, 0, 0});
@@ -114,6 +119,8 @@ QString EchoLog::textOf(const Line& line) const
         return echotest::endLine(line.charsSent);
     case Kind::Summary:
         return echotest::summaryLine(m_tally);
+    case Kind::LeftEchoing:
+        return echotest::leftEchoingLine();
     case Kind::Busy:
         return kOperationRunningText;
     }

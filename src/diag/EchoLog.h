@@ -30,6 +30,7 @@ public:
     void addEnd(std::int64_t charsSent);
     // The run in figures, once, after its end line.
     void addSummary(const echotest::Tally& tally);
+    void addLeftEchoing();
     // A start refused while another reader operation runs.
     void addBusy();
     void clear();
@@ -53,6 +54,7 @@ private:
         LinkClosed,
         End,
         Summary,
+        LeftEchoing,
         Busy
     };
     struct Line

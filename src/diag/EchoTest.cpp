@@ -50,6 +50,12 @@ QString summaryLine(const Tally& tally)
         .arg(tally.extraBytes);
 }
 
+QString leftEchoingLine()
+{
+    return QStringLiteral("The reader is left echoing what it is sent: switch it off and on "
+                          "before other commands");
+}
+
 void EchoJudge::setAside(char byte)
 {
     // The late echo of an owed character settles it and every one before it.

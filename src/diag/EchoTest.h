@@ -49,6 +49,8 @@ struct Tally
     std::int64_t extraBytes = 0;
 };
 QString summaryLine(const Tally& tally);
+// Said last when the reader echoed: it goes on echoing after the test.
+QString leftEchoingLine();
 
 // Decides which received byte answers the character just sent, and finds
 // the link's step again after a fault. Echoes come back in the order the
@@ -82,6 +84,7 @@ public:
     // Its echo time is up: Bad with the byte held back, or TimedOut.
     Verdict expire(std::uint8_t& received);
     std::int64_t extraBytes() const { return m_extraBytes; }
+    bool sawGoodEcho() const { return m_hasLastGood; }
 
     // Characters owed an echo that are kept in mind; older ones are not.
     static constexpr qsizetype kMaxOwed = kCodesPerPass;

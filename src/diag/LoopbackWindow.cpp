@@ -101,6 +101,11 @@ void LoopbackWindow::startTest()
         log.addEnd(tally.charsSent);
         tally.extraBytes = judge.extraBytes();
         log.addSummary(tally);
+        // The reader goes on echoing: later commands would only come back.
+        if (judge.sawGoodEcho()) {
+            m_state.readerEchoing = true;
+            log.addLeftEchoing();
+        }
     }
     log.announce();
 }

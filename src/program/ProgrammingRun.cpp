@@ -3,8 +3,6 @@
 #include "ProxValidation.h"
 #include "comm/CommandChannel.h"
 
-#include <optional>
-
 namespace {
 
 // Replies are raw bytes; each byte stands for one character.
@@ -13,20 +11,25 @@ QString replyText(const QByteArray& reply)
     return QString::fromLatin1(reply);
 }
 
-// Sends a command and waits for its reply; nullopt when none came in time.
-std::optional<QByteArray> exchange(CommandChannel& channel, const QByteArray& command)
+struct Answer
+{
+    bool came = false;
+    // The reply was the command itself.
+    bool echoed = false;
+    QByteArray text;
+};
+
+Answer exchange(CommandChannel& channel, const QByteArray& command)
 {
     channel.sendReaderCommand(command);
     const auto [reply, timedOut] = channel.readReaderLine();
-    if (timedOut)
-        return std::nullopt;
-    return reply;
+    return {!timedOut, !timedOut && channel.isEcho(reply), reply};
 }
 
-ProgrammingResult noReply(int step, QByteArray version = {})
+ProgrammingResult endedAt(ProgrammingResult::Outcome outcome, int step, QByteArray version = {})
 {
     ProgrammingResult result;
-    result.outcome = ProgrammingResult::Outcome::NoReply;
+    result.outcome = outcome;
     result.failedStep = step;
     result.version = std::move(version);
     return result;
@@ -56,27 +59,28 @@ ProgrammingResult runProgramming(CommandChannel& channel, const ProxValues& prox
     }
     progress.line(QStringLiteral("Starting Communications"));
 
-    const std::optional<QByteArray> version = exchange(channel, commandFor(1));
-    if (!version) {
-        progress.line(stepTimeoutText(1));
-        return noReply(1);
+    using Outcome = ProgrammingResult::Outcome;
+    const Answer version = exchange(channel, commandFor(1));
+    if (!version.came || version.echoed) {
+        progress.line(version.came ? kReaderEchoingText : stepTimeoutText(1));
+        return endedAt(version.came ? Outcome::Echoing : Outcome::NoReply, 1);
     }
-    result.version = *version;
-    progress.line(replyText(*version));
+    result.version = version.text;
+    progress.line(replyText(version.text));
 
     for (int step = 2; step <= kProgrammingSteps; ++step) {
         const QByteArray command = commandFor(step);
         progress.text(QString::fromLatin1(command));
-        const std::optional<QByteArray> reply = exchange(channel, command);
-        if (!reply) {
+        const Answer reply = exchange(channel, command);
+        if (!reply.came || reply.echoed) {
             progress.line(QStringLiteral(" "));
-            progress.line(stepTimeoutText(step));
-            return noReply(step, result.version);
+            progress.line(reply.came ? kReaderEchoingText : stepTimeoutText(step));
+            return endedAt(reply.came ? Outcome::Echoing : Outcome::NoReply, step, result.version);
         }
-        progress.line(QStringLiteral("  [") + replyText(*reply) + QLatin1Char(']'));
-        if (*reply != "OK" && result.refusedStep == 0) {
+        progress.line(QStringLiteral("  [") + replyText(reply.text) + QLatin1Char(']'));
+        if (reply.text != "OK" && result.refusedStep == 0) {
             result.refusedStep = step;
-            result.refusal = *reply;
+            result.refusal = reply.text;
         }
     }
     progress.line(QStringLiteral(" "));

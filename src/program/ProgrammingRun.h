@@ -20,9 +20,11 @@ struct ProgrammingResult
         // The two returns could not be written: the link is gone.
         Unreachable,
         NoReply,
+        // A reply was the command itself: the reader only echoes.
+        Echoing,
     };
     Outcome outcome = Outcome::Programmed;
-    // The step that got no reply in time (NoReply only).
+    // The step that got no reply in time, or only its echo.
     int failedStep = 0;
     // The reader's answer to "V", once it came.
     QByteArray version;

@@ -101,6 +101,7 @@ void ProgressWindow::resetReader()
     clearPanes();
     appendLine(QStringLiteral("Resetting Reader"));
     m_channel.sendReaderCommand(QByteArray("\0U1", 3));
-    if (!m_state.sendFailed)
-        appendLine(QStringLiteral("Reset Complete"));
+    if (m_state.sendFailed)
+        return;
+    appendLine(m_channel.echoedBack() ? kReaderEchoingText : QStringLiteral("Reset Complete"));
 }

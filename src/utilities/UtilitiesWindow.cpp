@@ -236,8 +236,8 @@ std::optional<QByteArray> UtilitiesWindow::exchange(const QByteArray& command)
         return std::nullopt;
     }
     const auto [reply, timedOut] = m_channel.readReaderLine();
-    if (timedOut) {
-        setStatus(kNoResponse);
+    if (timedOut || m_channel.isEcho(reply)) {
+        setStatus(timedOut ? kNoResponse : kReaderEchoingText);
         return std::nullopt;
     }
     return reply;
@@ -306,6 +306,8 @@ void UtilitiesWindow::restartReader()
     m_channel.sendReaderCommand(QByteArray("\0X", 2));
     if (m_state.sendFailed)
         setStatus(kNoResponse);
+    else if (m_channel.echoedBack())
+        setStatus(kReaderEchoingText);
 }
 
 std::optional<QString> UtilitiesWindow::chooseUploadFile()
