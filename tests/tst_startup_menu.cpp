@@ -185,32 +185,6 @@ private slots:
         QCOMPARE(h.reader.received(), QByteArray("END\r"));
     }
 
-    void firmwareNeeds9600BaudOnSerialOnly_data()
-    {
-        addColumns<bool, int, bool>({"tcp", "baudIndex", "refused"});
-        QTest::newRow("serial 115200") << false << 4 << true;
-        QTest::newRow("serial 9600") << false << 0 << false;
-        QTest::newRow("tcp 57600") << true << 3 << false;
-    }
-    void firmwareNeeds9600BaudOnSerialOnly()
-    {
-        const auto [tcp, baudIndex, refused] =
-            fetch<bool, int, bool>("tcp", "baudIndex", "refused");
-        Harness h;
-        h.comm().baudOptions()[baudIndex].option->setChecked(true);
-        QVERIFY(connectByRow(h, tcp));
-        Harness::click(h.menu().generalSetupEntry);
-        Harness::click(h.menu().flashEntry);
-        if (refused) {
-            QCOMPARE(h.dialogs.messages,
-                     QStringList{"Controller must be programmed to 9600 baud before reflashing"});
-            QCOMPARE(highlighted(h.menu()), QStringLiteral("General Setup"));
-        } else {
-            QVERIFY(h.dialogs.messages.isEmpty());
-            QCOMPARE(highlighted(h.menu()), QStringLiteral("Flash New Firmware"));
-        }
-    }
-
     void bootExtensionEntryIsSwitchedOff()
     {
         Harness h;
