@@ -22,16 +22,6 @@ namespace {
 const QByteArray kVersion = "KARVEL READER SIM V1.00";
 // A label of the window by its member, so that a table row can pick one.
 using Element = ClickLabel* UtilitiesWindow::*;
-const QList<Element> kElements{
-    &UtilitiesWindow::firmwareIdButton,     &UtilitiesWindow::uploadedCaption,
-    &UtilitiesWindow::collectionModeButton, &UtilitiesWindow::onlineModeButton,
-    &UtilitiesWindow::clockDisplay,         &UtilitiesWindow::setReaderTimeButton,
-    &UtilitiesWindow::getReaderTimeButton,  &UtilitiesWindow::memoryUsageButton,
-    &UtilitiesWindow::uploadedValue,        &UtilitiesWindow::clearMemoryButton,
-    &UtilitiesWindow::totalSlotsCaption,    &UtilitiesWindow::usedSlotsCaption,
-    &UtilitiesWindow::restartButton,        &UtilitiesWindow::totalSlotsValue,
-    &UtilitiesWindow::usedSlotsValue,       &UtilitiesWindow::uploadButton,
-    &UtilitiesWindow::statusLine,           &UtilitiesWindow::proxDumpModeButton};
 
 // A started utility with the reader's service commands and the window shown.
 struct Rig : Harness
@@ -120,9 +110,12 @@ private slots:
         QVERIFY(h.connect(true));
         Harness::click(h.comm().disconnectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        for (Element element : kElements) {
+        // Every label of the window: its buttons, captions, fields and status line.
+        const QList<ClickLabel*> elements = w.findChildren<ClickLabel*>();
+        QCOMPARE(elements.size(), 18);
+        for (ClickLabel* element : elements) {
             w.statusLine->clear();
-            h.clickElement(element);
+            Harness::click(element);
             QCOMPARE(h.status(), QStringLiteral("Not Connected"));
         }
         // Connected again, one command: the reader has that and nothing from before.
