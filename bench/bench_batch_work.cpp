@@ -222,6 +222,8 @@ void print(const char* title, const Figures& utility, const Figures& bare, int r
     std::printf("  ratio utility / bare %6.2f   (rounds:%s)\n", u / b,
                 roundRatios(utility.seconds, bare.seconds).constData());
     // The quickest round of each side: the least disturbed by the machine's other work.
+    if (utility.seconds.empty() || bare.seconds.empty())
+        return;
     const double uBest = *std::min_element(utility.seconds.begin(), utility.seconds.end());
     const double bBest = *std::min_element(bare.seconds.begin(), bare.seconds.end());
     std::printf("  best rounds: utility %.3f s, bare %.3f s, ratio %.2f\n", uBest, bBest,
