@@ -17,94 +17,63 @@
 
 namespace {
 
-// A value for every control, each unlike its start value: the general check
-// boxes flipped or grey, every text changed (the widest at full length), the
-// Lsb boxes checked or grey, and the Const boxes grey, which leaves their
-// Start boxes free.
-struct Control
+// Every check box and digit box of both setup windows, in the windows' order.
+QList<QWidget*> controlsOf(Harness& h)
 {
-    QString name;
-    QCheckBox* check; // or else a text box
-    QLineEdit* text;
-    QString value;
-    QString read() const { return check ? QString::number(check->checkState()) : text->text(); }
-};
+    QList<QWidget*> controls;
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&h.main().generalSetup(), &h.main().proxSetup()}) {
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if ((qobject_cast<QCheckBox*>(control) || qobject_cast<DigitBox*>(control)) &&
+                control != h.main().proxSetup().cardBitCount)
+                controls << control;
+        }
+    }
+    return controls;
+}
 
-QList<Control> everyControl(Harness& h)
+QString valueOf(QWidget* control)
 {
-    QList<Control> list;
-    const auto checkBox = [&](const QString& name, QCheckBox* box, Qt::CheckState state) {
-        list.append({name, box, nullptr, QString::number(state)});
-    };
-    const auto textBox = [&](const QString& name, QLineEdit* box, const QString& text) {
-        list.append({name, nullptr, box, text});
-    };
-    GeneralSetupWindow& gen = h.main().generalSetup();
-    ProxSetupWindow& prox = h.main().proxSetup();
-    const std::pair<QCheckBox*, Qt::CheckState> generalChecks[] = {
-        {gen.beepOnGoodRead, Qt::Unchecked}, {gen.maskingOn, Qt::Checked},
-        {gen.hid, Qt::PartiallyChecked},     {gen.farpointe, Qt::Unchecked},
-        {gen.awid, Qt::PartiallyChecked},    {gen.includeDateTime, Qt::Unchecked},
-        {gen.includeReaderId, Qt::Checked},  {gen.includeReaderDescription, Qt::PartiallyChecked}};
-    int n = 0;
-    for (const auto& [box, state] : generalChecks)
-        checkBox(QStringLiteral("general check %1").arg(n++), box, state);
-    const std::pair<DigitBox*, const char*> generalTexts[] = {
-        {gen.lowPowerSettingBox, "07"},
-        {gen.sleepTimeBox, "9"},
-        {gen.idLengthBox, "12"},
-        {gen.readerIdBox, "54321"},
-        {gen.readerDescriptionBox, "0123456789"}};
-    for (const auto& [box, text] : generalTexts)
-        textBox(box->accessibleName(), box, QString::fromLatin1(text));
-    // Per format: Total Bits, then Start, Length, Chars and Lsb of Site, ID
-    // and Issue; all distinct, the Start and Total Bits boxes at three digits.
-    struct FieldValues
-    {
-        int start, length, chars;
-        Qt::CheckState lsb;
-    };
-    struct FormatValues
-    {
-        int totalBits;
-        FieldValues fields[3];
-    };
-    const Qt::CheckState on = Qt::Checked, grey = Qt::PartiallyChecked;
-    const FormatValues formats[3] = {
-        {103, {{101, 5, 7, on}, {100, 6, 8, grey}, {102, 9, 10, on}}},
-        {116, {{110, 13, 18, grey}, {111, 14, 19, on}, {114, 16, 20, grey}}},
-        {126, {{120, 23, 28, grey}, {121, 24, 29, on}, {124, 26, 30, grey}}},
-    };
-    for (int f = 0; f < 3; ++f) {
-        const ProxSetupWindow::FormatControls& format = prox.formats[f];
-        textBox(format.totalBits->accessibleName(), format.totalBits,
-                QString::number(formats[f].totalBits));
-        for (int k = 0; k < 3; ++k) {
-            const ProxSetupWindow::FieldControls& field = format.fields[k];
-            const FieldValues& value = formats[f].fields[k];
-            textBox(field.start->accessibleName(), field.start, QString::number(value.start));
-            textBox(field.length->accessibleName(), field.length, QString::number(value.length));
-            textBox(field.chars->accessibleName(), field.chars, QString::number(value.chars));
-            checkBox(field.lsb->accessibleName(), field.lsb, value.lsb);
+    const auto* check = qobject_cast<QCheckBox*>(control);
+    return check ? QString::number(check->checkState()) : static_cast<QLineEdit*>(control)->text();
+}
+
+// A value for every control, each unlike its start value: a check box in
+// one of its two other states by turns (the Const boxes grey, which leaves
+// their Start boxes free), a digit box typed full with digits whose first two
+// differ from box to box, some after a 0.
+const QStringList& everyValue()
+{
+    static const QStringList values = [] {
+        Harness start;
+        QStringList list;
+        int n = 10, turn = 0;
+        for (QWidget* control : controlsOf(start)) {
+            if (auto* check = qobject_cast<QCheckBox*>(control)) {
+                const bool constant = check->accessibleName().endsWith(QLatin1String("Const"));
+                list << QString::number(constant ? 1 : (check->checkState() + 1 + turn++ % 2) % 3);
+                continue;
+            }
+            auto* box = static_cast<QLineEdit*>(control);
+            box->clear();
+            QTest::keyClicks(box, (n % 10 == 7 ? "0" : "") + QString::number(n).repeated(5));
+            list << box->text();
+            ++n;
         }
-    }
-    for (int m = 0; m < 3; ++m) {
-        for (int r = 0; r < 5; ++r) {
-            const ProxSetupWindow::MaskRowControls& row = prox.masks[m][r];
-            const int entry = 5 * m + r;
-            textBox(row.start->accessibleName(), row.start, QString::number(40 + entry));
-            textBox(row.value->accessibleName(), row.value, QString::number(200 + entry));
-            checkBox(row.constant->accessibleName(), row.constant, Qt::PartiallyChecked);
-        }
-    }
-    return list;
+        return list;
+    }();
+    return values;
 }
 
 void fillEveryControl(Harness& h)
 {
-    for (const Control& c : everyControl(h))
-        c.check ? c.check->setCheckState(Qt::CheckState(c.value.toInt()))
-                : c.text->setText(c.value);
+    const QList<QWidget*> controls = controlsOf(h);
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        if (auto* check = qobject_cast<QCheckBox*>(controls[i]))
+            check->setCheckState(Qt::CheckState(everyValue()[i].toInt()));
+        else
+            static_cast<QLineEdit*>(controls[i])->setText(everyValue()[i]);
+    }
 }
 
 // The mask rows' Start boxes, mask 1 row 1 first.
@@ -122,9 +91,10 @@ QList<DigitBox*> maskStarts(const ProxSetupWindow& prox)
 QStringList controlsAt(Harness& h, bool equal)
 {
     QStringList found;
-    for (const Control& control : everyControl(h))
-        if ((control.read() == control.value) == equal)
-            found << control.name + "=" + control.read();
+    const QList<QWidget*> controls = controlsOf(h);
+    for (qsizetype i = 0; i < controls.size(); ++i)
+        if ((valueOf(controls[i]) == everyValue()[i]) == equal)
+            found << Harness::spoken(controls[i]) + "=" + valueOf(controls[i]);
     return found;
 }
 } // namespace
