@@ -178,8 +178,6 @@ private slots:
         }
         QCOMPARE(grid.cursorColumn(), cursorColumn);
         QCOMPARE(grid.cursorRow(), cursorRow);
-        QCOMPARE(TerminalGrid::hexText(0x0D), QStringLiteral("0D"));
-        QCOMPARE(TerminalGrid::hexText(0xAB), QStringLiteral("AB"));
     }
 
     // Keys typed in a terminal run over TCP, checked on the wire: a last key
