@@ -101,11 +101,6 @@ private slots:
             QCOMPARE(labels.size(), 1);
             QCOMPARE(labels.first().first->text(QAccessible::Name), QString::fromLatin1(caption));
         }
-        QTest::keyClicks(w.hoursBox, QStringLiteral("a"));
-        QCOMPARE(w.hoursBox->text(), QStringLiteral("00"));
-        QTest::keyClick(w.hoursBox, Qt::Key_Backspace);
-        QTest::keyClicks(w.hoursBox, QStringLiteral("7"));
-        QCOMPARE(w.hoursBox->text(), QStringLiteral("07"));
 
         QVERIFY(h.connect(true));
         Harness::click(h.comm().disconnectButton);
