@@ -113,9 +113,8 @@ private slots:
     void invalidFormatsStopBeforeAnythingIsSent_data()
     {
         addColumns<QString, QString, QString>({"box", "value", "line"});
-        QTest::newRow("empty format box") << "Prox Format # 3 Issue Chars"
-                                          << ""
-                                          << "Error - Empty field in wiegand/prox formatting";
+        // Every message is the validation's own test; here an empty box and a
+        // field out of place each stop the run.
         QTest::newRow("empty mask box") << "Prox Mask 3 Mask 5 Len/Value"
                                         << ""
                                         << "Error - Empty field in wiegand/prox masking";
