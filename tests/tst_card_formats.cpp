@@ -9,7 +9,6 @@
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
-#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>

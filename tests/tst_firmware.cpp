@@ -11,7 +11,6 @@
 
 #include "comm/CommunicationsWindow.h"
 
-#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QRadioButton>

@@ -11,7 +11,6 @@
 #include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
-#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>

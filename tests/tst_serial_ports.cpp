@@ -9,10 +9,8 @@
 #include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>

@@ -18,7 +18,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <functional>
