@@ -46,33 +46,34 @@ private slots:
     void digitBoxes_data()
     {
         addColumns<QString, int>({"box", "maxLength"});
-        const std::pair<const char*, int> general[] = {{"ID Length", 2},
-                                                       {"Sleep Time", 2},
-                                                       {"Low Power Setting", 2},
-                                                       {"Reader ID", 5},
-                                                       {"Reader Description", 10}};
-        for (const auto& [box, length] : general)
-            QTest::newRow(box) << box << length;
-        // The TCP port, the hours to shift the reader's clock by, a card's bit count.
-        for (const auto& [box, length] : {std::pair{"Port", 5}, {"Hours", 5}, {"Bit Count", 3}})
-            QTest::newRow(box) << box << length;
+        const auto row = [](const QString& box, int length) {
+            QTest::newRow(qPrintable(box)) << box << length;
+        };
+        // General setup; the TCP port, the hours to shift the reader's clock by, a card's bits.
+        for (const auto& [box, length] : {std::pair{"ID Length", 2},
+                                          {"Sleep Time", 2},
+                                          {"Low Power Setting", 2},
+                                          {"Reader ID", 5},
+                                          {"Reader Description", 10},
+                                          {"Port", 5},
+                                          {"Hours", 5},
+                                          {"Bit Count", 3}})
+            row(box, length);
         // Start and Total Bits boxes take three digits, Length and Chars two.
-        const std::pair<const char*, int> parts[] = {{"Start", 3}, {"Length", 2}, {"Chars", 2}};
         for (int format = 1; format <= 3; ++format) {
             const QString group = QStringLiteral("Prox Format # %1 ").arg(format);
             for (const char* field : {"Site", "ID", "Issue"}) {
-                for (const auto& [part, length] : parts) {
-                    const QString box = group + field + ' ' + part;
-                    QTest::newRow(qPrintable(box)) << box << length;
-                }
+                for (const auto& [part, length] :
+                     {std::pair{"Start", 3}, {"Length", 2}, {"Chars", 2}})
+                    row(group + field + ' ' + part, length);
             }
-            QTest::newRow(qPrintable(group + "Total Bits")) << group + "Total Bits" << 3;
+            row(group + "Total Bits", 3);
         }
         for (int mask = 1; mask <= 3; ++mask) {
-            for (int row = 1; row <= 5; ++row) {
-                const QString at = QStringLiteral("Prox Mask %1 Mask %2 ").arg(mask).arg(row);
-                QTest::newRow(qPrintable(at + "Start")) << at + "Start" << 2;
-                QTest::newRow(qPrintable(at + "Len/Value")) << at + "Len/Value" << 3;
+            for (int line = 1; line <= 5; ++line) {
+                const QString at = QStringLiteral("Prox Mask %1 Mask %2 ").arg(mask).arg(line);
+                row(at + "Start", 2);
+                row(at + "Len/Value", 3);
             }
         }
     }
