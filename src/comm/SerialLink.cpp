@@ -246,7 +246,8 @@ bool SerialLink::write(const QByteArray& bytes)
 void SerialLink::onError(QSerialPort::SerialPortError error)
 {
     // A port whose far end went away reports ReadError without end at full
-    // CPU until it is closed; the next send then fails as for a closed port.
+    // CPU until it is closed; the loss is then reported, and the link reads
+    // "Disconnected".
     if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
          error == QSerialPort::WriteError) &&
         m_port.isOpen()) {
