@@ -334,7 +334,7 @@ private slots:
         UtilitiesWindow& w = h.main().readerUtilities();
         Harness::click(w.firmwareIdButton);
         Harness::click(w.getReaderTimeButton);
-        h.reader.setIdleDrop(300);
+        h.reader.setIdleDrop(500);
         Harness::click(w.memoryUsageButton);
         const auto fields = [&w] {
             return QStringList{w.firmwareIdField->text(), w.readerTimeField->text(),
