@@ -309,6 +309,8 @@ private slots:
               "127.0.0.1,%p," + v + ",identified and clock set,%S,%C", "\r\rV\r\r\r%T\r"},
              {silentOn("V"), "no reply to V", "127.0.0.1,%p,,no reply to V,%S,", "\r\rV\r", -1, 3,
               0.1},
+             {reply("V", "V"), "reader only echoes V", "127.0.0.1,%p,,reader only echoes V,%S,",
+              "\r\rV\r"},
              {silentOn("+"), "no reply to set time",
               "127.0.0.1,%p," + v + ",no reply to set time,%S,", "\r\rV\r\r\r%T\r"},
              {reply("+", "OK"), "set time answered \"OK\"",

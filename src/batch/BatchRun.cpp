@@ -337,6 +337,10 @@ private:
                                 : QStringLiteral("connection lost"));
             return std::nullopt;
         }
+        if (m_channel.isEcho(reply)) {
+            fail(QStringLiteral("reader only echoes ") + what);
+            return std::nullopt;
+        }
         return reply;
     }
 
