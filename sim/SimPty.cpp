@@ -4,12 +4,14 @@
 
 #include <QSocketNotifier>
 
+#ifndef Q_OS_WIN
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace sim {
 
@@ -36,6 +38,18 @@ SimPty::~SimPty()
     close();
 }
 
+#ifdef Q_OS_WIN
+// Windows has no pseudo-terminals: the reader answers over TCP only there.
+bool SimPty::open()
+{
+    m_errorString = QStringLiteral("pseudo-terminals are not available on Windows");
+    return false;
+}
+
+void SimPty::close() {}
+void SimPty::readMaster() {}
+void SimPty::writePending() {}
+#else
 bool SimPty::open()
 {
     close();
@@ -152,5 +166,7 @@ void SimPty::fail(const char* what)
     m_errorString = QStringLiteral("%1: %2").arg(QLatin1String(what),
                                                  QString::fromLocal8Bit(std::strerror(errno)));
 }
+
+#endif
 
 } // namespace sim

@@ -14,15 +14,49 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <csignal>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
+
+#ifdef Q_OS_WIN
+#include <cstdio>
+#include <thread>
+#include <windows.h>
+#else
+#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace {
 
+#ifdef Q_OS_WIN
+// Ctrl+C, Ctrl+Break and closing the console arrive on a thread of their own.
+BOOL WINAPI onConsoleControl(DWORD)
+{
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                              Qt::QueuedConnection);
+    return TRUE;
+}
+
+bool quitOnTerminationSignals(QCoreApplication&)
+{
+    return SetConsoleCtrlHandler(onConsoleControl, TRUE) != 0;
+}
+
+// A console or pipe cannot be watched with a socket notifier here: a thread reads the lines
+// and hands each to the event loop.
+void watchStandardInput(QCoreApplication& app, std::function<void(const QByteArray&)> handle)
+{
+    std::thread([&app, handle = std::move(handle)] {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, stdin))
+            QMetaObject::invokeMethod(
+                &app, [handle, line = QByteArray(buffer)] { handle(line); }, Qt::QueuedConnection);
+    }).detach();
+}
+#else
 int signalPipe[2] = {-1, -1};
 
 // Only async-signal-safe work here: wake the event loop, which quits in its own time.
@@ -48,6 +82,22 @@ bool quitOnTerminationSignals(QCoreApplication& app)
     return ::sigaction(SIGINT, &action, nullptr) == 0 &&
            ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
+
+void watchStandardInput(QCoreApplication& app, std::function<void(const QByteArray&)> handle)
+{
+    auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+    QObject::connect(input, &QSocketNotifier::activated, &app, [input, handle] {
+        char buffer[256];
+        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
+        if (count <= 0) {
+            // End of input (or none at all): stop listening rather than wake for ever.
+            input->setEnabled(false);
+            return;
+        }
+        handle(QByteArray(buffer, count));
+    });
+}
+#endif
 
 // Commands carry NULs and other control bytes; show them so the line stays readable.
 QString printable(const QByteArray& command)
@@ -293,16 +343,8 @@ int main(int argc, char* argv[])
             return 2;
         }
     }
-    auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-    QObject::connect(input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[256];
-        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
-        if (count <= 0) {
-            // End of input (or none at all): stop listening rather than wake for ever.
-            input->setEnabled(false);
-            return;
-        }
-        for (const QByteArray& line : QByteArray(buffer, count).split('\n')) {
+    watchStandardInput(app, [&](const QByteArray& text) {
+        for (const QByteArray& line : text.split('\n')) {
             const QList<QByteArray> words = line.simplified().split(' ');
             if (words.value(0) == "stream")
                 stream.start(words.value(1).toLongLong(), words.value(2, "-1").toLongLong());

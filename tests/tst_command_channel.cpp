@@ -46,6 +46,7 @@ private slots:
             fetch<bool, QByteArray, QByteArray, QByteArray, bool, QByteArray>(
                 "tcp", "replyLine", "ending", "stale", "timesOut", "expected");
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         QVERIFY(!exchange(h, "V").timedOut); // the sim now knows which link to chatter on
         if (!stale.isEmpty()) {
@@ -79,6 +80,7 @@ private slots:
     {
         QFETCH(bool, tcp);
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         eventwait::Deadline& deadline = h.main().channel().replyDeadline();
         QVERIFY(!deadline.isArmed());
@@ -108,6 +110,7 @@ private slots:
     {
         QFETCH(bool, tcp);
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         QVERIFY(!exchange(h, "V").timedOut);
         h.reader.setSilentOn("Q");
@@ -125,6 +128,7 @@ private slots:
     {
         QFETCH(bool, tcp);
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         h.reader.setReplyDelay(200);
         h.reader.setCloseOn("V");

@@ -191,6 +191,7 @@ private slots:
             fetch<bool, bool, int, QString, bool>("boot2", "tcp", "size", "lastStatus",
                                                   "doubleClick");
         Rig rig;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(rig.start(boot2, tcp));
         const QByteArray file = imageOf(size);
         const QString path = rig.choose(file);
@@ -268,6 +269,7 @@ private slots:
     {
         QFETCH(Failure, row);
         Rig rig;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!row.tcp);
         QVERIFY(rig.start(row.boot2, row.tcp));
         // A wrong answer leaves the window waiting for the right one until its
         // time-out. What the reader says on waking must be in before the pause
@@ -392,6 +394,7 @@ private slots:
         Harness::click(rig.h.menu().communicationsEntry);
 
         comm.baud19200->setChecked(true);
+        SKIP_WITHOUT_PSEUDO_TERMINAL(true);
         QVERIFY(rig.h.connectSerial());
         Harness::click(rig.h.menu().flashEntry);
         comm.baud9600->setChecked(true); // not yet applied

@@ -59,6 +59,7 @@ private slots:
         const auto [tcp, ending, replies] =
             fetch<bool, QByteArray, QMap<QByteArray, QByteArray>>("tcp", "ending", "replies");
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         h.reader.setLineEnding(ending);
         for (const auto& [letters, reply] : replies.asKeyValueRange())
@@ -101,6 +102,7 @@ private slots:
         const auto [tcp, silentOn, tail, commandsSent] =
             fetch<bool, QByteArray, QStringList, int>("tcp", "silentOn", "tail", "commandsSent");
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         h.replyNeverComes(silentOn);
         h.programReader();
@@ -143,6 +145,7 @@ private slots:
     void warningsDoNotStopTheRun()
     {
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(true);
         QVERIFY(h.connectSerial());
         h.main().proxSetup().formats[0].fields[1].chars->setText(QStringLiteral("4"));
         h.programReader();
@@ -191,6 +194,7 @@ private slots:
     {
         const auto [tcp] = fetch<bool>("tcp");
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         h.programReader();
         QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
@@ -239,6 +243,7 @@ private slots:
     {
         QFETCH(bool, tcp);
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         h.reader.setReply("U1", "OK");
         h.dialogs.yesNoAnswers << true;
@@ -260,6 +265,7 @@ private slots:
         QFETCH(bool, tcp);
         constexpr qint64 kFlood = 8 * 1024 * 1024;
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         h.programReader();
         const qint64 before = residentKiB();

@@ -63,6 +63,7 @@ private slots:
         const auto [throughLink, port] = fetch<bool, int>("throughLink", "port");
         QTemporaryDir folder;
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(true);
         QVERIFY(h.pty.open());
         QString device = h.pty.slavePath();
         if (throughLink) {
@@ -95,6 +96,7 @@ private slots:
     }
     void pinnedDeviceThatIsNotThere()
     {
+        SKIP_ON_WINDOWS_PORT_NAMES();
         const auto [value, reason] = fetch<QString, QString>("value", "reason");
         Harness h;
         QVERIFY(pin(h, {value}));
@@ -120,6 +122,7 @@ private slots:
     }
     void goodPortValuesPinPorts()
     {
+        SKIP_ON_WINDOWS_PORT_NAMES();
         const auto [values, pinned] = fetch<QStringList, QStringList>("values", "pinned");
         SerialPortNames names;
         names.setSystemPorts([] { return QStringList(); });
@@ -162,7 +165,7 @@ private slots:
         QVERIFY(utility.waitForFinished(60000));
         QCOMPARE(utility.exitStatus(), QProcess::NormalExit);
         QCOMPARE(utility.exitCode(), 2);
-        QCOMPARE(QString::fromLocal8Bit(utility.readAllStandardError()), message + "\n");
+        QCOMPARE(QString::fromLocal8Bit(utility.readAllStandardError()), message + kTextLineEnd);
         QCOMPARE(utility.readAllStandardOutput(), QByteArray());
     }
 
@@ -235,6 +238,7 @@ private slots:
     }
     void portOptionsStandForPortsInTheDocumentedOrder()
     {
+        SKIP_ON_WINDOWS_PORT_NAMES();
         const auto [reported, expected, reasonForPort8] =
             fetch<QStringList, QStringList, QString>("reported", "expected", "reasonForPort8");
         QTemporaryDir noStableNames;
@@ -255,6 +259,7 @@ private slots:
     // device; a port pinned to that link shows the device it leads to now.
     void tipsShowStableNames()
     {
+        SKIP_ON_WINDOWS_PORT_NAMES();
         QTemporaryDir folder;
         const QString base = QDir(folder.path()).canonicalPath();
         QVERIFY(QDir(base).mkpath(QStringLiteral("dev")));

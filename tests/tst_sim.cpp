@@ -1,6 +1,7 @@
 // The simulated reader itself where the end-to-end tests do not reach: chunking, prefix
 // matching, the loader taking the link over, and each link across reconnections.
 #include "DataRows.h"
+#include "Platform.h"
 #include "SimFirmware.h"
 #include "SimPty.h"
 #include "SimReader.h"
@@ -71,6 +72,7 @@ private slots:
         m_replies.clear();
         m_server = std::make_unique<sim::SimTcpServer>(*m_reader);
         QVERIFY2(m_server->listen(), qPrintable(m_server->errorString()));
+        SKIP_WITHOUT_PSEUDO_TERMINAL(true);
         m_pty = std::make_unique<sim::SimPty>(*m_reader);
         QVERIFY2(m_pty->open(), qPrintable(m_pty->errorString()));
     }

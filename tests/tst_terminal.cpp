@@ -250,6 +250,7 @@ private slots:
     {
         const auto [tcp, endByProgramming] = fetch<bool, bool>("tcp", "endByProgramming");
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         TerminalWindow& t = h.main().terminal();
         const QList<Step> steps{
@@ -344,6 +345,7 @@ private slots:
     {
         QFETCH(bool, tcp);
         Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         TerminalWindow& t = h.main().terminal();
         const QList<Step> steps{{nullptr, [&] { tcp ? h.server.dropClient() : h.pty.close(); }},

@@ -162,6 +162,7 @@ private slots:
             fetch<bool, Element, QByteArray, QByteArray, QString, QStringList>(
                 "tcp", "element", "reply", "sent", "status", "fields");
         Rig h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(h.connect(tcp));
         if (!reply.isNull())
             h.reader.setReply(sent.left(1), reply);
@@ -200,6 +201,7 @@ private slots:
             fetch<bool, QDateTime, QString, bool, QByteArray, QByteArray, QString>(
                 "tcp", "now", "hours", "subtract", "reply", "sent", "status");
         Rig h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(h.connect(tcp));
         h.window().setPcClock([now] { return now; });
         h.window().hoursBox->setText(hours);
@@ -224,6 +226,7 @@ private slots:
         const auto [yes, reply, status, stored] =
             fetch<bool, QByteArray, QString, int>("yes", "reply", "status", "stored");
         Rig h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(true);
         QVERIFY(h.connect(false));
         h.service.fillLog(3);
         if (!reply.isNull())
@@ -254,6 +257,7 @@ private slots:
     {
         const auto [tcp, records] = fetch<bool, QList<QByteArray>>("tcp", "records");
         Rig h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(h.connect(tcp));
         h.service.log() = records;
         QTemporaryDir dir;
@@ -326,6 +330,7 @@ private slots:
         if (fault == "disk full" && !QFile::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full here");
         Rig h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(h.connect(tcp));
         h.service.log() = {"r1", "r2", "r3", "r4"};
         QTemporaryDir dir;
@@ -397,6 +402,7 @@ private slots:
     void clockTicksWhileAReplyIsAwaited()
     {
         Rig h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(true);
         QVERIFY(h.connect(false));
         QCOMPARE(h.window().clockTimer.interval(), 1000);
         QVERIFY(h.window().clockTimer.isActive());

@@ -2,10 +2,20 @@
 
 #include <QFileInfo>
 
+#ifndef Q_OS_WIN
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#ifdef Q_OS_WIN
+// A COM port is no file and has no owning group: when Windows refuses one,
+// another program holds it.
+DeviceAccess probeDeviceAccess(const QString&)
+{
+    return {true, true, {}};
+}
+#else
 DeviceAccess probeDeviceAccess(const QString& device)
 {
     DeviceAccess access;
@@ -23,6 +33,7 @@ DeviceAccess probeDeviceAccess(const QString& device)
         access.group = QString::number(info.st_gid);
     return access;
 }
+#endif
 
 LinkFailure serialOpenFailure(const QString& device, QSerialPort::SerialPortError error,
                               const QString& qtText, const DeviceAccess& access)

@@ -33,11 +33,16 @@ QStringList systemSerialPorts()
 
 // Where a command line's device leads: a bare name is a device in /dev, as
 // the system lists its ports; a relative path starts in the current folder.
+// Windows names its ports (COM12, \\.\COM12) rather than giving them paths.
 QString devicePath(const QString& device)
 {
+#ifdef Q_OS_WIN
+    return device;
+#else
     if (!device.contains(QLatin1Char('/')))
         return QStringLiteral("/dev/") + device;
     return QDir::cleanPath(QDir::current().absoluteFilePath(device));
+#endif
 }
 
 } // namespace

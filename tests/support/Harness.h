@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataRows.h"
+#include "Platform.h"
 #include "ScriptedDialogs.h"
 #include "SimPty.h"
 #include "SimReader.h"
