@@ -18,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef Q_OS_WIN
 #include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -177,11 +179,13 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("karvel-no-display"));
         utility.setProcessEnvironment(environment);
+#ifndef Q_OS_WIN
         // The program aborts: it leaves no core file behind.
         utility.setChildProcessModifier([] {
             const rlimit none{0, 0};
             ::setrlimit(RLIMIT_CORE, &none);
         });
+#endif
         utility.start(QStringLiteral(KARVEL_UTILITY),
                       {QStringLiteral("--port"), QStringLiteral("3=/dev/ttyUSB0")});
         QVERIFY(utility.waitForFinished(60000));
