@@ -29,7 +29,7 @@ using namespace download;
 class Answers : public Dialogs
 {
 public:
-    bool askYesNo(const QString&) override { return true; }
+    bool askYesNo(const QString&, Answer) override { return true; }
     void inform(const QString& text) override { messages << text; }
     std::optional<QString> chooseOpenFile(const QString&) override { return std::nullopt; }
     std::optional<QString> chooseSaveFile(const QString&, const QString&, const QString&) override
