@@ -2,11 +2,7 @@
 // a card's raw bits against the three formats, all through the window.
 #include "Harness.h"
 
-#include "app/CommandMenu.h"
-#include "app/MainWindow.h"
 #include "config/ProxSetupWindow.h"
-#include "program/ProgressWindow.h"
-#include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
 #include <QCheckBox>
@@ -14,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QWheelEvent>
 
 namespace {

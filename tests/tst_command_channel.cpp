@@ -2,9 +2,6 @@
 // simulated reader received, over TCP and over a pseudo-terminal.
 #include "Harness.h"
 
-#include "app/MainWindow.h"
-
-#include <QTest>
 #include <QTimer>
 
 class CommandChannelTest : public QObject

@@ -1,16 +1,12 @@
 // What every digit box of the utility accepts, and the Const rule of the masks.
 #include "Harness.h"
 
-#include "app/CommandMenu.h"
-#include "app/MainWindow.h"
 #include "config/ProxSetupWindow.h"
-#include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QtTest>
 
 #include <memory>
 

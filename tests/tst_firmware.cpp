@@ -3,19 +3,13 @@
 #include "Harness.h"
 #include "SimFirmware.h"
 
-#include "app/CommandMenu.h"
-#include "app/MainWindow.h"
 #include "firmware/DownloadProtocol.h"
 #include "firmware/DownloadWindow.h"
-#include "widgets/ClickLabel.h"
-
-#include "comm/CommunicationsWindow.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 
 // Fault rows name only the fields they change.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

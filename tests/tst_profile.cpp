@@ -2,7 +2,6 @@
 // the "Settings" menu.
 #include "Harness.h"
 
-#include "app/MainWindow.h"
 #include "config/GeneralSetupWindow.h"
 #include "config/ProxSetupWindow.h"
 #include "widgets/DigitBox.h"
@@ -13,7 +12,6 @@
 #include <QJsonObject>
 #include <QList>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 

@@ -2,21 +2,14 @@
 // order, ports pinned on the command line, and the tips that name them.
 #include "Harness.h"
 
-#include "app/CommandMenu.h"
-#include "app/MainWindow.h"
-#include "comm/CommunicationsWindow.h"
 #include "comm/SerialPortNames.h"
-#include "program/ProgressWindow.h"
-#include "widgets/ClickLabel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 
 #ifndef Q_OS_WIN
 #include <sys/resource.h>

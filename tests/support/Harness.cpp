@@ -1,11 +1,6 @@
 #include "Harness.h"
 
-#include "app/CommandMenu.h"
-#include "app/MainWindow.h"
-#include "comm/CommunicationsWindow.h"
 #include "comm/EventWait.h"
-#include "program/ProgressWindow.h"
-#include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
 #include <QAccessible>
@@ -17,7 +12,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QTest>
 
 namespace {
 
@@ -63,38 +57,6 @@ Harness::Harness()
         deadline.expire();
         m_replyExpiry.stop();
     });
-}
-
-Harness::~Harness() = default;
-
-MainWindow& Harness::main()
-{
-    return app.main();
-}
-
-CommandMenu& Harness::menu()
-{
-    return app.main().menu();
-}
-
-CommunicationsWindow& Harness::comm()
-{
-    return app.main().communications();
-}
-
-ProgressWindow& Harness::programming()
-{
-    return app.main().programming();
-}
-
-QString Harness::connectionState()
-{
-    return menu().connectionLabel->text();
-}
-
-void Harness::click(ClickLabel* label)
-{
-    QTest::mouseClick(label, Qt::LeftButton);
 }
 
 void Harness::doubleClick(QWidget* widget)
@@ -188,11 +150,6 @@ QStringList Harness::paneLines(const QString& text)
     return lines;
 }
 
-void Harness::setReplyTimeout(int ms)
-{
-    app.main().channel().setReplyTimeout(ms);
-}
-
 void Harness::replyNeverComes(const QByteArray& commandPrefix)
 {
     reader.setSilentOn(commandPrefix);
@@ -203,11 +160,6 @@ void Harness::replyNeverComes(const QByteArray& commandPrefix)
                          if (command.startsWith(commandPrefix))
                              m_replyExpiry.start();
                      });
-}
-
-void Harness::expireReplyWait()
-{
-    m_replyExpiry.start();
 }
 
 bool Harness::sendEndMark()

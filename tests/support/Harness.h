@@ -6,16 +6,16 @@
 #include "SimPty.h"
 #include "SimReader.h"
 #include "SimTcpServer.h"
+#include "app/CommandMenu.h"
+#include "app/MainWindow.h"
 #include "app/UtilityApp.h"
+#include "comm/CommunicationsWindow.h"
+#include "program/ProgressWindow.h"
+#include "widgets/ClickLabel.h"
 
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
-
-class CommandMenu;
-class CommunicationsWindow;
-class ProgressWindow;
-class MainWindow;
-class ClickLabel;
 
 // A started utility with scripted dialogs and a simulated reader it can
 // reach over TCP on 127.0.0.1 or over a pseudo-terminal put in a port's place.
@@ -26,7 +26,6 @@ public:
     static constexpr int kPtyPort = 3;
 
     Harness();
-    ~Harness();
 
     ScriptedDialogs dialogs;
     sim::SimReader reader;
@@ -35,13 +34,13 @@ public:
     UtilityApp app{&dialogs};
 
     AppState& state() { return app.state(); }
-    MainWindow& main();
-    CommandMenu& menu();
-    CommunicationsWindow& comm();
-    ProgressWindow& programming();
+    MainWindow& main() { return app.main(); }
+    CommandMenu& menu() { return app.main().menu(); }
+    CommunicationsWindow& comm() { return app.main().communications(); }
+    ProgressWindow& programming() { return app.main().programming(); }
 
-    QString connectionState();
-    static void click(ClickLabel* label);
+    QString connectionState() { return menu().connectionLabel->text(); }
+    static void click(ClickLabel* label) { QTest::mouseClick(label, Qt::LeftButton); }
     static void doubleClick(QWidget* widget);
     // What a screen reader hears a control called.
     static QString spoken(QWidget* widget);
@@ -65,13 +64,13 @@ public:
     static QStringList paneLines(const QString& text);
 
     // The reply time-out the command channel arms (5000 ms unless set).
-    void setReplyTimeout(int ms);
+    void setReplyTimeout(int ms) { app.main().channel().setReplyTimeout(ms); }
     // The reader never answers commands starting with the prefix, and the
     // utility's wait for such a reply times out as soon as it has begun
     // rather than after the real 5 s.
     void replyNeverComes(const QByteArray& commandPrefix);
     // The reply wait under way, or the next one, times out as soon as it has begun.
-    void expireReplyWait();
+    void expireReplyWait() { m_replyExpiry.start(); }
 
     // Sends the command "END" and waits until the reader has it: what came
     // before it is then all that will come. False if it never arrived.
