@@ -2,8 +2,6 @@
 // simulated reader received, over TCP and over a pseudo-terminal.
 #include "Harness.h"
 
-#include <QTimer>
-
 class CommandChannelTest : public QObject
 {
     Q_OBJECT
@@ -18,30 +16,30 @@ private:
 private slots:
     // Both links frame alike: bytes that arrived before a command are
     // dropped, a reply ends at its first CR, and what follows that CR never
-    // reaches the next command's reply.
+    // reaches the next command's reply. A reply without an end times out.
     void replyFraming_data()
     {
-        addColumns<bool, QByteArray, QByteArray, QByteArray, bool, QByteArray>(
-            {"tcp", "replyLine", "ending", "stale", "timesOut", "expected"});
+        addColumns<bool, QByteArray, QByteArray, QByteArray, QByteArray>(
+            {"tcp", "replyLine", "ending", "stale", "expected"});
         for (const bool tcp : {true, false}) {
             const char* link = tcp ? "tcp" : "serial";
             const auto row = [&](const char* name, QByteArray line, QByteArray ending,
-                                 QByteArray stale, bool timesOut, QByteArray expected) {
-                QTest::addRow("%s %s", link, name)
-                    << tcp << line << ending << stale << timesOut << expected;
+                                 QByteArray stale, QByteArray expected) {
+                QTest::addRow("%s %s", link, name) << tcp << line << ending << stale << expected;
             };
-            row("CR alone", "", "\r", "", false, "");
-            row("CR LF", "OK", "\r\n", "", false, "OK");
-            row("inner CR", "one\rtwo", "\r", "", false, "one");
-            row("stale chatter", "OK", "\r", "late\rstale", false, "OK");
-            row("no CR", "OK", "", "", true, "OK");
+            row("CR alone", "", "\r", "", "");
+            row("CR LF", "OK", "\r\n", "", "OK");
+            row("inner CR", "one\rtwo", "\r", "", "one");
+            row("stale chatter", "OK", "\r", "late\rstale", "OK");
+            row("no CR", "OK", "", "", "OK");
         }
     }
     void replyFraming()
     {
-        const auto [tcp, replyLine, ending, stale, timesOut, expected] =
-            fetch<bool, QByteArray, QByteArray, QByteArray, bool, QByteArray>(
-                "tcp", "replyLine", "ending", "stale", "timesOut", "expected");
+        const auto [tcp, replyLine, ending, stale, expected] =
+            fetch<bool, QByteArray, QByteArray, QByteArray, QByteArray>(
+                "tcp", "replyLine", "ending", "stale", "expected");
+        const bool timesOut = ending.isEmpty();
         Harness h;
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
@@ -70,8 +68,8 @@ private slots:
         QCOMPARE(next.text, QByteArray("KARVEL READER SIM V1.00"));
     }
 
-    // The reply deadline, armed by a read at its real 5000 ms and precise;
-    // its expiry ends the read with what had come.
+    // The reply deadline: armed by a read at its real 5000 ms, precise, and its
+    // expiry ends the read as a time-out.
     void replyTimeOutIsFiveSeconds_data() { addLinkRows(); }
     void replyTimeOutIsFiveSeconds()
     {
@@ -79,72 +77,49 @@ private slots:
         Harness h;
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
-        eventwait::Deadline& deadline = h.main().channel().replyDeadline();
-        QVERIFY(!deadline.isArmed());
         h.reader.setSilentOn("V");
-        h.main().channel().sendReaderCommand("V");
-        int armedMs = 0;
-        bool armed = false;
-        Qt::TimerType type = Qt::CoarseTimer;
-        QTimer::singleShot(0, &h.main(), [&] {
-            armed = deadline.isArmed();
-            armedMs = deadline.interval();
-            type = deadline.timerType();
-            deadline.expire(); // as if the five seconds had passed
+        h.expireReplyWait(); // as if the five seconds had passed
+        const ReaderReply e = exchange(h, "V");
+        QVERIFY(e.timedOut);
+        QCOMPARE(e.text, QByteArray());
+        const eventwait::Deadline& deadline = h.main().channel().replyDeadline();
+        QCOMPARE(deadline.interval(), 5000);
+        QCOMPARE(deadline.timerType(), Qt::PreciseTimer);
+        QVERIFY(!deadline.isArmed());
+    }
+
+    // A wait for a reply ends as a time-out with nothing read, before its timer
+    // fires: when the peer floods without CR (the reply must not grow without
+    // bound), when the reader goes away, and when the main window closes.
+    void waitEndsWithoutAReply_data()
+    {
+        addColumns<bool, QString>({"tcp", "end"});
+        for (const bool tcp : {true, false}) {
+            for (const char* end : {"flood", "link closes"})
+                QTest::addRow("%s %s", tcp ? "tcp" : "serial", end) << tcp << QString(end);
+        }
+        QTest::newRow("tcp window closes") << true << QStringLiteral("window closes");
+    }
+    void waitEndsWithoutAReply()
+    {
+        const auto [tcp, end] = fetch<bool, QString>("tcp", "end");
+        Harness h;
+        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
+        QVERIFY(connectByRow(h, tcp));
+        h.reader.setSilentOn("V");
+        if (end == "link closes")
+            h.reader.setCloseOn("V");
+        QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.main(), [&] {
+            if (end == "flood")
+                h.reader.sendUnsolicited(QByteArray(100 * 1024, 'A'));
+            if (end == "window closes")
+                h.main().close();
         });
-        const auto [reply, timedOut] = h.main().channel().readReaderLine();
-        QVERIFY(armed);
-        QCOMPARE(armedMs, 5000);
-        QCOMPARE(type, Qt::PreciseTimer);
-        QVERIFY(timedOut);
-        QCOMPARE(reply, QByteArray());
-        QVERIFY(!deadline.isArmed());
-    }
-
-    // A peer that floods without CR must not grow the reply without bound.
-    void floodWithoutCarriageReturnEndsAsATimeOut_data() { addLinkRows(); }
-    void floodWithoutCarriageReturnEndsAsATimeOut()
-    {
-        QFETCH(bool, tcp);
-        Harness h;
-        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
-        QVERIFY(connectByRow(h, tcp));
-        QVERIFY(!exchange(h, "V").timedOut);
-        h.reader.setSilentOn("Q");
-        h.main().channel().sendReaderCommand("Q");
-        h.reader.sendUnsolicited(QByteArray(100 * 1024, 'A'));
-        const auto [reply, timedOut] = h.main().channel().readReaderLine();
-        QVERIFY(timedOut);
-        QCOMPARE(reply, QByteArray());
-    }
-
-    // A reader that goes away while a reply is awaited ends the wait at once,
-    // before the reply timer fires.
-    void linkClosingDuringAWaitEndsIt_data() { addLinkRows(); }
-    void linkClosingDuringAWaitEndsIt()
-    {
-        QFETCH(bool, tcp);
-        Harness h;
-        SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
-        QVERIFY(connectByRow(h, tcp));
-        h.reader.setReplyDelay(200);
-        h.reader.setCloseOn("V");
         const ReaderReply e = exchange(h, "V");
         QVERIFY(e.timedOut);
+        QCOMPARE(e.text, QByteArray());
         QVERIFY(!h.main().channel().replyDeadline().expired());
-    }
-
-    void closingTheMainWindowEndsAWait()
-    {
-        Harness h;
-        QVERIFY(h.connectTcp());
-        h.reader.setSilentOn("V");
-        QObject::connect(&h.reader, &sim::SimReader::commandReceived, &h.main(),
-                         [&h] { h.main().close(); });
-        const ReaderReply e = exchange(h, "V");
-        QVERIFY(e.timedOut);
-        QVERIFY(!h.main().channel().replyDeadline().expired());
-        QVERIFY(!h.main().isVisible());
+        QCOMPARE(h.main().isVisible(), end != "window closes");
     }
 };
 
