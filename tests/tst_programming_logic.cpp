@@ -197,36 +197,6 @@ private slots:
                                               "X0842021021211", "X085222122321324214"}));
     }
 
-    // Every field's three messages.
-    void fieldMessages_data()
-    {
-        addColumns<int, int>({"format", "field"});
-        for (int format = 1; format <= 3; ++format) {
-            const char* names[] = {"site", "id", "issue"};
-            for (int field = 0; field < 3; ++field)
-                QTest::addRow("%d %s", format, names[field]) << format << field;
-        }
-    }
-    void fieldMessages()
-    {
-        const auto [format, fieldIndex] = fetch<int, int>("format", "field");
-        const QString name = QTest::currentDataTag();
-        ProxValues p = startupProx();
-        ProxFormatValues& values = p.formats[format - 1];
-        ProxFieldValues& field = values.fields[fieldIndex];
-        values.totalBits = "40";
-        field.length = "5"; // 31 at most: two digits
-        const auto lines = [&](const char* startText, const char* charsText) {
-            field.start = startText;
-            field.chars = charsText;
-            return validationLines(p);
-        };
-        QCOMPARE(lines("0", "2"), expectedLines(name + " 0"));
-        QCOMPARE(lines("36", "2"), QStringList()); // ends on the last bit
-        QCOMPARE(lines("37", "2"), expectedLines(name + " >"));
-        QCOMPARE(lines("36", "1"), expectedLines(name + " ~"));
-    }
-
     void validation_data()
     {
         addColumns<QString, QString>({"edits", "codes"});
@@ -245,15 +215,34 @@ private slots:
         row("error hides warnings", "1.id.chars=04,3.id.length=1", "3 id 0");
         row("warnings add up", "1.site.chars=2,1.id.chars=4", "1 site ~;1 id ~");
         // Past the 64-bit table: 2^65-1, 2^70-1 and 2^99-1 have 20, 22 and 30 digits.
-        row("length 65 short", "1.total=200,1.issue.start=1,1.issue.length=65,1.issue.chars=19",
-            "1 issue ~");
-        row("length 65 fits", "1.total=200,1.issue.start=1,1.issue.length=65,1.issue.chars=20", "");
-        row("length 70 short", "1.total=200,1.issue.start=1,1.issue.length=70,1.issue.chars=21",
-            "1 issue ~");
-        row("length 70 fits", "1.total=200,1.issue.start=1,1.issue.length=70,1.issue.chars=22", "");
-        row("length 99 short", "1.total=200,1.issue.start=1,1.issue.length=99,1.issue.chars=29",
-            "1 issue ~");
-        row("length 99 fits", "1.total=200,1.issue.start=1,1.issue.length=99,1.issue.chars=30", "");
+        for (const auto& [length, digits] : {std::pair{65, 20}, {70, 22}, {99, 30}}) {
+            const auto issue = [length](int chars) {
+                return QStringLiteral(
+                           "1.total=200,1.issue.start=1,1.issue.length=%1,1.issue.chars=%2")
+                    .arg(length)
+                    .arg(chars);
+            };
+            QTest::addRow("length %d short", length) << issue(digits - 1) << "1 issue ~";
+            QTest::addRow("length %d fits", length) << issue(digits) << "";
+        }
+        // Every field's three messages: 5 bits from bit 36 of 40 end on the last bit.
+        for (int format = 1; format <= 3; ++format) {
+            for (const char* name : {"site", "id", "issue"}) {
+                const QString code = QStringLiteral("%1 %2 ").arg(format).arg(name);
+                const auto field = [&](const char* start, const char* chars, const char* kind) {
+                    QTest::addRow("%d %s at %s in %s", format, name, start, chars)
+                        << QStringLiteral(
+                               "%1.total=40,%1.%2.length=5,%1.%2.start=%3,%1.%2.chars=%4")
+                               .arg(format)
+                               .arg(name, start, chars)
+                        << (*kind ? code + kind : QString());
+                };
+                field("0", "2", "0");
+                field("36", "2", "");
+                field("37", "2", ">");
+                field("36", "1", "~");
+            }
+        }
     }
     void validation()
     {
