@@ -3,14 +3,12 @@
 #include "comm/EventWait.h"
 #include "widgets/DigitBox.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 
 namespace {
@@ -66,11 +64,6 @@ void Harness::doubleClick(QWidget* widget)
                        widget->mapTo(top, widget->rect().center()));
 }
 
-QString Harness::spoken(QWidget* widget)
-{
-    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-}
-
 QString Harness::portTip(int port)
 {
     QRadioButton* option = comm().portOptions[port - 1];
@@ -96,11 +89,6 @@ void Harness::programReader()
 {
     dialogs.yesNoAnswers << true;
     click(menu().programEntry);
-}
-
-QStringList Harness::pane()
-{
-    return paneLines(programming().progressPane->toPlainText());
 }
 
 bool Harness::connectTcp(int port)

@@ -13,6 +13,8 @@
 #include "program/ProgressWindow.h"
 #include "widgets/ClickLabel.h"
 
+#include <QAccessible>
+#include <QPlainTextEdit>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
@@ -43,7 +45,10 @@ public:
     static void click(ClickLabel* label) { QTest::mouseClick(label, Qt::LeftButton); }
     static void doubleClick(QWidget* widget);
     // What a screen reader hears a control called.
-    static QString spoken(QWidget* widget);
+    static QString spoken(QWidget* widget)
+    {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    }
     // The tip a person sees on hovering over port option n.
     QString portTip(int port);
     // Triggers the menu entry with the text, mnemonic aside; false if there is none.
@@ -51,7 +56,7 @@ public:
 
     // Answers Yes to "Program Reader" and runs it; the progress pane's lines.
     void programReader();
-    QStringList pane();
+    QStringList pane() { return paneLines(programming().progressPane->toPlainText()); }
 
     // Chooses TCP/IP to 127.0.0.1 at the given port (the sim's by default) and connects.
     bool connectTcp(int port = -1);
