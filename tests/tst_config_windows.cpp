@@ -1,5 +1,6 @@
 // What every digit box of the utility accepts, and the Const rule of the masks.
 #include "Harness.h"
+#include "MaskStarts.h"
 
 #include "config/ProxSetupWindow.h"
 #include "widgets/DigitBox.h"
@@ -122,31 +123,17 @@ private slots:
     void constBoxMapping()
     {
         const auto [mask, row] = fetch<int, int>("mask", "row");
-        QList<DigitBox*> starts;
-        for (const ProxSetupWindow::MaskControls& rows : m_proxSetup->masks) {
-            for (const ProxSetupWindow::MaskRowControls& r : rows)
-                starts << r.start;
-        }
-        for (DigitBox* start : starts)
+        for (DigitBox* start : maskStarts(*m_proxSetup))
             start->setText(QStringLiteral("7"));
         const ProxSetupWindow::MaskRowControls& controls = m_proxSetup->masks[mask][row];
         controls.constant->setChecked(true);
-        QList<int> locked, pinned;
-        for (int i = 0; i < starts.size(); ++i) {
-            if (!starts[i]->isEnabled())
-                locked << i;
-            if (starts[i]->text() == "00")
-                pinned << i;
-        }
-        const int entry = 5 * mask + row;
-        QCOMPARE(locked, QList<int>{entry});
-        QCOMPARE(pinned, QList<int>{entry});
-        DigitBox* start = controls.start;
-        QTest::keyClicks(start, QStringLiteral("5"));
-        QCOMPARE(start->text(), QStringLiteral("00"));
+        const QString entry = QString::number(5 * mask + row);
+        QCOMPARE(startsOtherThan(*m_proxSetup, QStringLiteral("7")),
+                 QStringList{entry + ": 00, locked"});
+        QTest::keyClicks(controls.start, QStringLiteral("5"));
+        QCOMPARE(controls.start->text(), QStringLiteral("00"));
         QTest::mouseClick(controls.constant, Qt::LeftButton);
-        QVERIFY(start->isEnabled());
-        QCOMPARE(start->text(), QStringLiteral("00"));
+        QCOMPARE(startsOtherThan(*m_proxSetup, QStringLiteral("7")), QStringList{entry + ": 00"});
     }
 };
 
