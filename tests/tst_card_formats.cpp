@@ -91,51 +91,46 @@ private slots:
     {
         addColumns<QString, QString, QString, QString, QString, QString>(
             {"layout", "kind", "data", "count", "summary", "formatOne"});
-        // A known card: a row for its bits, and one for its hex in lower case.
-        const auto card = [](const char* name, const char* layout, QString bits, const char* hex,
-                             const QString& line) {
+        // A known card: a row for its bits, and one for its hex in lower case;
+        // how format 1 reads it, and whether its layout's parity holds.
+        const auto card = [](const char* layout, QString bits, const char* hex, const char* read,
+                             const char* parity) {
             bits.remove(' ');
             const QString count = QString::number(bits.size());
             const QString summary = QStringLiteral("%1 bits, hex %2: %3").arg(count, hex, bits);
-            QTest::addRow("%s bits", name) << layout << "Bits" << bits << "" << summary << line;
-            QTest::addRow("%s hex", name)
+            const QString line =
+                QStringLiteral("%1, Issue not used; %2 parity %3.").arg(read, layout, parity);
+            QTest::addRow("%s %s bits", layout, hex)
+                << layout << "Bits" << bits << "" << summary << line;
+            QTest::addRow("%s %s hex", layout, hex)
                 << layout << "Hex" << QString(hex).toLower() << count << summary << line;
         };
-        card("26-bit 123:4567", "26-bit", "1 01111011 0001000111010111 0", "2F623AE",
-             "Site 123, ID 4567, Issue not used; 26-bit parity holds.");
-        card("26-bit, bit 5 flipped", "26-bit", "1 01101011 0001000111010111 0", "2D623AE",
-             "Site 107, ID 4567, Issue not used; 26-bit parity fails at bit 1.");
-        card("34-bit 1234:56789", "34-bit", "1 0000010011010010 1101110111010101 0", "209A5BBAA",
-             "Site 1234, ID 56789, Issue not used; 34-bit parity holds.");
-        card("35-bit corporate 1234:567890", "35-bit corporate",
-             "1 1 010011010010 10001010101001010010 0", "69A5154A4",
-             "Site 1234, ID 567890, Issue not used; 35-bit corporate parity holds.");
-        card("35-bit corporate, bit 1 flipped", "35-bit corporate",
-             "0 1 010011010010 10001010101001010010 0", "29A5154A4",
-             "Site 1234, ID 567890, Issue not used; 35-bit corporate parity fails at bit 1.");
+        card("26-bit", "1 01111011 0001000111010111 0", "2F623AE", "Site 123, ID 4567", "holds");
+        card("26-bit", "1 01101011 0001000111010111 0", "2D623AE", "Site 107, ID 4567",
+             "fails at bit 1");
+        card("34-bit", "1 0000010011010010 1101110111010101 0", "209A5BBAA", "Site 1234, ID 56789",
+             "holds");
+        const char* corporate35 = "35-bit corporate";
+        card(corporate35, "1 1 010011010010 10001010101001010010 0", "69A5154A4",
+             "Site 1234, ID 567890", "holds");
+        card(corporate35, "0 1 010011010010 10001010101001010010 0", "29A5154A4",
+             "Site 1234, ID 567890", "fails at bit 1");
         // Bit 3 is guarded by all three parity bits.
-        card("35-bit corporate, bit 3 flipped", "35-bit corporate",
-             "1 1 110011010010 10001010101001010010 0", "79A5154A4",
-             "Site 3282, ID 567890, Issue not used; 35-bit corporate parity fails at bits 1, 2, "
-             "35.");
-        card("37-bit with site code 4321:300000", "37-bit with site code",
-             "0 0001000011100001 1001001001111100000 0", "010E1927C0",
-             "Site 4321, ID 300000, Issue not used; 37-bit with site code parity holds.");
+        card(corporate35, "1 1 110011010010 10001010101001010010 0", "79A5154A4",
+             "Site 3282, ID 567890", "fails at bits 1, 2, 35");
+        const char* siteCode37 = "37-bit with site code";
+        card(siteCode37, "0 0001000011100001 1001001001111100000 0", "010E1927C0",
+             "Site 4321, ID 300000", "holds");
         // Bit 19 is guarded by both parity bits.
-        card("37-bit with site code, bit 19 flipped", "37-bit with site code",
-             "0 0001000011100001 1101001001111100000 0", "010E1D27C0",
-             "Site 4321, ID 431072, Issue not used; 37-bit with site code parity fails at bits 1, "
-             "37.");
-        card("37-bit ID only 12345678901", "37-bit ID only",
-             "1 01011011111110111000001110000110101 0", "15BFB8386A",
-             "Site not used, ID 12345678901, Issue not used; 37-bit ID only parity holds.");
-        card("48-bit corporate 3000000:7000000", "48-bit corporate",
-             "1 1 1011011100011011000000 11010101100111111000000 1", "EDC6C0D59F81",
-             "Site 3000000, ID 7000000, Issue not used; 48-bit corporate parity holds.");
-        card("48-bit corporate, bit 48 flipped", "48-bit corporate",
-             "1 1 1011011100011011000000 11010101100111111000000 0", "EDC6C0D59F80",
-             "Site 3000000, ID 7000000, Issue not used; 48-bit corporate parity fails at bits 1, "
-             "48.");
+        card(siteCode37, "0 0001000011100001 1101001001111100000 0", "010E1D27C0",
+             "Site 4321, ID 431072", "fails at bits 1, 37");
+        card("37-bit ID only", "1 01011011111110111000001110000110101 0", "15BFB8386A",
+             "Site not used, ID 12345678901", "holds");
+        const char* corporate48 = "48-bit corporate";
+        card(corporate48, "1 1 1011011100011011000000 11010101100111111000000 1", "EDC6C0D59F81",
+             "Site 3000000, ID 7000000", "holds");
+        card(corporate48, "1 1 1011011100011011000000 11010101100111111000000 0", "EDC6C0D59F80",
+             "Site 3000000, ID 7000000", "fails at bits 1, 48");
 
         // What may be typed, against the start-up 26-bit layout.
         const auto input = [](const char* name, const char* kind, const QString& data,
@@ -143,13 +138,11 @@ private slots:
             QTest::newRow(name) << "26-bit" << kind << data << count << summary << line;
         };
         const QString card1 = "10000000100000000000000010";
+        const QString summary1 = "26 bits, hex 2020002: " + card1;
         const char* read1 = "Site 1, ID 1, Issue not used; 26-bit parity holds.";
-        input("hex, leading zeros left out", "Hex", "2020002", "26",
-              "26 bits, hex 2020002: " + card1, read1);
-        input("hex with 0x and blanks", "Hex", " 0x0202 0002 ", "26",
-              "26 bits, hex 2020002: " + card1, read1);
-        input("bits with their count", "Bits", card1, "26", "26 bits, hex 2020002: " + card1,
-              read1);
+        input("hex, leading zeros left out", "Hex", "2020002", "26", summary1, read1);
+        input("hex with 0x and blanks", "Hex", " 0x0202 0002 ", "26", summary1, read1);
+        input("bits with their count", "Bits", card1, "26", summary1, read1);
         input("card longer than the format", "Hex", "2020002", "34",
               "34 bits, hex 002020002: 00000000" + card1,
               "Total Bits 26 does not match the card's 34 bits.");
