@@ -37,36 +37,23 @@ struct KeyStep
     int key = 0;
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
     int character = 0;
+
+    static KeyStep press(int key, Qt::KeyboardModifiers m = {}) { return {Press, key, m}; }
+    static KeyStep release(int key) { return {Release, key}; }
+    // A keypad key with Alt held.
+    static KeyStep pad(int key) { return press(key, Qt::KeypadModifier | Qt::AltModifier); }
+    // A key pressed with the character it types; a character with no key.
+    static KeyStep typed(int key, int character) { return {Press, key, {}, character}; }
+    static KeyStep charOnly(int character) { return {Char, 0, {}, character}; }
 };
 
-KeyStep press(int key, Qt::KeyboardModifiers m = Qt::NoModifier)
-{
-    return {KeyStep::Press, key, m};
-}
-KeyStep release(int key)
-{
-    return {KeyStep::Release, key};
-}
-KeyStep pad(int key)
-{
-    return press(key, Qt::KeypadModifier | Qt::AltModifier);
-}
-// A key pressed with the character it types; a character with no key.
-KeyStep typed(int key, int character)
-{
-    return {KeyStep::Press, key, {}, character};
-}
-KeyStep charOnly(int character)
-{
-    return {KeyStep::Char, 0, {}, character};
-}
 // Alt held while the keypad keys go down, then released.
 QList<KeyStep> altCode(const QList<int>& keys)
 {
-    QList<KeyStep> steps{press(Qt::Key_Alt)};
+    QList<KeyStep> steps{KeyStep::press(Qt::Key_Alt)};
     for (const int key : keys)
-        steps << pad(key);
-    return steps << release(Qt::Key_Alt);
+        steps << KeyStep::pad(key);
+    return steps << KeyStep::release(Qt::Key_Alt);
 }
 QList<KeyStep> altCode(const char* digits)
 {
@@ -157,9 +144,10 @@ private slots:
         addColumns<QList<KeyStep>, QByteArray>({"steps", "sent"});
         using L = QList<KeyStep>;
         using B = QByteArray;
-        const KeyStep alt = press(Qt::Key_Alt);
-        const KeyStep altUp = release(Qt::Key_Alt);
-        const KeyStep away{KeyStep::SwitchAway};
+        using K = KeyStep;
+        const K alt = K::press(Qt::Key_Alt);
+        const K altUp = K::release(Qt::Key_Alt);
+        const K away{K::SwitchAway};
         QTest::newRow("Alt keypad 2 7") << altCode("27") << B("\x1b");
         QTest::newRow("Alt alone") << altCode("") << B(1, '\0');
         QTest::newRow("Alt keypad 0 9: both ends of the keypad") << altCode("09") << B("\t");
@@ -174,21 +162,22 @@ private slots:
             << altCode({Qt::Key_Clear, Qt::Key_Left, Qt::Key_Home, Qt::Key_Up, Qt::Key_PageDown})
             << B();
         QTest::newRow("main keyboard digits are not collected")
-            << L{alt, press(Qt::Key_6, Qt::AltModifier), altUp} << B(1, '\0');
-        QTest::newRow("F10 F9") << L{press(Qt::Key_F10), press(Qt::Key_F9)} << B("\0\x80", 2);
+            << L{alt, K::press(Qt::Key_6, Qt::AltModifier), altUp} << B(1, '\0');
+        QTest::newRow("F10 F9") << L{K::press(Qt::Key_F10), K::press(Qt::Key_F9)} << B("\0\x80", 2);
         QTest::newRow("character after an Alt code is dropped, the next key is not")
-            << altCode("97") + L{charOnly('a'), typed(Qt::Key_A, 'a')} << B("aa");
+            << altCode("97") + L{K::charOnly('a'), K::typed(Qt::Key_A, 'a')} << B("aa");
         QTest::newRow("Enter Backspace Tab Escape")
-            << L{typed(Qt::Key_Return, 13), typed(Qt::Key_Backspace, 8), typed(Qt::Key_Tab, 9),
-                 typed(Qt::Key_Escape, 27)}
+            << L{K::typed(Qt::Key_Return, 13), K::typed(Qt::Key_Backspace, 8),
+                 K::typed(Qt::Key_Tab, 9), K::typed(Qt::Key_Escape, 27)}
             << B("\r\b\t\x1b");
         QTest::newRow("characters 1, 255 and 256")
-            << L{charOnly(1), charOnly(255), charOnly(256)} << B("\x01\xff");
+            << L{K::charOnly(1), K::charOnly(255), K::charOnly(256)} << B("\x01\xff");
         // Alt+Tab away: the release of Alt and the keys after it go elsewhere.
         QTest::newRow("held Alt forgotten when focus leaves")
-            << L{alt, press(Qt::Key_Tab, Qt::AltModifier), away, typed(Qt::Key_B, 'b')} << B("b");
+            << L{alt, K::press(Qt::Key_Tab, Qt::AltModifier), away, K::typed(Qt::Key_B, 'b')}
+            << B("b");
         QTest::newRow("half-typed Alt code forgotten; Alt released after coming back")
-            << L{alt, pad(Qt::Key_6), away, altUp, typed(Qt::Key_C, 'c')} << B("c");
+            << L{alt, K::pad(Qt::Key_6), away, altUp, K::typed(Qt::Key_C, 'c')} << B("c");
     }
     void keysSendBytes()
     {
@@ -201,7 +190,7 @@ private slots:
                                [&] {
                                    for (const KeyStep& step : steps)
                                        keyStep(t, step, elsewhere);
-                                   keyStep(t, typed(Qt::Key_Z, 'z'), elsewhere);
+                                   keyStep(t, KeyStep::typed(Qt::Key_Z, 'z'), elsewhere);
                                }},
                               {[&] { return h.reader.received().endsWith('z'); }, [] {}}};
         QVERIFY(inTerminalRun(h, run));
