@@ -20,14 +20,14 @@ namespace {
 const QString kNoSuchPort = QStringLiteral("No such port on this computer");
 
 // Pins ports as "--port" values would, failing the test on a refused value.
-bool pin(Harness& h, const QStringList& values)
+bool pin(SerialPortNames& names, const QStringList& values)
 {
     QString error;
     const auto pins = SerialPortNames::parsePins(values, error);
     if (!pins)
         qWarning("%s", qPrintable(error));
     else
-        h.app.portNames().pin(*pins);
+        names.pin(*pins);
     return pins.has_value();
 }
 
@@ -55,7 +55,7 @@ private slots:
         QVERIFY(h.pty.open());
         const QString link = folder.filePath(QStringLiteral("usb-KARVEL_Reader_0042-if00-port0"));
         QVERIFY(QFile::link(h.pty.slavePath(), link));
-        QVERIFY(pin(h, {"7=" + link}));
+        QVERIFY(pin(h.app.portNames(), {"7=" + link}));
         connectPort(h, 7);
         QCOMPARE(h.connectionState(), QStringLiteral("Connected"));
         QCOMPARE(h.comm().reasonLine->text(), QString());
@@ -73,7 +73,7 @@ private slots:
         QTemporaryDir folder;
         const QString device = folder.filePath(QStringLiteral("usb-KARVEL_gone-if00-port0"));
         Harness h;
-        QVERIFY(pin(h, {"5=" + device}));
+        QVERIFY(pin(h.app.portNames(), {"5=" + device}));
         connectPort(h, 5);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QVERIFY(h.dialogs.messages.isEmpty());
@@ -101,10 +101,7 @@ private slots:
         const auto [values, pinned] = fetch<QStringList, QStringList>("values", "pinned");
         SerialPortNames names;
         names.setSystemPorts([] { return QStringList(); });
-        QString error;
-        const auto pins = SerialPortNames::parsePins(values, error);
-        QVERIFY2(pins, qPrintable(error));
-        names.pin(*pins);
+        QVERIFY(pin(names, values));
         QStringList found;
         for (int port = 1; port <= 8; ++port)
             if (!names.deviceFor(port).isEmpty())
@@ -256,7 +253,7 @@ private slots:
                                base + "/dev/ttyS0"};
         });
         h.app.portNames().setStableNameFolder(base + "/by-id");
-        QVERIFY(pin(h, {"6=" + adapter, "7=" + base + "/by-id/usb-gone-if00"}));
+        QVERIFY(pin(h.app.portNames(), {"6=" + adapter, "7=" + base + "/by-id/usb-gone-if00"}));
 
         QCOMPARE(h.portTip(1), base + "/dev/ttyS0");
         QCOMPARE(h.portTip(2), base + "/dev/ttyUSB0");
