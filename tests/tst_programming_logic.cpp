@@ -32,12 +32,6 @@ ProxValues startupProx()
     return p;
 }
 
-// The field named "site", "id" or "issue".
-ProxFieldValues& field(ProxFormatValues& format, const QString& name)
-{
-    return format.fields[name == "site" ? 0 : name == "id" ? 1 : 2];
-}
-
 // "2.site.length=08,1.total=,m1.4.start=,m3.1.value= " sets format 2's Site
 // Length, format 1's Total Bits, and the Start and Len/Value boxes of mask 1
 // row 4 and mask 3 row 1; a value may be empty or blank.
@@ -56,7 +50,7 @@ void applyEdits(ProxValues& p, const QString& edits)
             format.totalBits = value;
             continue;
         }
-        ProxFieldValues& f = field(format, box[1]);
+        ProxFieldValues& f = format.fields[box[1] == "site" ? 0 : box[1] == "id" ? 1 : 2];
         (box[2] == "start" ? f.start : box[2] == "length" ? f.length : f.chars) = value;
     }
 }
