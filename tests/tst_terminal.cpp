@@ -261,7 +261,7 @@ private slots:
                      QStringLiteral("Programming Complete"));
             QCOMPARE(h.reader.commands().constLast(), QByteArray("h          "));
         } else {
-            QCOMPARE(h.menu().communicationsEntry->textColor(), CommandMenu::kYellow);
+            QCOMPARE(h.menu().communicationsEntry->textColor(), QColor(255, 255, 0));
         }
         // The screen keeps its contents after the run; nothing more is read.
         const Link& link = h.main().channel().activeLink();
