@@ -1,6 +1,7 @@
 // Standard card layouts chosen in Prox Setup, and the card check that reads
 // a card's raw bits against the three formats, all through the window.
 #include "Harness.h"
+#include "ProxSetupHelpers.h"
 
 #include "config/ProxSetupWindow.h"
 #include "widgets/DigitBox.h"
@@ -13,15 +14,6 @@
 #include <QWheelEvent>
 
 namespace {
-
-void chooseLayout(ProxSetupWindow& prox, int format, const QString& name)
-{
-    QComboBox* choice = prox.layoutChoice[format];
-    const int index = choice->findText(name);
-    QVERIFY2(index >= 0, qPrintable(name));
-    choice->setCurrentIndex(index);
-    emit choice->activated(index);
-}
 
 void enterCard(ProxSetupWindow& prox, const QString& kind, const QString& data,
                const QString& count)
@@ -204,26 +196,6 @@ private slots:
         QCOMPARE(prox.cardResults[0]->text(),
                  QStringLiteral("Site 128, ID 1, Issue not used; custom layout, parity not "
                                 "checked."));
-    }
-
-    // A profile keeps box values: opened, they bring the layouts' names back.
-    void openedProfileShowsItsLayouts()
-    {
-        QTemporaryDir folder;
-        const QString profilePath = folder.filePath(QStringLiteral("site.json"));
-        Harness h;
-        ProxSetupWindow& prox = h.main().proxSetup();
-        chooseLayout(prox, 1, QStringLiteral("35-bit corporate"));
-        chooseLayout(prox, 2, QStringLiteral("48-bit corporate"));
-        h.dialogs.saveFileAnswers << profilePath;
-        QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
-        chooseLayout(prox, 1, QStringLiteral("Not used"));
-        chooseLayout(prox, 2, QStringLiteral("Not used"));
-        h.dialogs.openFileAnswers << profilePath;
-        QVERIFY(h.trigger(QStringLiteral("Open Settings...")));
-        QCOMPARE(prox.layoutChoice[1]->currentText(), QStringLiteral("35-bit corporate"));
-        QCOMPARE(prox.layoutChoice[2]->currentText(), QStringLiteral("48-bit corporate"));
-        QCOMPARE(prox.formats[1].totalBits->text(), QStringLiteral("35"));
     }
 
     // Values are read under their captions and by their current text; a

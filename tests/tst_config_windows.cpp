@@ -1,6 +1,6 @@
 // What every digit box of the utility accepts, and the Const rule of the masks.
 #include "Harness.h"
-#include "MaskStarts.h"
+#include "ProxSetupHelpers.h"
 
 #include "config/ProxSetupWindow.h"
 #include "widgets/DigitBox.h"

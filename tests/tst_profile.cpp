@@ -1,7 +1,7 @@
 // Settings profiles saved from and opened into the setup windows through
 // the "Settings" menu.
 #include "Harness.h"
-#include "MaskStarts.h"
+#include "ProxSetupHelpers.h"
 
 #include "config/GeneralSetupWindow.h"
 #include "config/ProxSetupWindow.h"
@@ -120,23 +120,30 @@ private slots:
         QVERIFY(h.main().proxSetup().masks[1][0].start->isEnabled());
     }
 
-    // Checked Const boxes read from a file pin and lock their own Start boxes.
-    void openedConstBoxesPinTheirStarts()
+    // What the setup window makes of its boxes comes back with them: checked
+    // Const boxes pin and lock their own Start boxes, and standard layouts are named.
+    void openedProfileRestoresLocksAndLayouts()
     {
         QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("const.json"));
+        const QString path = folder.filePath(QStringLiteral("site.json"));
         Harness h;
+        ProxSetupWindow& prox = h.main().proxSetup();
         // Mask 1 row 1, mask 2 row 5 and mask 3 row 3: entries 0, 9 and 12.
         for (const auto& [mask, row] : {std::pair{0, 0}, {1, 4}, {2, 2}})
-            h.main().proxSetup().masks[mask][row].constant->setChecked(true);
+            prox.masks[mask][row].constant->setChecked(true);
+        chooseLayout(prox, 1, QStringLiteral("35-bit corporate"));
+        chooseLayout(prox, 2, QStringLiteral("48-bit corporate"));
         h.dialogs.saveFileAnswers << path;
         QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
         Harness other;
         other.dialogs.openFileAnswers << path;
         QVERIFY(other.trigger(QStringLiteral("Open Settings...")));
         QVERIFY(other.dialogs.messages.isEmpty());
-        QCOMPARE(startsOtherThan(other.main().proxSetup(), QStringLiteral("00")),
+        const ProxSetupWindow& opened = other.main().proxSetup();
+        QCOMPARE(startsOtherThan(opened, QStringLiteral("00")),
                  (QStringList{"0: 00, locked", "9: 00, locked", "12: 00, locked"}));
+        QCOMPARE(opened.layoutChoice[1]->currentText(), QStringLiteral("35-bit corporate"));
+        QCOMPARE(opened.layoutChoice[2]->currentText(), QStringLiteral("48-bit corporate"));
     }
 
     // A bad profile changes nothing and says which entry is wrong and why.

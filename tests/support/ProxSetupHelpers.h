@@ -3,7 +3,9 @@
 #include "config/ProxSetupWindow.h"
 #include "widgets/DigitBox.h"
 
+#include <QComboBox>
 #include <QStringList>
+#include <QTest>
 
 // The mask rows' Start boxes, mask 1 row 1 first: entries 0 to 14.
 inline QList<DigitBox*> maskStarts(const ProxSetupWindow& prox)
@@ -28,4 +30,14 @@ inline QStringList startsOtherThan(const ProxSetupWindow& prox, const QString& t
                          .arg(starts[entry]->text(), starts[entry]->isEnabled() ? "" : ", locked");
     }
     return found;
+}
+
+// Chooses a standard card layout for format 0, 1 or 2 as a user does.
+inline void chooseLayout(ProxSetupWindow& prox, int format, const QString& name)
+{
+    QComboBox* choice = prox.layoutChoice[format];
+    const int index = choice->findText(name);
+    QVERIFY2(index >= 0, qPrintable(name));
+    choice->setCurrentIndex(index);
+    emit choice->activated(index);
 }
