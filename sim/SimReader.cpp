@@ -87,6 +87,7 @@ void SimReader::addParameterCommand(const QByteArray& letters, int length)
 void SimReader::receive(const QByteArray& bytes, const QObject* link)
 {
     m_received += bytes;
+    emit bytesArrived(bytes);
     m_lastLink = link;
     if (m_idleTimer.interval() > 0)
         m_idleTimer.start();

@@ -94,6 +94,8 @@ public:
 
 signals:
     void send(QByteArray bytes, const QObject* link);
+    // Bytes as they arrived, before the reader acts on them.
+    void bytesArrived(QByteArray bytes);
     void closeRequested(const QObject* link);
     void commandReceived(QByteArray command);
     // The attention sequence 00 1B 0D 00 1B 0D came in on a link.

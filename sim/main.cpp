@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
@@ -223,6 +224,11 @@ int main(int argc, char* argv[])
                        "back, commands included, until a line \"off-on\" on standard input "
                        "switches the reader off and on."));
     parser.addOption(echoStaysOption);
+    const QCommandLineOption recordOption(
+        QStringLiteral("record"),
+        QStringLiteral("Write every byte the first reader receives to FILE as it arrives."),
+        QStringLiteral("FILE"));
+    parser.addOption(recordOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -304,6 +310,16 @@ int main(int argc, char* argv[])
     }
     sim::SimReader& reader = *readers.front();
     sim::SimTcpServer& server = *servers.front();
+    QFile record(parser.value(recordOption));
+    if (parser.isSet(recordOption)) {
+        if (!record.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            err << "cannot write --record " << record.fileName() << ": " << record.errorString()
+                << Qt::endl;
+            return 1;
+        }
+        QObject::connect(&reader, &sim::SimReader::bytesArrived, &app,
+                         [&record](const QByteArray& bytes) { record.write(bytes); });
+    }
 
     sim::SimPty pty(reader);
     sim::SimFirmware& firmware = *loaders.front();

@@ -70,8 +70,8 @@ LinkFailure otherError(const QString& device, const QString& detail)
 
 SerialLink::SerialLink(const SerialPortNames& names, QObject* parent) : Link(parent), m_names(names)
 {
-    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::takeFromPort);
+    connect(&m_port, &SerialDevice::errorOccurred, this, &SerialLink::onError);
+    connect(&m_port, &SerialDevice::readyRead, this, &SerialLink::takeFromPort);
 }
 
 bool SerialLink::setSettings(const QString& settings)

@@ -5,6 +5,14 @@
 
 #include <QSerialPort>
 
+#ifdef Q_OS_WIN
+#include "ComPort.h"
+// QSerialPort reads nothing under Wine (see ComPort).
+using SerialDevice = ComPort;
+#else
+using SerialDevice = QSerialPort;
+#endif
+
 #include <optional>
 #include <utility>
 
@@ -62,7 +70,7 @@ private:
     void takeFromPort();
 
     const SerialPortNames& m_names;
-    QSerialPort m_port;
+    SerialDevice m_port;
     int m_portNumber = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     QString m_openDevice;
