@@ -28,18 +28,26 @@ QSerialPort::SerialPortError openError(DWORD code)
 
 struct ComPort::Io
 {
-    // Completions come as APCs, which Qt's event loop runs while it waits for events.
+    // Completions come as APCs, which Qt's event loop runs while it waits for events. The
+    // wait goes on after them unless an event was posted, so each completion posts one for
+    // whoever waits on what it changed.
     struct Operation : OVERLAPPED
     {
         ComPort* port = nullptr;
     };
     static void CALLBACK readDone(DWORD error, DWORD count, OVERLAPPED* operation)
     {
-        static_cast<Operation*>(operation)->port->finishRead(error, count);
+        ComPort* port = static_cast<Operation*>(operation)->port;
+        port->finishRead(error, count);
+        QMetaObject::invokeMethod(
+            port, [] {}, Qt::QueuedConnection);
     }
     static void CALLBACK writeDone(DWORD error, DWORD count, OVERLAPPED* operation)
     {
-        static_cast<Operation*>(operation)->port->finishWrite(error, count);
+        ComPort* port = static_cast<Operation*>(operation)->port;
+        port->finishWrite(error, count);
+        QMetaObject::invokeMethod(
+            port, [] {}, Qt::QueuedConnection);
     }
 
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -226,9 +234,8 @@ void ComPort::finishRead(quint32 error, quint32 count)
         failWith(QSerialPort::ReadError);
         return;
     }
-    // Queued: a wait for events returns for a posted event, not for a completion routine.
     if (count > 0)
-        QMetaObject::invokeMethod(this, &ComPort::readyRead, Qt::QueuedConnection);
+        emit readyRead();
 }
 
 qint64 ComPort::write(const char* data, qint64 size)
