@@ -6,6 +6,13 @@
 #include <QCommandLineParser>
 #include <QTextStream>
 
+#include <optional>
+
+#ifdef Q_OS_WIN
+#include <cstdio>
+#include <windows.h>
+#endif
+
 namespace {
 
 const QCommandLineOption kPortOption(
@@ -38,15 +45,54 @@ void describe(QCommandLineParser& parser)
     batch::addCommandLineOptions(parser);
 }
 
-// Names the application (message box titles use the name) and handles
-// --help and --version, which exit.
-void processCommandLine(QCoreApplication& application, QCommandLineParser& parser)
+// Names the application (message box titles use the name) and describes its command line.
+void describeApplication(QCommandLineParser& parser)
 {
     QCoreApplication::setApplicationName(QStringLiteral("KARVEL Utility"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KARVEL_VERSION));
     describe(parser);
-    parser.process(application);
 }
+
+// Prints what QCommandLineParser::process() would, and returns its exit status, or nothing
+// when the work goes on. process() shows it in a message box on Windows unless a console or
+// handles passed at the start are there, so a redirected --version would print nothing.
+std::optional<int> answerAlone(const QCommandLineParser& parser, bool parsed, QTextStream& out,
+                               QTextStream& err)
+{
+    if (!parsed) {
+        err << QCoreApplication::applicationName() << ": " << parser.errorText() << Qt::endl;
+        return 1;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion()
+            << Qt::endl;
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << parser.helpText() << Qt::flush;
+        return 0;
+    }
+    return std::nullopt;
+}
+
+#ifdef Q_OS_WIN
+// The utility is a windowed program, which has no console: what the command line prints goes
+// to the console it was started from (cmd.exe, or karvel-utility.com, which a console runs
+// instead), unless the standard streams already lead to a file or a pipe.
+void printToStartingConsole()
+{
+    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    const auto redirected = [](DWORD stream) {
+        const DWORD type = GetFileType(GetStdHandle(stream));
+        return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+    };
+    if (!redirected(STD_OUTPUT_HANDLE))
+        std::freopen("CONOUT$", "w", stdout);
+    if (!redirected(STD_ERROR_HANDLE))
+        std::freopen("CONOUT$", "w", stderr);
+}
+#endif
 
 } // namespace
 
@@ -68,23 +114,33 @@ int main(int argc, char* argv[])
     if (parsed && pins && batch::requested(probe) && probe.isSet(kPortOption))
         pinError = QStringLiteral("--port pins a port of the window; the command line works "
                                   "over TCP/IP only.");
+    const bool commandLineOnly = !parsed || batch::requested(probe) ||
+                                 probe.isSet(QStringLiteral("help")) ||
+                                 probe.isSet(QStringLiteral("version"));
+#ifdef Q_OS_WIN
+    if (commandLineOnly || !pinError.isEmpty())
+        printToStartingConsole();
+#endif
     if (!pinError.isEmpty()) {
         QTextStream(stderr) << pinError << Qt::endl;
         return batch::kUsageError;
     }
-    if (!parsed || batch::requested(probe) || probe.isSet(QStringLiteral("help")) ||
-        probe.isSet(QStringLiteral("version"))) {
+    if (commandLineOnly) {
         QCoreApplication application(argc, argv);
         QCommandLineParser parser;
-        processCommandLine(application, parser);
+        describeApplication(parser);
+        const bool read = parser.parse(QCoreApplication::arguments());
         QTextStream out(stdout);
         QTextStream err(stderr);
+        if (const std::optional<int> status = answerAlone(parser, read, out, err))
+            return *status;
         return batch::runFromCommandLine(parser, out, err);
     }
 
     QApplication application(argc, argv);
     QCommandLineParser parser;
-    processCommandLine(application, parser);
+    describeApplication(parser);
+    parser.process(application);
     // Ties the windows to the installed desktop entry, so the desktop shows its name and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("karvel-utility"));
     UtilityApp utility;

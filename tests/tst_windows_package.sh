@@ -40,9 +40,21 @@ unzip -q "$zip" -d "$work/user"
 folder=$work/user/$name
 check "the zip holds the programs, Qt, the compiler runtime and the plugins" \
     diff <(printf '%s\n' Qt6Core.dll Qt6Gui.dll Qt6Network.dll Qt6SerialPort.dll Qt6Widgets.dll \
-        karvel-reader-sim.exe karvel-utility.exe libgcc_s_seh-1.dll libstdc++-6.dll \
-        libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll) \
+        karvel-reader-sim.exe karvel-utility.com karvel-utility.exe libgcc_s_seh-1.dll \
+        libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll) \
     <(cd "$folder" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+
+# Run as started, and as typed in cmd.exe in the folder, where karvel-utility.com comes first
+# and waits for the windowed program.
+check "karvel-utility.exe --version prints the version" \
+    bash -c '[ "$("$@" | tr -d "\r")" = "KARVEL Utility '"$version"'" ]' _ "${windows[@]}" \
+    "$folder/karvel-utility.exe" --version
+check "karvel-utility --version typed in cmd.exe prints the version" \
+    bash -c 'cd "$1" && shift && [ "$("$@" | tr -d "\r")" = "KARVEL Utility '"$version"'" ]' _ \
+    "$folder" "${windows[@]}" cmd /c karvel-utility --version
+check "karvel-utility typed in cmd.exe ends with the utility's exit status" \
+    bash -c 'cd "$1" && shift && "$@"; [ $? -eq 2 ]' _ "$folder" "${windows[@]}" cmd /c \
+    karvel-utility --identify
 
 "${windows[@]}" "$folder/karvel-reader-sim.exe" --quiet --tcp-port 0 >"$work/sim.out" 2>&1 &
 sim_pid=$!
