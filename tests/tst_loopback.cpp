@@ -42,12 +42,18 @@ int numberOf(const QString& line)
     return line.section(':', 0, 0).toInt();
 }
 
-// Opened as the user does: Escape in the menu while connected. The reader
-// does not answer the attention sequence, whose answer a loaded machine
-// might otherwise read only after the shortened pause.
+// A started utility whose reader echoes once a test tells it to. The reader
+// leaves the attention sequence unanswered: with the pause shortened, a
+// loaded machine may read that answer only after the pause, as extra bytes.
+struct EchoHarness : Harness
+{
+    EchoHarness() { reader.setSilentOn(QByteArray("\x1b")); }
+    sim::SimEcho echo{reader};
+};
+
+// Opened as the user does: Escape in the menu while connected.
 LoopbackWindow& openByEscape(Harness& h, int passes, int echoMs)
 {
-    h.reader.setSilentOn(QByteArray("\x1b"));
     QTest::keyClick(&h.menu(), Qt::Key_Escape);
     LoopbackWindow& window = h.main().loopbackTest();
     window.setTiming({passes, 50, 50, echoMs, echoMs});
@@ -199,8 +205,7 @@ private slots:
     void goodReader()
     {
         QFETCH(bool, tcp);
-        Harness h;
-        sim::SimEcho echo(h.reader);
+        EchoHarness h;
         QTest::keyClick(&h.menu(), Qt::Key_Escape);
         QVERIFY(!h.main().findChild<LoopbackWindow*>());
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
@@ -240,10 +245,7 @@ private slots:
     {
         const auto [tcp, pauseMs, echoMs] = fetch<bool, int, int>("tcp", "pauseMs", "echoMs");
         QCOMPARE(echotest::Timing{}.passes, 2000);
-        Harness h;
-        sim::SimEcho echo(h.reader);
-        // Its answer to the attention sequence would come after the shortened pause.
-        h.reader.setSilentOn(QByteArray("\x1b"));
+        EchoHarness h;
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         QTest::keyClick(&h.menu(), Qt::Key_Escape);
@@ -262,7 +264,7 @@ private slots:
                                      QCOMPARE(h.reader.received(), kAttention);
                                      window.deadline.expire();
                                  }},
-                                {[&] { return echo.count() >= 3 && window.deadline.isArmed(); },
+                                {[&] { return h.echo.count() >= 3 && window.deadline.isArmed(); },
                                  [&] {
                                      QCOMPARE(window.deadline.interval(), echoMs);
                                      clickOn(window.stopButton);
@@ -309,11 +311,10 @@ private slots:
     void faultsCostTheirLineOnly()
     {
         QFETCH(FaultRow, row);
-        Harness h;
-        sim::SimEcho echo(h.reader);
+        EchoHarness h;
         int lateAt = 0;
         for (const FaultRow::At& at : row.faults) {
-            echo.setFaultAt(at.n, at.fault, at.byte);
+            h.echo.setFaultAt(at.n, at.fault, at.byte);
             if (at.fault == Fault::LateByOne)
                 lateAt = at.n;
         }
@@ -324,7 +325,7 @@ private slots:
         QTimer expire;
         expire.setInterval(2);
         connect(&expire, &QTimer::timeout, &window, [&] {
-            if (lateAt && echo.count() == lateAt && window.deadline.isArmed()) {
+            if (lateAt && h.echo.count() == lateAt && window.deadline.isArmed()) {
                 window.deadline.expire();
                 expire.stop();
             }
@@ -360,16 +361,15 @@ private slots:
     void readerLeftEchoing()
     {
         QFETCH(EchoingRow, row);
-        Harness h;
-        sim::SimEcho echo(h.reader);
-        echo.setStaysEchoing(true);
+        EchoHarness h;
+        h.echo.setStaysEchoing(true);
         SKIP_WITHOUT_PSEUDO_TERMINAL(!row.tcp);
         QVERIFY(connectByRow(h, row.tcp));
         LoopbackWindow& window = openByEscape(h, 1, kNeverMs);
         clickOn(window.startButton);
         QCOMPARE(listOf(window).constLast(), kLeftEchoing);
         if (row.switchedOffAndOn) {
-            echo.switchOffAndOn();
+            h.echo.switchOffAndOn();
             // The reset waits for an echo that no longer comes.
             h.expireReplyWait();
         }
@@ -408,9 +408,8 @@ private slots:
     // before the next character.
     void stopClearAndRefusedStart()
     {
-        Harness h;
-        sim::SimEcho echo(h.reader);
-        echo.setSilent(true);
+        EchoHarness h;
+        h.echo.setSilent(true);
         QVERIFY(h.connectTcp());
         LoopbackWindow& window = openByEscape(h, 1, 30);
         auto rows = [&] { return window.resultList->model()->rowCount(); };
@@ -445,12 +444,11 @@ private slots:
         // Under Wine the reader's close reaches the socket only after the echo wait ends.
         QSKIP("Wine reports the dropped connection only after the echo wait");
 #endif
-        Harness h;
-        sim::SimEcho echo(h.reader);
+        EchoHarness h;
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
         LoopbackWindow& window = openByEscape(h, 2000, kNeverMs);
-        const QList<Step> steps{{[&] { return echo.count() >= 100; },
+        const QList<Step> steps{{[&] { return h.echo.count() >= 100; },
                                  [&] { tcp ? h.server.dropClient() : h.pty.close(); }}};
         QVERIFY(runEchoTest(window, steps));
         const QStringList lines = listOf(window);
@@ -467,8 +465,7 @@ private slots:
     // "Terminal Mode" then opens a new run.
     void escapeEndsATerminalRun()
     {
-        Harness h;
-        sim::SimEcho echo(h.reader);
+        EchoHarness h;
         QVERIFY(h.connectTcp());
         TerminalWindow& terminal = h.main().terminal();
         // Ended by Communications only if Escape failed to end it.
