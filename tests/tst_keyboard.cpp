@@ -112,30 +112,6 @@ private slots:
         QCOMPARE(h.dialogs.questions.size(), caption == "Get Firmware Identification" ? 0 : 1);
     }
 
-    // Return at a question whose Yes writes, resets or clears the reader
-    // answers No: nothing but the returns ahead of a utilities command goes out.
-    void returnAtAQuestionChangesNothing_data()
-    {
-        addColumns<QString, QString, QByteArray>({"entry", "button", "wire"});
-        QTest::newRow("program") << QString() << "Program Reader" << QByteArray();
-        QTest::newRow("reset") << QString() << "Reset Reader" << QByteArray();
-        QTest::newRow("clear memory") << "Utilities"
-                                      << "Clear Reader Memory" << QByteArray("\r\r");
-    }
-    void returnAtAQuestionChangesNothing()
-    {
-        const auto [entry, caption, wire] =
-            fetch<QString, QString, QByteArray>("entry", "button", "wire");
-        Rig h;
-        ClickLabel* button = h.start() ? h.button(entry, caption) : nullptr;
-        QVERIFY(button);
-        h.dialogs.answerWithReturn = true;
-        QTest::keyClick(button, Qt::Key_Return);
-        QCOMPARE(h.dialogs.questions.size(), 1);
-        QVERIFY(h.sendEndMark());
-        QCOMPARE(h.reader.received(), wire + "END\r");
-    }
-
     // Tab alone goes round the command menu and the window in front, never
     // behind it, a column at a time; the focused button wears a frame; Enter
     // carries it out.

@@ -159,7 +159,8 @@ private slots:
         QCOMPARE(h.menu().refusalLine->text(), QString());
     }
 
-    // Declining keeps the new highlight and sends nothing.
+    // Return at the question answers No, which keeps the new highlight and
+    // sends nothing.
     void confirmationsDeclined_data()
     {
         addColumns<int, QString, QString>({"entry", "question", "caption"});
@@ -176,7 +177,7 @@ private slots:
             fetch<int, QString, QString>("entry", "question", "caption");
         Harness h;
         QVERIFY(h.connectTcp());
-        h.dialogs.yesNoAnswers << false;
+        h.dialogs.answerWithReturn = true;
         Harness::click(mainEntries(h.menu())[entry].first);
         QCOMPARE(h.dialogs.questions, QStringList{question});
         QCOMPARE(highlighted(h.menu()), caption);

@@ -218,7 +218,7 @@ private slots:
     {
         addColumns<bool, QByteArray, QString, int>({"yes", "reply", "status", "stored"});
         QTest::newRow("yes") << true << QByteArray() << "Log Cleared" << 0;
-        QTest::newRow("no") << false << QByteArray() << "earlier" << 3;
+        QTest::newRow("Return answers no") << false << QByteArray() << "earlier" << 3;
         QTest::newRow("other reply") << true << QByteArray("ERR") << "" << 0;
     }
     void clearReaderMemory()
@@ -233,6 +233,7 @@ private slots:
             h.reader.setReply("lc", reply);
         h.window().statusLine->setText(QStringLiteral("earlier"));
         h.dialogs.yesNoAnswers << yes;
+        h.dialogs.answerWithReturn = !yes;
         h.clickElement(&UtilitiesWindow::clearMemoryButton);
         QCOMPARE(h.dialogs.questions, QStringList{"Do you wish to clear the reader data"});
         QCOMPARE(h.window().statusText(), status);
