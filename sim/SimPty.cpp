@@ -38,6 +38,14 @@ SimPty::~SimPty()
     close();
 }
 
+void SimPty::setReading(bool reading)
+{
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(reading);
+    if (reading)
+        readMaster();
+}
+
 #ifdef Q_OS_WIN
 // Windows has no pseudo-terminals: the reader answers over TCP only there.
 bool SimPty::open()

@@ -25,6 +25,9 @@ public:
     // utility's port sees an error, and bytes it had not read yet are lost.
     void close();
     bool isOpen() const { return m_master >= 0; }
+    // A reader that stops reading: what the utility writes then waits in the
+    // pseudo-terminal, which takes a few KiB, until reading resumes.
+    void setReading(bool reading);
     QString slavePath() const { return m_slavePath; }
     QString errorString() const { return m_errorString; }
 
