@@ -135,21 +135,16 @@ private slots:
     // Bytes arriving while each character is awaited (chunks apart in time
     // split by '|'; the characters are codes from "first" on, after "*"),
     // each character's outcome (Good, Bad, Time-out) and the extra bytes.
+    // The faults one at a time are the window's test, on the wire.
     void judgeFindsItsStep_data()
     {
         QTest::addColumn<JudgeRow>("row");
         const auto row = [](const char* name, JudgeRow judgeRow) {
             QTest::newRow(name) << judgeRow;
         };
-        row("good", {1, {"\x01", "\x02"}, "GG", 0});
-        row("wrong", {1, {"\x07", "\x02"}, "BG", 0});
-        row("late echo comes with the next", {1, {"", "\x01\x02", "\x03"}, "TGG", 0});
         row("two late echoes with the next", {1, {"", "", "\x01\x02\x03"}, "TTG", 0});
         row("older late echo, next one lost", {1, {"", "", "\x02\x03"}, "TTG", 0});
-        row("doubled", {1, {"\x01\x01", "\x02", "\x03"}, "GGG", 1});
         row("doubled, the repeat alone", {1, {"\x01", "\x01|\x02", "\x03"}, "GGG", 1});
-        row("stray before", {1, {"\x09\x01", "\x02"}, "GG", 1});
-        row("stray after", {1, {"\x01\x09", "\x02"}, "GG", 1});
         row("stray alone, the echo with the next", {1, {"\x09", "\x01|\x02", "\x03"}, "BGG", 0});
         row("echo of * on a reader still echoing", {1, {"*|\x01", "\x02"}, "GG", 0});
         // Waited for once; then listed as the bad echoes they are, at once.
