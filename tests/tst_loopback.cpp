@@ -253,10 +253,9 @@ private slots:
         EchoHarness h;
         constexpr int kLateAt = 60;
         const QList<std::tuple<int, Fault, char>> faults{
-            {3, Fault::Doubled, 0},  {9, Fault::StrayBefore, 'x'},
-            {17, Fault::Doubled, 0}, {25, Fault::StrayAfter, 'y'},
-            {41, Fault::Doubled, 0}, {kLateAt, Fault::LateByOne, 0},
-            {200, Fault::Wrong, 'A'}};
+            {3, Fault::Doubled, 0},         {9, Fault::StrayBefore, 'x'}, {11, Fault::Wrong, 0},
+            {17, Fault::Doubled, 0},        {25, Fault::StrayAfter, 'y'}, {41, Fault::Doubled, 0},
+            {kLateAt, Fault::LateByOne, 0}, {200, Fault::Wrong, 'A'}};
         for (const auto& [n, fault, byte] : faults)
             h.echo.setFaultAt(n, fault, byte);
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
@@ -267,10 +266,10 @@ private slots:
             {[&] { return h.echo.count() == kLateAt && window.deadline.isArmed(); },
              [&] { window.deadline.expire(); }}};
         QVERIFY(runEchoTest(window, steps));
-        QCOMPARE(
-            listOf(window),
-            (QStringList{firstLine(tcp), " 60: timeout", " 200: bad echo, expected C7 received 41",
-                         " 256: end of test", summary(256, 1, 1, 5), kLeftEchoing}));
+        QCOMPARE(listOf(window),
+                 (QStringList{firstLine(tcp), " 11: bad echo, expected A received 0",
+                              " 60: timeout", " 200: bad echo, expected C7 received 41",
+                              " 256: end of test", summary(256, 2, 1, 5), kLeftEchoing}));
     }
 
     // A reader the test leaves echoing sends every command back: no
