@@ -83,23 +83,6 @@ struct JudgeRow
 const QString kLeftEchoing("The reader is left echoing what it is sent: switch it off and on "
                            "before other commands");
 
-// What follows an echo test that left the reader echoing.
-enum class AfterTest
-{
-    Program,
-    Reset,
-    MemoryUsage,
-    TestAgain
-};
-struct EchoingRow
-{
-    bool tcp;
-    AfterTest then;
-    bool switchedOffAndOn;
-    // The pane, the status line and memory figures, or the list.
-    QStringList shown;
-};
-
 QString summary(int sent, int bad, int timeouts, int extra)
 {
     return QString::asprintf("Summary - characters sent: %d, bad echoes: %d, time-outs: %d, "
@@ -120,6 +103,49 @@ bool runEchoTest(LoopbackWindow& window, const QList<Step>& steps = {},
             window.deadline.expire();
         },
         kSafetyMs, finishAfterSteps);
+}
+
+// What follows an echo test that left the reader echoing, and what it shows:
+// the pane, the status line and memory figures, or the list.
+using AfterTest = QStringList (*)(EchoHarness& h, LoopbackWindow& window);
+struct EchoingRow
+{
+    bool tcp;
+    AfterTest then;
+    bool switchedOffAndOn;
+    QStringList shown;
+};
+
+QStringList programReader(EchoHarness& h, LoopbackWindow&)
+{
+    h.programReader();
+    return h.pane();
+}
+
+QStringList resetReader(EchoHarness& h, LoopbackWindow&)
+{
+    h.dialogs.yesNoAnswers << true;
+    Harness::click(h.menu().resetEntry);
+    return h.pane();
+}
+
+QStringList showMemoryUsage(EchoHarness& h, LoopbackWindow&)
+{
+    UtilitiesWindow& w = h.main().readerUtilities();
+    Harness::click(h.menu().utilitiesEntry);
+    Harness::click(w.memoryUsageButton);
+    return {w.statusText(), w.totalSlotsValue->text(), w.usedSlotsValue->text(),
+            w.uploadedValue->text()};
+}
+
+// The pause ends once the attention sequence has come back.
+QStringList testAgain(EchoHarness& h, LoopbackWindow& window)
+{
+    window.setTiming({1, kNeverMs, kNeverMs, kNeverMs, kNeverMs});
+    const bool paused =
+        runEchoTest(window, {{[&] { return h.main().channel().activeLink().pending() >= 6; },
+                              [&] { window.deadline.expire(); }}});
+    return paused ? listOf(window) : QStringList{"the sequence never came back"};
 }
 
 } // namespace
@@ -283,15 +309,15 @@ private slots:
             const auto row = [&](const char* name, AfterTest then, const QStringList& shown) {
                 QTest::addRow("%s %s", link, name) << EchoingRow{tcp, then, false, shown};
             };
-            row("program", AfterTest::Program,
+            row("program", programReader,
                 {"Checking Parameters", "Starting Communications", echoes});
-            row("reset", AfterTest::Reset, {"Resetting Reader", echoes});
-            row("memory usage", AfterTest::MemoryUsage, {echoes, "00000", "00000", "00000"});
-            row("test again", AfterTest::TestAgain,
+            row("reset", resetReader, {"Resetting Reader", echoes});
+            row("memory usage", showMemoryUsage, {echoes, "00000", "00000", "00000"});
+            row("test again", testAgain,
                 {firstLine(tcp), " 256: end of test", summary(256, 0, 0, 0), kLeftEchoing});
         }
         QTest::newRow("tcp reset, switched off and on")
-            << EchoingRow{true, AfterTest::Reset, true, {"Resetting Reader", "Reset Complete"}};
+            << EchoingRow{true, resetReader, true, {"Resetting Reader", "Reset Complete"}};
     }
     void readerLeftEchoing()
     {
@@ -308,34 +334,7 @@ private slots:
             // The reset waits for an echo that no longer comes.
             h.expireReplyWait();
         }
-        QStringList shown;
-        UtilitiesWindow& utilities = h.main().readerUtilities();
-        switch (row.then) {
-        case AfterTest::Program:
-            h.programReader();
-            shown = h.pane();
-            break;
-        case AfterTest::Reset:
-            h.dialogs.yesNoAnswers << true;
-            Harness::click(h.menu().resetEntry);
-            shown = h.pane();
-            break;
-        case AfterTest::MemoryUsage:
-            Harness::click(h.menu().utilitiesEntry);
-            Harness::click(utilities.memoryUsageButton);
-            shown = QStringList{utilities.statusText(), utilities.totalSlotsValue->text(),
-                                utilities.usedSlotsValue->text(), utilities.uploadedValue->text()};
-            break;
-        case AfterTest::TestAgain:
-            // The pause ends once the attention sequence has come back.
-            window.setTiming({1, kNeverMs, kNeverMs, kNeverMs, kNeverMs});
-            QVERIFY(runEchoTest(window,
-                                {{[&] { return h.main().channel().activeLink().pending() >= 6; },
-                                  [&] { window.deadline.expire(); }}}));
-            shown = listOf(window);
-            break;
-        }
-        QCOMPARE(shown, row.shown);
+        QCOMPARE(row.then(h, window), row.shown);
     }
 
     // A silent reader: every character times out. Clear List, then a second
