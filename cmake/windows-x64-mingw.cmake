@@ -9,13 +9,19 @@ set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
 # Set by the preset; try_compile projects run this file again without it and need no Qt.
 if(KARVEL_WINDOWS_QT)
-  set(KARVEL_WINDOWS_QT_ARCHIVE
-      "${CMAKE_CURRENT_LIST_DIR}/../../shared/windows-qt/qt6-mingw-6.4.2.tar.xz"
+  # A clone elsewhere names the archive in the environment.
+  if(DEFINED ENV{KARVEL_WINDOWS_QT_ARCHIVE})
+    set(archive "$ENV{KARVEL_WINDOWS_QT_ARCHIVE}")
+  else()
+    set(archive "${CMAKE_CURRENT_LIST_DIR}/../../shared/windows-qt/qt6-mingw-6.4.2.tar.xz")
+  endif()
+  set(KARVEL_WINDOWS_QT_ARCHIVE "${archive}"
       CACHE FILEPATH "Prebuilt Qt for Windows, unpacked into KARVEL_WINDOWS_QT")
   get_filename_component(unpack_folder "${KARVEL_WINDOWS_QT}" DIRECTORY)
   if(NOT EXISTS "${KARVEL_WINDOWS_QT}/lib/cmake/Qt6/Qt6Config.cmake")
     if(NOT EXISTS "${KARVEL_WINDOWS_QT_ARCHIVE}")
-      message(FATAL_ERROR "No prebuilt Qt for Windows at ${KARVEL_WINDOWS_QT_ARCHIVE}")
+      message(FATAL_ERROR "No prebuilt Qt for Windows at ${KARVEL_WINDOWS_QT_ARCHIVE}: set "
+                          "KARVEL_WINDOWS_QT_ARCHIVE in the environment to where it is")
     endif()
     file(MAKE_DIRECTORY "${unpack_folder}")
     # The archive holds one folder, qt6-mingw.
