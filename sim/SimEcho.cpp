@@ -110,3 +110,5 @@ void SimEcho::consume(const QByteArray& bytes, const QObject* link)
 }
 
 } // namespace sim
+
+#include "moc_SimEcho.cpp"

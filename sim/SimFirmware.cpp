@@ -214,3 +214,5 @@ void SimFirmware::send(const QByteArray& bytes, int delayMs)
 }
 
 } // namespace sim
+
+#include "moc_SimFirmware.cpp"

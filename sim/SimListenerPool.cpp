@@ -64,3 +64,5 @@ void SimListenerPool::wakeListeners()
 }
 
 } // namespace sim
+
+#include "moc_SimListenerPool.cpp"

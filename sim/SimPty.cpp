@@ -178,3 +178,5 @@ void SimPty::fail(const char* what)
 #endif
 
 } // namespace sim
+
+#include "moc_SimPty.cpp"

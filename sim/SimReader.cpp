@@ -292,3 +292,5 @@ void SimReader::clearRecord()
 }
 
 } // namespace sim
+
+#include "moc_SimReader.cpp"

@@ -60,3 +60,5 @@ void SimStream::sendBytes(qint64 count)
 }
 
 } // namespace sim
+
+#include "moc_SimStream.cpp"

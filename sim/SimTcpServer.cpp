@@ -84,3 +84,5 @@ void SimTcpServer::release(QTcpSocket* client)
 }
 
 } // namespace sim
+
+#include "moc_SimTcpServer.cpp"
