@@ -5,6 +5,7 @@
 
 #include "comm/CommunicationsWindow.h"
 
+#include <QLabel>
 #include <QRadioButton>
 #include <QTest>
 
@@ -27,6 +28,11 @@ private slots:
         h.programReader();
         QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
         QCOMPARE(fileBytes(received), wire(startUpCommands()));
+        // The reader drops its link a second after its last byte, as when its adapter is
+        // unplugged: the port is found gone, not waited on.
+        QTRY_COMPARE_WITH_TIMEOUT(h.connectionState(), QStringLiteral("Disconnected"), 10000);
+        QVERIFY2(h.comm().reasonLine->text().contains(QLatin1String(" went away at ")),
+                 qPrintable(h.comm().reasonLine->text()));
     }
 };
 

@@ -15,7 +15,7 @@ work=$(mktemp -d)
 sim_pid=
 link=
 trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; [ -n "$link" ] && rm -f "$link"; rm -rf "$work"' EXIT
-"$sim" --quiet --tcp-port 0 --pty --record "$work/received" >"$work/sim.out" 2>&1 &
+"$sim" --quiet --tcp-port 0 --pty --drop-idle 1000 --record "$work/received" >"$work/sim.out" 2>&1 &
 sim_pid=$!
 pty=
 for _ in $(seq 100); do
