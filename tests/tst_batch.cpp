@@ -1,14 +1,9 @@
 // Work on many readers from the command line, run as a user runs it: the
 // program in a process of its own, the simulated readers in this one.
 #include "Harness.h"
+#include "LoaderWire.h"
 #include "SimFirmware.h"
 #include "SimUtilities.h"
-
-#include "app/MainWindow.h"
-#include "config/Profile.h"
-#include "config/ProxSetupWindow.h"
-#include "config/SettingsReaders.h"
-#include "widgets/DigitBox.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -145,37 +140,6 @@ std::optional<QDateTime> timeSet(const QByteArray& wire, QDateTime from, const Q
     return std::nullopt;
 }
 
-// The length byte, the data and the XOR of the data.
-QByteArray frame(const QByteArray& data)
-{
-    char check = 0;
-    for (const char byte : data)
-        check ^= byte;
-    return char(data.size()) + data + check;
-}
-
-// A firmware image of 76 data bytes, two blocks, and its 44-byte trailer.
-QByteArray sampleImage()
-{
-    QByteArray image;
-    for (int i = 0; i < 120; ++i)
-        image += char(i * 7 + 3);
-    return image;
-}
-
-// What a loader gets of the sample image: the attention sequence, "B", the
-// first blocks, then the end marker, the trailer and today's date stamp.
-QByteArray flashWire(int blocks, bool ending)
-{
-    const QByteArray image = sampleImage();
-    QByteArray wire("\0\x1b\r\0\x1b\rB", 7);
-    for (int block = 0; block < blocks; ++block)
-        wire += frame(image.mid(block * 50, block == 0 ? 50 : 26));
-    if (ending)
-        wire += '\0' + image.mid(76) + QDate::currentDate().toString("MMddyyyy").toLatin1();
-    return wire;
-}
-
 constexpr qint64 kNoLimit = -1;
 
 #ifdef Q_OS_WIN
@@ -295,19 +259,14 @@ class BatchTest : public QObject
 private slots:
     void initTestCase()
     {
-        Harness h;
-        Profile profile;
-        profile.general = readGeneralValues(h.main().generalSetup());
-        profile.prox = readProxValues(h.main().proxSetup());
-        m_profile = m_files.filePath(QStringLiteral("site.json"));
-        QVERIFY(saveProfile(m_profile, profile, nullptr));
-        profile.prox.formats[0].totalBits.clear();
+        m_profile = QFINDTESTDATA("data/start-values.json");
         m_refusedProfile = m_files.filePath(QStringLiteral("refused.json"));
-        QVERIFY(saveProfile(m_refusedProfile, profile, nullptr));
+        QVERIFY(writeFile(m_refusedProfile, fileBytes(m_profile).replace("\"Total Bits\": \"26\"",
+                                                                         "\"Total Bits\": \"\"")));
         m_image = m_files.filePath(QStringLiteral("reader.bin"));
-        QVERIFY(writeFile(m_image, sampleImage()));
+        QVERIFY(writeFile(m_image, imageOf(120)));
         m_shortImage = m_files.filePath(QStringLiteral("short.bin"));
-        QVERIFY(writeFile(m_shortImage, sampleImage().left(44)));
+        QVERIFY(writeFile(m_shortImage, imageOf(44)));
     }
 
     // Each run's readers work at once, a reader failing at each step: a run
@@ -380,27 +339,31 @@ private slots:
         const auto loader = [](auto change) {
             return [change](SimulatedReader& r) { change(r.firmware.faults()); };
         };
+        // The image's download, and its first 7 bytes (attention and "B"), 59 (a block) and 87
+        // (two).
+        const QByteArray flash = loaderWire(imageOf(120), false, true,
+                                            QDate::currentDate().toString("MMddyyyy").toLatin1());
         add("flash", {"--flash", "%I"}, "Flashing", "flashed",
             "address,port,version,result,seconds,image", kNoLimit,
-            {{nullptr, "flashed", "127.0.0.1,%p,,flashed,%S,%I", flashWire(2, true)},
+            {{nullptr, "flashed", "127.0.0.1,%p,,flashed,%S,%I", flash},
              {loader([](sim::DownloadFaults& f) { f.readyReply = QByteArray(); }),
-              "flash: no ready reply", "127.0.0.1,%p,,flash: no ready reply,%S,",
-              flashWire(0, false), -1, 3, 0.26},
+              "flash: no ready reply", "127.0.0.1,%p,,flash: no ready reply,%S,", flash.left(7), -1,
+              3, 0.26},
              {loader([](sim::DownloadFaults& f) {
                   f.blockFault = sim::DownloadFaults::NoAck;
                   f.faultBlock = 2;
               }),
               "flash: block not acknowledged", "127.0.0.1,%p,,flash: block not acknowledged,%S,",
-              flashWire(2, false), -1, 3, 0.26},
+              flash.left(87), -1, 3, 0.26},
              {loader([](sim::DownloadFaults& f) { f.silentFinal = 0; }),
-              "flash: end not acknowledged", "127.0.0.1,%p,,flash: end not acknowledged,%S,",
-              flashWire(2, true), -1, 3, 0.26},
+              "flash: end not acknowledged", "127.0.0.1,%p,,flash: end not acknowledged,%S,", flash,
+              -1, 3, 0.26},
              {loader([](sim::DownloadFaults& f) {
                   f.blockFault = sim::DownloadFaults::DropLink;
                   f.faultBlock = 1;
               }),
               "connection lost during flash", "127.0.0.1,%p,,connection lost during flash,%S,",
-              flashWire(1, false)}});
+              flash.left(59)}});
         // Two records fit; the third and the report do not.
         add("full disk", {"--collect", "%D", "--clear-after"},
             "Collecting and clearing the transactions of", "collected and cleared", "", 100,
@@ -624,6 +587,21 @@ private slots:
         row("a report in a folder that is not there",
             {"--identify", "--report", "%D/none/report.csv", "--reader", "%R"},
             nothing + "the report cannot be written to %D/none/report.csv: %E");
+        // Ports pinned for the window are refused before it opens.
+        const QString giveBoth = "give a port number and a device, as in --port 3=/dev/ttyUSB0.";
+        row("port 9", {"--port", "9=/dev/ttyUSB0"},
+            "--port \"9=/dev/ttyUSB0\": the port number must be 1 to 8.");
+        row("port 0", {"--port=0=/dev/ttyUSB0"},
+            "--port \"0=/dev/ttyUSB0\": the port number must be 1 to 8.");
+        row("port without a device", {"--port", "3="}, "--port \"3=\": no device after \"=\".");
+        row("port without a number", {"--port", "/dev/ttyUSB0"},
+            "--port \"/dev/ttyUSB0\": " + giveBoth);
+        row("negative port", {"--port", "-1=/dev/ttyUSB0"},
+            "--port \"-1=/dev/ttyUSB0\": " + giveBoth);
+        row("port pinned twice", {"--port", "2=/dev/ttyUSB0", "--port", "2=/dev/ttyUSB1"},
+            "--port \"2=/dev/ttyUSB1\": port 2 is already pinned to /dev/ttyUSB0.");
+        row("port with work", {"--port", "2=/dev/ttyUSB0", "--identify", "--reader", "%R"},
+            "--port pins a port of the window; the command line works over TCP/IP only.");
     }
     void usageErrorsContactNoReader()
     {

@@ -1,6 +1,7 @@
 // Firmware and bootloader extension downloads through the window against the simulated
 // loader: the bytes it received, the image it kept, the status line and the one message.
 #include "Harness.h"
+#include "LoaderWire.h"
 #include "SimFirmware.h"
 
 #include "firmware/DownloadProtocol.h"
@@ -18,7 +19,6 @@ using sim::DownloadFaults;
 
 namespace {
 
-const QByteArray kAttention("\x00\x1b\x0d\x00\x1b\x0d", 6);
 const QByteArray kStamp = "03142026";
 const QString kPreparing = QStringLiteral("Preparing to Download Flash");
 const QString kHundred = QStringLiteral("Downloading - 100 % complete");
@@ -43,36 +43,6 @@ Waits realWaits(bool boot2, bool tcp)
     if (boot2 && !tcp)
         return {1000, 7000, 5000, 5000};
     return {tcp ? 3000 : 2000, 10000, 10000, 10000};
-}
-
-QByteArray imageOf(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 37 + 11) & 0xff);
-    return bytes;
-}
-
-// What the reader must receive, framed here independently of the code under test.
-QByteArray expectedWire(const QByteArray& file, bool boot2, bool tcp)
-{
-    const bool serialBoot = boot2 && !tcp;
-    const int blockSize = serialBoot ? 32 : 50;
-    const QByteArray data = serialBoot ? file : file.left(file.size() - 44);
-    QByteArray wire = kAttention + (serialBoot ? "w" : "B");
-    for (int at = 0; at < data.size(); at += blockSize) {
-        const QByteArray chunk = data.mid(at, blockSize);
-        char check = 0;
-        for (char c : chunk)
-            check ^= c;
-        wire += char(chunk.size()) + chunk + check;
-    }
-    wire += '\0';
-    if (!serialBoot)
-        wire += file.right(44) + kStamp;
-    if (boot2 && tcp)
-        wire += QByteArray(104, '\xff');
-    return wire;
 }
 
 // A failing download: the image, the loader's faults and what the window shows.
@@ -193,7 +163,7 @@ private slots:
         rig.run(doubleClick);
 
         QCOMPARE(rig.h.dialogs.messages, QStringList{"Download complete"});
-        QCOMPARE(rig.h.reader.received(), expectedWire(file, boot2, tcp));
+        QCOMPARE(rig.h.reader.received(), loaderWire(file, boot2, tcp, kStamp));
         QCOMPARE(rig.statusSeen, (QStringList{kPreparing, lastStatus}));
         QCOMPARE(Harness::spoken(rig.window->statusLine), QString());
 
@@ -289,7 +259,8 @@ private slots:
         QVERIFY(!rig.h.state().operationRunning);
         // An image without a data part is refused before any block goes out.
         if (row.message == QLatin1String("Early end of binary file"))
-            QCOMPARE(rig.h.reader.received(), kAttention + (row.boot2 && !row.tcp ? "w" : "B"));
+            QCOMPARE(rig.h.reader.received(),
+                     kLoaderAttention + (row.boot2 && !row.tcp ? "w" : "B"));
         if (!row.retry)
             return;
         // A late acknowledgement of the failed run is waiting when the next one starts.
@@ -359,7 +330,7 @@ private slots:
         });
         rig.run();
         QCOMPARE(otherStatus, kOperationRunning);
-        QCOMPARE(rig.h.reader.received(), kAttention);
+        QCOMPARE(rig.h.reader.received(), kLoaderAttention);
         QVERIFY(rig.h.dialogs.messages.isEmpty());
         QVERIFY(!rig.h.main().isVisible());
     }

@@ -64,23 +64,6 @@ private slots:
         QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
     }
 
-    // A pinned device that is not there fails like any port: the state stays
-    // "Disconnected", no box appears, and the reason line names the device.
-    void pinnedDeviceThatIsNotThere()
-    {
-        SKIP_ON_WINDOWS_PORT_NAMES();
-        // A path of this test's own: opening a port takes a lock file named after it.
-        QTemporaryDir folder;
-        const QString device = folder.filePath(QStringLiteral("usb-KARVEL_gone-if00-port0"));
-        Harness h;
-        QVERIFY(pin(h.app.portNames(), {"5=" + device}));
-        connectPort(h, 5);
-        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        QVERIFY(h.dialogs.messages.isEmpty());
-        QCOMPARE(h.comm().reasonLine->text(),
-                 device + " could not be opened: the device does not exist.");
-    }
-
     void goodPortValuesPinPorts_data()
     {
         // "port=device" for each pinned port, in order.
@@ -107,38 +90,6 @@ private slots:
             if (!names.deviceFor(port).isEmpty())
                 found << QStringLiteral("%1=%2").arg(port).arg(names.deviceFor(port));
         QCOMPARE(found, pinned);
-    }
-
-    // The program itself refuses a bad value before any window opens.
-    void badPortValuesAreRefused_data()
-    {
-        addColumns<QStringList, QString>({"arguments", "message"});
-        const auto row = [](const char* name, const char* arguments, const QString& message) {
-            QTest::newRow(name) << QString::fromLatin1(arguments).split(' ') << message;
-        };
-        const QString giveBoth = "give a port number and a device, as in --port 3=/dev/ttyUSB0.";
-        row("port 9", "--port 9=/dev/ttyUSB0",
-            "--port \"9=/dev/ttyUSB0\": the port number must be 1 to 8.");
-        row("port 0", "--port=0=/dev/ttyUSB0",
-            "--port \"0=/dev/ttyUSB0\": the port number must be 1 to 8.");
-        row("no device", "--port 3=", "--port \"3=\": no device after \"=\".");
-        row("no number", "--port /dev/ttyUSB0", "--port \"/dev/ttyUSB0\": " + giveBoth);
-        row("negative", "--port -1=/dev/ttyUSB0", "--port \"-1=/dev/ttyUSB0\": " + giveBoth);
-        row("twice", "--port 2=/dev/ttyUSB0 --port 2=/dev/ttyUSB1",
-            "--port \"2=/dev/ttyUSB1\": port 2 is already pinned to /dev/ttyUSB0.");
-        row("with batch", "--port 2=/dev/ttyUSB0 --program site.json",
-            "--port pins a port of the window; the command line works over TCP/IP only.");
-    }
-    void badPortValuesAreRefused()
-    {
-        const auto [arguments, message] = fetch<QStringList, QString>("arguments", "message");
-        QProcess utility;
-        utility.start(QStringLiteral(KARVEL_UTILITY), arguments);
-        QVERIFY(utility.waitForFinished(60000));
-        QCOMPARE(utility.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(utility.exitCode(), 2);
-        QCOMPARE(QString::fromLocal8Bit(utility.readAllStandardError()), message + kTextLineEnd);
-        QCOMPARE(utility.readAllStandardOutput(), QByteArray());
     }
 
     // A good value lets the program go on to open its window, which here
@@ -262,6 +213,14 @@ private slots:
         QCOMPARE(h.portTip(5), kNoSuchPort);
         QCOMPARE(h.portTip(6), adapter + "\nDevice: " + base + "/dev/ttyUSB1");
         QCOMPARE(h.portTip(7), base + "/by-id/usb-gone-if00");
+
+        // A pinned device that is not there fails like any port: the state
+        // stays "Disconnected", no box appears, and the reason line names it.
+        connectPort(h, 7);
+        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(h.comm().reasonLine->text(),
+                 base + "/by-id/usb-gone-if00 could not be opened: the device does not exist.");
     }
 };
 
