@@ -1,5 +1,5 @@
-// Work on many readers from the command line, run as a user runs it: the
-// program in a process of its own, the simulated readers in this one.
+// The command line, and work on many readers from it, run as a user runs
+// it: the program in a process of its own, the simulated readers in this one.
 #include "Harness.h"
 #include "LoaderWire.h"
 #include "SimFirmware.h"
@@ -10,16 +10,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QTest>
+#include <QTcpSocket>
 
 #include <memory>
 
 #ifndef Q_OS_WIN
 #include <csignal>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -48,20 +45,29 @@ using Fault = std::function<void(SimulatedReader&)>;
 struct Run
 {
     int status = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
+
+constexpr qint64 kNoLimit = -1;
 
 // Runs the program to its end while this process serves its readers.
 // onOutput hears all the program has printed so far, as it comes.
-Run runUtility(const QStringList& arguments,
-               [[maybe_unused]] const std::function<void()>& inChild = {},
+Run runUtility(const QStringList& arguments, [[maybe_unused]] qint64 fileSizeLimit = kNoLimit,
                const std::function<void(const QString& out)>& onOutput = {})
 {
     QProcess utility;
 #ifndef Q_OS_WIN
-    if (inChild)
-        utility.setChildProcessModifier(inChild);
+    // Its files grow no further than the limit, as on a full disk, and it
+    // leaves no core file. Windows can do neither.
+    utility.setChildProcessModifier([fileSizeLimit] {
+        const rlimit none{0, 0};
+        ::setrlimit(RLIMIT_CORE, &none);
+        if (fileSizeLimit == kNoLimit)
+            return;
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
 #endif
     Run run;
     QByteArray out;
@@ -77,13 +83,10 @@ Run runUtility(const QStringList& arguments,
             onOutput(run.out);
     });
     QObject::connect(&utility, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&utility, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError e) {
-        if (e == QProcess::FailedToStart)
-            loop.quit();
-    });
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     utility.start(QStringLiteral(KARVEL_UTILITY), arguments);
-    loop.exec();
+    if (utility.waitForStarted())
+        loop.exec();
     // A connection the program made before it ended is taken in now.
     QCoreApplication::processEvents();
     if (utility.state() == QProcess::NotRunning && utility.exitStatus() == QProcess::NormalExit)
@@ -140,63 +143,26 @@ std::optional<QDateTime> timeSet(const QByteArray& wire, QDateTime from, const Q
     return std::nullopt;
 }
 
-constexpr qint64 kNoLimit = -1;
-
-#ifdef Q_OS_WIN
-// Windows can neither cap a child's file size nor leave a connection unanswered: what its
-// listen queue has no room for, it refuses. The port is then one nobody listens on.
-std::function<void()> fileSizeLimit(qint64)
-{
-    return {};
-}
-struct UnansweringListener
-{
-    quint16 port = [] {
-        QTcpServer server;
-        return server.listen(QHostAddress::LocalHost) ? server.serverPort() : quint16(0);
-    }();
-};
-#else
-// The child's files can grow no further than bytes, as on a full disk.
-std::function<void()> fileSizeLimit(qint64 bytes)
-{
-    if (bytes == kNoLimit)
-        return {};
-    return [bytes] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    };
-}
-
 // A listener whose queue of one is already taken and that never accepts: a
-// further connection gets no answer at all.
+// further connection gets no answer at all. Windows refuses what its queue
+// has no room for.
 struct UnansweringListener
 {
-    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    int queued = ::socket(AF_INET, SOCK_STREAM, 0);
+    QTcpServer server;
+    QTcpSocket queued;
     quint16 port = 0;
 
     UnansweringListener()
     {
-        sockaddr_in where{};
-        where.sin_family = AF_INET;
-        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof where;
-        if (::bind(listener, reinterpret_cast<sockaddr*>(&where), size) != 0 ||
-            ::listen(listener, 0) != 0 ||
-            ::getsockname(listener, reinterpret_cast<sockaddr*>(&where), &size) != 0 ||
-            ::connect(queued, reinterpret_cast<sockaddr*>(&where), size) != 0)
+        server.setListenBacklogSize(0);
+        if (!server.listen(QHostAddress::LocalHost))
             return;
-        port = ntohs(where.sin_port);
-    }
-    ~UnansweringListener()
-    {
-        ::close(queued);
-        ::close(listener);
+        server.pauseAccepting();
+        queued.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        if (queued.waitForConnected(5000))
+            port = server.serverPort();
     }
 };
-#endif
 
 // One reader of a run: its fault (none for one that does all it should), then
 // its console line's result, its report row (%p its port, %C the time its
@@ -406,7 +372,7 @@ private slots:
         const QString report = folder.filePath(QStringLiteral("report.csv"));
         arguments << "--report" << report << "--jobs" << QString::number(readers.size())
                   << "--time-scale" << kScale;
-        const Run run = runUtility(arguments, fileSizeLimit(row.fileSizeLimit));
+        const Run run = runUtility(arguments, row.fileSizeLimit);
 
         const qsizetype total = row.readers.size();
         const qsizetype done =
@@ -531,7 +497,7 @@ private slots:
             good.push_back(std::make_unique<SimulatedReader>());
             arguments << "--reader" << good.back()->address();
         }
-        const Run run = runUtility(arguments, {}, [&](const QString& out) {
+        const Run run = runUtility(arguments, kNoLimit, [&](const QString& out) {
             if (linesMatching(out, "[%K/21] 127.0.0.1:%K programmed (%S s)") == kGood)
                 silent.server.dropClient();
         });
@@ -541,6 +507,30 @@ private slots:
         QCOMPARE(linesMatching(run.out,
                                "[21/21] 127.0.0.1:" + silent.port() + " connection lost (%S s)"),
                  1);
+    }
+
+    // A good --port value lets the program go on to open its window, which
+    // here fails for want of a display it can find.
+    void goodPortValueOpensTheWindow()
+    {
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        qputenv("QT_QPA_PLATFORM", "karvel-no-display");
+        const Run run = runUtility({"--port", "3=/dev/ttyUSB0"});
+        qputenv("QT_QPA_PLATFORM", platform);
+        QVERIFY2(run.err.contains("platform plugin \"karvel-no-display\""), qPrintable(run.err));
+        QVERIFY2(!run.err.contains("--port"), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+    }
+
+    void helpTellsHowToPinAPort()
+    {
+        const Run run = runUtility({"--help"});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.simplified().contains(
+                     "--port <N=DEVICE> Pin port option N (1 to 8) of the Communications window "
+                     "to DEVICE: any serial device path, such as /dev/serial/by-id/usb-... or a "
+                     "pseudo-terminal. Repeat it for more ports."),
+                 qPrintable(run.out));
     }
 
     void usageErrorsContactNoReader_data()

@@ -7,13 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QRadioButton>
 #include <QTemporaryDir>
-
-#ifndef Q_OS_WIN
-#include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -90,45 +85,6 @@ private slots:
             if (!names.deviceFor(port).isEmpty())
                 found << QStringLiteral("%1=%2").arg(port).arg(names.deviceFor(port));
         QCOMPARE(found, pinned);
-    }
-
-    // A good value lets the program go on to open its window, which here
-    // fails for want of a display it can find.
-    void goodPortValueOpensTheWindow()
-    {
-        QProcess utility;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("karvel-no-display"));
-        utility.setProcessEnvironment(environment);
-#ifndef Q_OS_WIN
-        // The program aborts: it leaves no core file behind.
-        utility.setChildProcessModifier([] {
-            const rlimit none{0, 0};
-            ::setrlimit(RLIMIT_CORE, &none);
-        });
-#endif
-        utility.start(QStringLiteral(KARVEL_UTILITY),
-                      {QStringLiteral("--port"), QStringLiteral("3=/dev/ttyUSB0")});
-        QVERIFY(utility.waitForFinished(60000));
-        const QString err = QString::fromLocal8Bit(utility.readAllStandardError());
-        QVERIFY2(err.contains(QStringLiteral("platform plugin \"karvel-no-display\"")),
-                 qPrintable(err));
-        QVERIFY2(!err.contains(QStringLiteral("--port")), qPrintable(err));
-        QCOMPARE(utility.readAllStandardOutput(), QByteArray());
-    }
-
-    void helpTellsHowToPinAPort()
-    {
-        QProcess utility;
-        utility.start(QStringLiteral(KARVEL_UTILITY), {QStringLiteral("--help")});
-        QVERIFY(utility.waitForFinished(60000));
-        QCOMPARE(utility.exitCode(), 0);
-        const QString help = QString::fromLocal8Bit(utility.readAllStandardOutput()).simplified();
-        QVERIFY2(help.contains(QStringLiteral(
-                     "--port <N=DEVICE> Pin port option N (1 to 8) of the Communications window "
-                     "to DEVICE: any serial device path, such as /dev/serial/by-id/usb-... or a "
-                     "pseudo-terminal. Repeat it for more ports.")),
-                 qPrintable(help));
     }
 
     // Port n is the n-th port in this order: ttyS by number, ttyUSB by
