@@ -4,14 +4,9 @@
 #include "ProxSetupHelpers.h"
 
 #include "config/GeneralSetupWindow.h"
-#include "config/ProxSetupWindow.h"
-#include "widgets/DigitBox.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QList>
 #include <QTemporaryDir>
 
 namespace {
@@ -146,62 +141,46 @@ private slots:
         QCOMPARE(opened.layoutChoice[2]->currentText(), QStringLiteral("48-bit corporate"));
     }
 
-    // A bad profile changes nothing and says which entry is wrong and why.
+    // A bad profile changes nothing and says which entry is wrong and why: the
+    // known file with the first text found replaced.
     void badProfileChangesNothing_data()
     {
-        addColumns<QStringList, QJsonValue, QString>({"path", "value", "error"});
-        const auto row = [](const char* name, const char* path, const QJsonValue& value,
+        addColumns<QByteArray, QByteArray, QString>({"found", "replacement", "error"});
+        const auto row = [](const char* name, const char* found, const char* replacement,
                             const char* error) {
-            QTest::newRow(name) << QString::fromLatin1(path).split('/') << value << error;
+            QTest::newRow(name) << QByteArray(found) << QByteArray(replacement) << error;
         };
-        row("letter", "General Setup/Reader ID", "12a",
-            "General Setup / Reader ID: \"12a\" holds a character other than a digit");
-        row("too long", "Prox Setup/Prox Format # 2/Total Bits", "1234",
-            "Prox Setup / Prox Format # 2 / Total Bits: \"1234\" is longer than 3 digits");
-        row("check", "Prox Setup/Prox Format # 1/ID/Lsb", "maybe",
-            "Prox Setup / Prox Format # 1 / ID / Lsb: \"maybe\" is not checked, unchecked or "
-            "grey");
-        row("missing", "General Setup/HID", QJsonValue(), "General Setup / HID: missing");
-        row("const start", "Prox Setup/Prox Mask 3/Mask 2/Const", "checked",
-            "Prox Setup / Prox Mask 3 / Mask 2: Const is checked, so Start must be \"00\", not "
-            "\"05\"");
-        row("newer", "version", 2,
+        row("letter", R"("Reader ID": "13131")", R"("Reader ID": "12a")",
+            R"(General Setup / Reader ID: "12a" holds a character other than a digit)");
+        row("too long", R"("Total Bits": "343")", R"("Total Bits": "1234")",
+            R"(Prox Setup / Prox Format # 2 / Total Bits: "1234" is longer than 3 digits)");
+        row("check", R"("Lsb": "checked")", R"("Lsb": "maybe")",
+            R"(Prox Setup / Prox Format # 1 / ID / Lsb: "maybe" is not checked, unchecked or grey)");
+        row("missing", R"("HID": "unchecked",)", "", "General Setup / HID: missing");
+        row("const start", R"("Const": "grey")", R"("Const": "checked")",
+            R"(Prox Setup / Prox Mask 1 / Mask 1: Const is checked, so Start must be "00", not "45")");
+        row("newer", R"("version": 1)", R"("version": 2)",
             "This profile is format version 2, written by a newer utility; this one reads "
             "version 1.");
-        row("not a profile", "kind", "notes", "This file is not a settings profile.");
+        row("not a profile", R"("kind": "KARVEL Utility settings profile")", R"("kind": "notes")",
+            "This file is not a settings profile.");
     }
     void badProfileChangesNothing()
     {
-        const auto [path, value, error] =
-            fetch<QStringList, QJsonValue, QString>("path", "value", "error");
+        const auto [found, replacement, error] =
+            fetch<QByteArray, QByteArray, QString>("found", "replacement", "error");
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("bad.json"));
+        QByteArray bytes = fileBytes(QFINDTESTDATA("data/every-field.json"));
+        const qsizetype at = bytes.indexOf(found);
+        QVERIFY(at >= 0);
+        QVERIFY(writeFile(file, bytes.replace(at, found.size(), replacement)));
         Harness h;
-        h.main().proxSetup().masks[2][1].start->setText(QStringLiteral("05"));
-        h.dialogs.saveFileAnswers << file;
-        QVERIFY(h.trigger(QStringLiteral("Save Settings As...")));
-
-        QJsonObject root = QJsonDocument::fromJson(fileBytes(file)).object();
-        // Rebuilt from the inside out: QJsonObject values are copies.
-        std::function<void(QJsonObject&, int)> edit = [&](QJsonObject& object, int depth) {
-            if (depth == path.size() - 1) {
-                if (value.isNull())
-                    object.remove(path[depth]);
-                else
-                    object.insert(path[depth], value);
-                return;
-            }
-            QJsonObject inner = object.value(path[depth]).toObject();
-            edit(inner, depth + 1);
-            object.insert(path[depth], inner);
-        };
-        edit(root, 0);
-        QVERIFY(writeFile(file, QJsonDocument(root).toJson()));
-
-        fillEveryControl(h);
+        // Start-up values, none of them the file's.
+        const QStringList before = controlsAt(h, false);
         h.dialogs.openFileAnswers << file;
         QVERIFY(h.trigger(QStringLiteral("Open Settings...")));
-        QCOMPARE(controlsAt(h, false), QStringList());
+        QCOMPARE(controlsAt(h, false), before);
         QCOMPARE(h.dialogs.messages.size(), 1);
         QVERIFY2(h.dialogs.messages.first().split('\n').contains(error),
                  qPrintable(h.dialogs.messages.first()));

@@ -2,36 +2,24 @@
 // progress pane and the commands the simulated reader received.
 #include "Harness.h"
 
-#include "app/CommandMenu.h"
-#include "app/MainWindow.h"
-#include "comm/CommunicationsWindow.h"
 #include "config/GeneralSetupWindow.h"
 #include "config/ProxSetupWindow.h"
-#include "program/ProgressWindow.h"
-#include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTest>
 
 namespace {
 
 const QByteArray kVersion = "KARVEL READER SIM V1.00";
 
+// 0 where the system does not say.
 qint64 residentKiB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
+    const QByteArray status = fileBytes(QStringLiteral("/proc/self/status"));
+    const qsizetype at = status.indexOf("\nVmRSS:");
+    return at < 0 ? 0 : status.mid(at + 8).trimmed().split(' ').value(0).toLongLong();
 }
 
 } // namespace
@@ -73,8 +61,7 @@ private slots:
                     reply = given;
             expected << command + "  [" + reply + "]";
         }
-        expected << " "
-                 << "Programming Complete";
+        expected += {" ", "Programming Complete"};
         QCOMPARE(h.pane(), expected);
         QCOMPARE(h.programming().secondPane->toPlainText(), QString());
         QCOMPARE(h.reader.received(), wire(startUpCommands()));
@@ -83,22 +70,19 @@ private slots:
     // The run stops at the first command that gets no reply and sends nothing after it.
     void readerStopsAnswering_data()
     {
-        addColumns<bool, QByteArray, QStringList, int>({"tcp", "silentOn", "tail", "commandsSent"});
-        QTest::newRow("serial X121")
-            << false << QByteArray("X121")
-            << QStringList{"X07310100  [OK]", "X121110 ", "Error 121"} << 3;
-        QTest::newRow("tcp V") << true << QByteArray("V")
-                               << QStringList{"Checking Parameters", "Starting Communications",
-                                              "Error 000"}
-                               << 1;
-        QTest::newRow("tcp h") << true << QByteArray("h")
-                               << QStringList{"g       [OK]", "h           ", "Error h command"}
-                               << 19;
+        addColumns<bool, QByteArray, int, QStringList>({"tcp", "silentOn", "commandsSent", "tail"});
+        // The name ends with the command left unanswered.
+        const auto row = [](const char* name, bool tcp, int sent, const QStringList& tail) {
+            QTest::newRow(name) << tcp << QByteArray(name).split(' ').last() << sent << tail;
+        };
+        row("serial X121", false, 3, {"X07310100  [OK]", "X121110 ", "Error 121"});
+        row("tcp V", true, 1, {"Checking Parameters", "Starting Communications", "Error 000"});
+        row("tcp h", true, 19, {"g       [OK]", "h           ", "Error h command"});
     }
     void readerStopsAnswering()
     {
-        const auto [tcp, silentOn, tail, commandsSent] =
-            fetch<bool, QByteArray, QStringList, int>("tcp", "silentOn", "tail", "commandsSent");
+        const auto [tcp, silentOn, commandsSent, tail] =
+            fetch<bool, QByteArray, int, QStringList>("tcp", "silentOn", "commandsSent", "tail");
         Harness h;
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
@@ -115,13 +99,12 @@ private slots:
         addColumns<QString, QString, QString>({"box", "value", "line"});
         // Every message is the validation's own test; here an empty box and a
         // field out of place each stop the run.
-        QTest::newRow("empty mask box") << "Prox Mask 3 Mask 5 Len/Value"
-                                        << ""
-                                        << "Error - Empty field in wiegand/prox masking";
-        QTest::newRow("id beyond end")
-            << "Prox Format # 1 ID Start"
-            << "12"
-            << "Error - Wie/prox format 1 - id field goes beyond end of bit stream";
+        const auto row = [](const char* box, const char* value, const char* line) {
+            QTest::newRow(box) << box << value << line;
+        };
+        row("Prox Mask 3 Mask 5 Len/Value", "", "Error - Empty field in wiegand/prox masking");
+        row("Prox Format # 1 ID Start", "12",
+            "Error - Wie/prox format 1 - id field goes beyond end of bit stream");
     }
     void invalidFormatsStopBeforeAnythingIsSent()
     {
@@ -168,33 +151,12 @@ private slots:
                               "character size",
                               "Starting Communications"}));
         QCOMPARE(pane.constLast(), QStringLiteral("Programming Complete"));
-        QCOMPARE(h.reader.parameter("g"), QByteArray("   42"));
-        QCOMPARE(h.reader.parameter("h"), QByteArray("1234567890"));
-        QCOMPARE(h.reader.parameter("\\"), QByteArray("00110"));
-        QCOMPARE(h.reader.parameter("X122"), QByteArray("000000"));
-        QCOMPARE(h.reader.parameter("X073"), QByteArray("10100"));
-        QCOMPARE(h.reader.parameter("X080"), QByteArray("0000500000"));
-        QCOMPARE(h.reader.parameter("X074"), QByteArray("026002080010161"));
-        QCOMPARE(h.reader.parameter("X075"), QByteArray("000000030400"));
-        QCOMPARE(h.reader.parameter("X076"), QByteArray("007000000000000"));
-    }
-
-    // The reset replaces the pane a run left and clears the second pane.
-    void resetReader()
-    {
-        Harness h;
-        QVERIFY(h.connectTcp());
-        h.programReader();
-        QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
-        h.programming().secondPane->setPlainText(QStringLiteral("left over"));
-        h.reader.clearRecord();
-        h.dialogs.yesNoAnswers << true;
-        Harness::click(h.menu().resetEntry);
-        QCOMPARE(h.pane(), (QStringList{"Resetting Reader", "Reset Complete"}));
-        QCOMPARE(h.programming().secondPane->toPlainText(), QString());
-        QVERIFY(h.sendEndMark());
-        QCOMPARE(h.reader.received(), QByteArray("\0U1\rEND\r", 8));
-        QCOMPARE(h.reader.resetCount(), 1);
+        QByteArrayList held;
+        for (const char* command : {"g", "h", "\\", "X122", "X073", "X080", "X074", "X075", "X076"})
+            held << command + QByteArray(" ") + h.reader.parameter(command);
+        QCOMPARE(held, (QByteArrayList{"g    42", "h 1234567890", "\\ 00110", "X122 000000",
+                                       "X073 10100", "X080 0000500000", "X074 026002080010161",
+                                       "X075 000000030400", "X076 007000000000000"}));
     }
 
     // One reader operation at a time: a second start inside a run sends
@@ -224,18 +186,23 @@ private slots:
         QCOMPARE(h.reader.commands(), startUpCommands());
     }
 
-    // The reply a reset was not waiting for must not be taken for "V", which
-    // would put every later reply one step late and hide a silent last step.
-    void replyLeftByAResetIsNotTakenForTheNextRun_data() { addLinkRows(); }
-    void replyLeftByAResetIsNotTakenForTheNextRun()
+    // A reset replaces the pane a run left and clears the second pane. The
+    // reply it was not waiting for must not be taken for "V", which would put
+    // every later reply one step late and hide a silent last step.
+    void resetAfterARun_data() { addLinkRows(); }
+    void resetAfterARun()
     {
         QFETCH(bool, tcp);
         Harness h;
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
         QVERIFY(connectByRow(h, tcp));
+        h.programReader();
+        h.programming().secondPane->setPlainText(QStringLiteral("left over"));
         h.reader.setReply("U1", "OK");
         h.dialogs.yesNoAnswers << true;
         Harness::click(h.menu().resetEntry);
+        QCOMPARE(h.pane(), (QStringList{"Resetting Reader", "Reset Complete"}));
+        QCOMPARE(h.programming().secondPane->toPlainText(), QString());
         QTRY_COMPARE(h.main().channel().activeLink().pending(), 3);
         h.replyNeverComes("h");
         h.programReader();
