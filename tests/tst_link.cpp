@@ -3,12 +3,8 @@
 #include "Harness.h"
 #include "SimUtilities.h"
 
-#include "app/CommandMenu.h"
-#include "app/MainWindow.h"
-#include "comm/CommunicationsWindow.h"
 #include "comm/LinkFailure.h"
 #include "utilities/UtilitiesWindow.h"
-#include "widgets/ClickLabel.h"
 #include "widgets/DigitBox.h"
 
 #include <QFile>
@@ -17,13 +13,23 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QTest>
 
 #ifdef KARVEL_HAVE_PSEUDO_TERMINALS
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
+
+namespace {
+
+// A port on 127.0.0.1 that nothing listens on.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+}
+
+} // namespace
 
 class LinkTest : public QObject
 {
@@ -162,25 +168,6 @@ private slots:
         QTRY_COMPARE(h.reader.received(), QByteArray("V\r"));
     }
 
-    // A refused connection never completes: the wait gives up after its
-    // thirtieth sleep of 100 ms.
-    void refusedTcpPortGivesUpAfterThirtySleeps()
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 closedPort = probe.serverPort();
-        probe.close();
-        Harness h;
-        QVERIFY(!h.connectTcp(closedPort));
-        QCOMPARE(h.connectSleeps, QList<int>(30, 100));
-        QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
-        QVERIFY(h.dialogs.messages.isEmpty());
-        QCOMPARE(h.comm().reasonLine->text(),
-                 QStringLiteral("127.0.0.1 refused the connection on port %1: nothing is "
-                                "listening there.")
-                     .arg(closedPort));
-    }
-
     // A TCP connect says so while it waits, and a click meanwhile is taken:
     // "Connect to Port" starts over with the options as they are then,
     // "Disconnect" gives up; neither brings a box.
@@ -193,10 +180,7 @@ private slots:
     void clickDuringAConnect()
     {
         const auto [again, state] = fetch<bool, QString>("again", "state");
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 closedPort = probe.serverPort();
-        probe.close();
+        const quint16 closed = closedPort();
         Harness h;
         QVERIFY(h.server.listen());
         QStringList shown;
@@ -209,9 +193,9 @@ private slots:
             h.comm().tcpPortBox->setText(QString::number(h.server.port()));
             Harness::click(again ? h.comm().connectButton : h.comm().disconnectButton);
         });
-        QCOMPARE(h.connectTcp(closedPort), again);
+        QCOMPARE(h.connectTcp(closed), again);
         const QString connecting = QStringLiteral("Connecting to 127.0.0.1 port %1 ...");
-        QCOMPARE(shown.first(), connecting.arg(closedPort));
+        QCOMPARE(shown.first(), connecting.arg(closed));
         if (again)
             QCOMPARE(shown.last(), connecting.arg(h.server.port()));
         QCOMPARE(h.connectionState(), state);
@@ -271,7 +255,8 @@ private slots:
 
     // Each way a connect can fail is said in one line, and nothing else
     // changes: the state stays "Disconnected" and no box appears. A missing
-    // serial device is said in the port names' own test.
+    // serial device is said in the port names' own test. A refused connection
+    // never completes: the wait gives up after its thirtieth sleep of 100 ms.
     void failedConnectSaysWhy_data()
     {
         // The serial error injected at the open, or a TCP port text.
@@ -294,6 +279,9 @@ private slots:
         };
         for (const char* text : {"", "0", "65536"})
             tcpRow(text);
+        QTest::newRow("refused") << QSerialPort::NoError << true << "{closed}"
+                                 << "127.0.0.1 refused the connection on port {closed}: nothing is "
+                                    "listening there.";
     }
     void failedConnectSaysWhy()
     {
@@ -302,6 +290,9 @@ private slots:
                                                                         "portText", "expected");
         const bool tcp = error == QSerialPort::NoError;
         SKIP_WITHOUT_PSEUDO_TERMINAL(!tcp);
+        const QString closed = QString::number(closedPort());
+        portText.replace(QStringLiteral("{closed}"), closed);
+        expected.replace(QStringLiteral("{closed}"), closed);
         Harness h;
         if (!tcp) {
             QVERIFY(h.pty.open());
@@ -320,8 +311,8 @@ private slots:
         Harness::click(h.comm().connectButton);
         QCOMPARE(h.connectionState(), QStringLiteral("Disconnected"));
         QVERIFY(h.dialogs.messages.isEmpty());
-        if (tcp)
-            QCOMPARE(h.connectSleeps, QList<int>()); // refused before any wait
+        if (tcp) // a port out of range is refused before any wait
+            QCOMPARE(h.connectSleeps, QList<int>(portText == closed ? 30 : 0, 100));
         QCOMPARE(Harness::spoken(h.comm().reasonLine),
                  expected.replace(QStringLiteral("{device}"), h.pty.slavePath()));
 

@@ -3,18 +3,12 @@
 #include "Harness.h"
 #include "StepScript.h"
 
-#include "comm/CommandChannel.h"
-#include "comm/Link.h"
 #include "diag/TerminalGrid.h"
 #include "diag/TerminalScreen.h"
 #include "diag/TerminalWindow.h"
 
-#include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
-
-#include <functional>
 
 namespace {
 
@@ -257,8 +251,7 @@ private slots:
         QVERIFY(!h.state().operationRunning);
         QVERIFY(h.state().stopMonitor);
         if (endByProgramming) {
-            QCOMPARE(Harness::paneLines(h.programming().progressPane->toPlainText()).constLast(),
-                     QStringLiteral("Programming Complete"));
+            QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
             QCOMPARE(h.reader.commands().constLast(), QByteArray("h          "));
         } else {
             QCOMPARE(h.menu().communicationsEntry->textColor(), QColor(255, 255, 0));
