@@ -68,24 +68,30 @@ private slots:
         QVERIFY(tcp ? h.main().serialLink.isOpen() : h.main().tcpLink.isOpen());
     }
 
+    // Each port option opens its own port at the chosen speed: the reader
+    // hears what is sent.
     void serialOpensTheChosenPortWithTheChosenSettings_data()
     {
-        addColumns<int, uint>({"baudIndex", "speed"});
+        addColumns<int, int, uint>({"port", "baudIndex", "speed"});
 #ifdef KARVEL_HAVE_PSEUDO_TERMINALS
-        QTest::newRow("9600") << 0 << uint(B9600);
-        QTest::newRow("19200") << 1 << uint(B19200);
-        QTest::newRow("38400") << 2 << uint(B38400);
-        QTest::newRow("57600") << 3 << uint(B57600);
-        QTest::newRow("115200") << 4 << uint(B115200);
+        const int bauds[] = {9600, 19200, 38400, 57600, 115200};
+        const uint speeds[] = {B9600, B19200, B38400, B57600, B115200};
+        for (int port = 1; port <= 8; ++port) {
+            const int option = (port - 1) % 5;
+            QTest::addRow("port %d at %d", port, bauds[option]) << port << option << speeds[option];
+        }
 #endif
     }
     void serialOpensTheChosenPortWithTheChosenSettings()
     {
 #ifdef KARVEL_HAVE_PSEUDO_TERMINALS
-        const auto [baudIndex, speed] = fetch<int, uint>("baudIndex", "speed");
+        const auto [port, baudIndex, speed] = fetch<int, int, uint>("port", "baudIndex", "speed");
         Harness h;
+        QVERIFY(h.pty.open());
+        h.app.portNames().setOverride(port, h.pty.slavePath());
+        h.comm().portOptions[port - 1]->setChecked(true);
         h.comm().baudOptions()[baudIndex].option->setChecked(true);
-        QVERIFY(h.connectSerial());
+        QVERIFY(h.clickConnect());
         // The terminal's own settings, as the device driver holds them: the
         // speed, 8 data bits, no parity, one stop bit, no flow control. (The
         // simulated reader makes the terminal raw itself.)
@@ -101,6 +107,8 @@ private slots:
         QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
         QCOMPARE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
         QCOMPARE(tio.c_iflag & (IXON | IXOFF | IXANY), tcflag_t(0));
+        h.main().channel().sendReaderCommand("V");
+        QTRY_COMPARE(h.reader.received(), QByteArray("V\r"));
 #else
         SKIP_WITHOUT_PSEUDO_TERMINAL(true);
 #endif
@@ -146,26 +154,6 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(h.reader.received().size(), command.size() + 1, 20000);
         QVERIFY(h.reader.received() == command + '\r');
-    }
-
-    // Each option opens its own port: the reader hears what is sent.
-    void upperPortOptionsSelectTheirPorts_data()
-    {
-        QTest::addColumn<int>("port");
-        for (int port = 1; port <= 8; ++port)
-            QTest::newRow(qPrintable(QString::number(port))) << port;
-    }
-    void upperPortOptionsSelectTheirPorts()
-    {
-        QFETCH(int, port);
-        Harness h;
-        SKIP_WITHOUT_PSEUDO_TERMINAL(true);
-        QVERIFY(h.pty.open());
-        h.app.portNames().setOverride(port, h.pty.slavePath());
-        h.comm().portOptions[port - 1]->setChecked(true);
-        QVERIFY(h.clickConnect());
-        h.main().channel().sendReaderCommand("V");
-        QTRY_COMPARE(h.reader.received(), QByteArray("V\r"));
     }
 
     // A TCP connect says so while it waits, and a click meanwhile is taken:

@@ -9,29 +9,6 @@
 
 namespace {
 
-// The prox window as the program starts: format 1 is a 26-bit card, every
-// other box "00", the Len/Value boxes "000".
-ProxValues startupProx()
-{
-    ProxValues p;
-    for (ProxFormatValues& format : p.formats) {
-        format.totalBits = "00";
-        for (ProxFieldValues& field : format.fields)
-            field.start = field.length = field.chars = "00";
-    }
-    for (ProxMaskValues& mask : p.masks) {
-        for (ProxMaskRowValues& row : mask) {
-            row.start = "00";
-            row.value = "000";
-        }
-    }
-    ProxFormatValues& one = p.formats[0];
-    one.totalBits = "26";
-    one.fields[0] = {"02", "08", "03"};
-    one.fields[1] = {"10", "16", "05"};
-    return p;
-}
-
 // "2.site.length=08,1.total=,m1.4.start=,m3.1.value= " sets format 2's Site
 // Length, format 1's Total Bits, and the Start and Len/Value boxes of mask 1
 // row 4 and mask 3 row 1; a value may be empty or blank.
@@ -53,6 +30,27 @@ void applyEdits(ProxValues& p, const QString& edits)
         ProxFieldValues& f = format.fields[box[1] == "site" ? 0 : box[1] == "id" ? 1 : 2];
         (box[2] == "start" ? f.start : box[2] == "length" ? f.length : f.chars) = value;
     }
+}
+
+// The prox window as the program starts: format 1 is a 26-bit card, every
+// other box "00", the Len/Value boxes "000".
+ProxValues startupProx()
+{
+    ProxValues p;
+    for (ProxFormatValues& format : p.formats) {
+        format.totalBits = "00";
+        for (ProxFieldValues& field : format.fields)
+            field.start = field.length = field.chars = "00";
+    }
+    for (ProxMaskValues& mask : p.masks) {
+        for (ProxMaskRowValues& row : mask) {
+            row.start = "00";
+            row.value = "000";
+        }
+    }
+    applyEdits(p, "1.total=26,1.site.start=02,1.site.length=08,1.site.chars=03,1.id.start=10,"
+                  "1.id.length=16,1.id.chars=05");
+    return p;
 }
 
 // The expected progress lines, from codes separated by ';': "fmt" and "mask"
@@ -95,10 +93,10 @@ private slots:
     // left. Each check box has its own pattern over the rows, so a swapped flag shows.
     void generalValues_data()
     {
-        QTest::addColumn<QStringList>("texts"); // Low Power, Sleep, ID Length, Reader ID, Desc.
-        // One character per check box, in the order generalValues() sets them: '1' is checked.
-        QTest::addColumn<QString>("checks");
-        QTest::addColumn<QByteArrayList>("commands"); // steps 2, 3, 4, 17, 18 and 19
+        // Low Power, Sleep, ID Length, Reader ID and Description; one character per
+        // check box in the order generalValues() sets them, '1' checked; steps 2, 3,
+        // 4, 17, 18 and 19.
+        addColumns<QStringList, QString, QByteArrayList>({"texts", "checks", "commands"});
         QTest::newRow("cut") << QStringList{"1234", "7", "123", "1234567", "123456789012"}
                              << "10101011" << QByteArrayList{"X07310100", "X121011", "X122234007",
                                                              "\\23011",   "g34567",  "h3456789012"};
