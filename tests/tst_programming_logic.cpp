@@ -5,8 +5,6 @@
 #include "program/ProgrammingCommands.h"
 #include "program/ProxValidation.h"
 
-#include <QTest>
-
 namespace {
 
 // "2.site.length=08,1.total=,m1.4.start=,m3.1.value= " sets format 2's Site
@@ -74,14 +72,6 @@ QStringList expectedLines(const QString& codes)
     return lines;
 }
 
-QStringList validationLines(const ProxValues& p)
-{
-    std::array<std::int16_t, 66> digits{};
-    fillDigitsForBits(digits);
-    const ProxValidationResult result = validateProxSettings(p, digits);
-    return result.mayProgram ? result.lines : result.lines + QStringList{"(stopped)"};
-}
-
 } // namespace
 
 class TestProgrammingLogic : public QObject
@@ -131,24 +121,23 @@ private slots:
     // commands of the box's format.
     void formatFields_data()
     {
-        addColumns<int, int, int, QByteArrayList>({"format", "field", "step", "commands"});
-        const auto row = [](int format, int field, int step, const char* first,
-                            const char* second) {
+        addColumns<int, int, QByteArrayList>({"format", "field", "commands"});
+        const auto row = [](int format, int field, const char* first, const char* second) {
             QTest::addRow("format %d %s", format, std::array{"site", "id", "issue"}[field])
-                << format << field << step << QByteArrayList{first, second};
+                << format << field << QByteArrayList{first, second};
         };
-        row(1, 2, 5, "X074103101040100050", "X075102081060709");
-        row(2, 0, 7, "X076116110121111130", "X077114150171819");
-        row(2, 1, 7, "X076116110120111131", "X077114150171819");
-        row(2, 2, 7, "X076116110120111130", "X077114151171819");
-        row(3, 0, 9, "X078126120221121230", "X079124250272829");
-        row(3, 1, 9, "X078126120220121231", "X079124250272829");
-        row(3, 2, 9, "X078126120220121230", "X079124251272829");
+        row(1, 2, "X074103101040100050", "X075102081060709");
+        row(2, 0, "X076116110121111130", "X077114150171819");
+        row(2, 1, "X076116110120111131", "X077114150171819");
+        row(2, 2, "X076116110120111130", "X077114151171819");
+        row(3, 0, "X078126120221121230", "X079124250272829");
+        row(3, 1, "X078126120220121231", "X079124250272829");
+        row(3, 2, "X078126120220121230", "X079124251272829");
     }
     void formatFields()
     {
-        const auto [format, field, step, commands] =
-            fetch<int, int, int, QByteArrayList>("format", "field", "step", "commands");
+        const auto [format, field, commands] =
+            fetch<int, int, QByteArrayList>("format", "field", "commands");
         // Total Bits, then Start, Length and Chars of Site, ID and Issue.
         const int numbers[3][10] = {{103, 101, 104, 106, 100, 105, 107, 102, 108, 109},
                                     {116, 110, 112, 117, 111, 113, 118, 114, 115, 119},
@@ -163,8 +152,9 @@ private slots:
                                     QString::number(numbers[f][3 + 3 * k])};
         }
         p.formats[format - 1].fields[field].lsb = Qt::Checked;
-        QCOMPARE((QByteArrayList{buildStepCommand(step, GeneralValues(), p),
-                                 buildStepCommand(step + 1, GeneralValues(), p)}),
+        // Each format's two commands are steps 5 and 6, 7 and 8, or 9 and 10.
+        QCOMPARE((QByteArrayList{buildStepCommand(3 + 2 * format, GeneralValues(), p),
+                                 buildStepCommand(4 + 2 * format, GeneralValues(), p)}),
                  commands);
     }
 
@@ -241,7 +231,11 @@ private slots:
         const auto [edits, codes] = fetch<QString, QString>("edits", "codes");
         ProxValues p = startupProx();
         applyEdits(p, edits);
-        QCOMPARE(validationLines(p), expectedLines(codes));
+        std::array<std::int16_t, 66> digits{};
+        fillDigitsForBits(digits);
+        const ProxValidationResult result = validateProxSettings(p, digits);
+        QCOMPARE(result.mayProgram ? result.lines : result.lines + QStringList{"(stopped)"},
+                 expectedLines(codes));
     }
 };
 

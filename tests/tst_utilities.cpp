@@ -105,33 +105,32 @@ private slots:
             {"tcp", "element", "reply", "sent", "status", "fields"});
         const QString earlier("earlier");
         const QStringList start{"", "", "00000", "00000", "00000"};
+        using W = UtilitiesWindow;
         const auto row = [](const char* name, bool tcp, Element element, const QByteArray& reply,
                             const QByteArray& sent, const QString& status,
                             const QStringList& fields) {
             QTest::newRow(name) << tcp << element << reply << sent << status << fields;
         };
-        row("firmware serial, refused", false, &UtilitiesWindow::firmwareIdButton, "?", "V\r",
-            earlier, {"?", "", "00000", "00000", "00000"});
-        row("online", true, &UtilitiesWindow::onlineModeButton, {}, "|1\r", "Mode Switched", start);
-        row("prox dump, any reply", false, &UtilitiesWindow::proxDumpModeButton, "?", "|2\r",
-            "Mode Switched", start);
-        row("collection", true, &UtilitiesWindow::collectionModeButton, "", "|5\r", "Mode Switched",
+        row("firmware serial, refused", false, &W::firmwareIdButton, "?", "V\r", earlier,
+            {"?", "", "00000", "00000", "00000"});
+        row("online", true, &W::onlineModeButton, {}, "|1\r", "Mode Switched", start);
+        row("prox dump, any reply", false, &W::proxDumpModeButton, "?", "|2\r", "Mode Switched",
             start);
-        row("reader time", false, &UtilitiesWindow::getReaderTimeButton, "240315134502", "t\r", "",
+        row("collection", true, &W::collectionModeButton, "", "|5\r", "Mode Switched", start);
+        row("reader time", false, &W::getReaderTimeButton, "240315134502", "t\r", "",
             {"", "2024-03-15 13:45:02", "00000", "00000", "00000"});
-        row("short reader time", true, &UtilitiesWindow::getReaderTimeButton, "24031", "t\r", "",
+        row("short reader time", true, &W::getReaderTimeButton, "24031", "t\r", "",
             {"", "2024-03-1 ::", "00000", "00000", "00000"});
-        row("memory", true, &UtilitiesWindow::memoryUsageButton, "01000003500000000120", "z\r",
+        row("memory", true, &W::memoryUsageButton, "01000003500000000120", "z\r",
             "Memory data received", {"", "", "01000", "00350", "00120"});
         // An empty value field is heard by its caption.
-        row("short memory", false, &UtilitiesWindow::memoryUsageButton, "01", "z\r",
-            "Memory data received", {"", "", "01", "Used", "Uploaded"});
-        row("no memory figures", true, &UtilitiesWindow::memoryUsageButton, "", "z\r",
-            "Memory data received", {"", "", "Total Slots", "Used", "Uploaded"});
-        row("read-only field", true, &UtilitiesWindow::totalSlotsValue, {}, {}, earlier, start);
-        row("clock display", false, &UtilitiesWindow::clockDisplay, {}, {}, earlier, start);
-        row("restart", true, &UtilitiesWindow::restartButton, {}, QByteArray("\0X\r", 3), "",
-            start);
+        row("short memory", false, &W::memoryUsageButton, "01", "z\r", "Memory data received",
+            {"", "", "01", "Used", "Uploaded"});
+        row("no memory figures", true, &W::memoryUsageButton, "", "z\r", "Memory data received",
+            {"", "", "Total Slots", "Used", "Uploaded"});
+        row("read-only field", true, &W::totalSlotsValue, {}, {}, earlier, start);
+        row("clock display", false, &W::clockDisplay, {}, {}, earlier, start);
+        row("restart", true, &W::restartButton, {}, QByteArray("\0X\r", 3), "", start);
     }
     void commandsShowTheReply()
     {
@@ -295,8 +294,7 @@ private slots:
         row("no folder", true, "no folder", 0, "Upload file could not be created", none);
         row("disk full", false, "disk full", 1, "Upload file could not be written", none);
         row("silent", true, "silent", 3, noResponse, two);
-        row("drop serial", false, "drop", 3, noResponse, two);
-        row("drop tcp", true, "drop", 3, noResponse, two);
+        row("drop", false, "drop", 3, noResponse, two);
         row("gone while waiting", false, "closed", 2, noResponse, crlfLines({"r1"}));
     }
     void uploadEndsCleanly()
