@@ -155,17 +155,15 @@ struct UnansweringListener
 {
     QTcpServer server;
     QTcpSocket queued;
-    quint16 port = 0;
+    quint16 port = 0; // none if the queue could not be filled
 
     UnansweringListener()
     {
         server.setListenBacklogSize(0);
-        if (!server.listen(QHostAddress::LocalHost))
-            return;
+        server.listen(QHostAddress::LocalHost);
         server.pauseAccepting();
         queued.connectToHost(QHostAddress::LocalHost, server.serverPort());
-        if (queued.waitForConnected(5000))
-            port = server.serverPort();
+        port = queued.waitForConnected(5000) ? server.serverPort() : 0;
     }
 };
 
@@ -219,9 +217,12 @@ class BatchTest : public QObject
     QString m_image;
     QString m_shortImage;
 
-    QString expanded(QString text) const
+    // The text with %D the folder, %R the reader and the test case's files in place.
+    QString expanded(QString text, const QTemporaryDir& folder, const QString& reader = {}) const
     {
-        return text.replace(QLatin1String("%P"), m_profile)
+        return text.replace(QLatin1String("%D"), folder.path())
+            .replace(QLatin1String("%R"), reader)
+            .replace(QLatin1String("%P"), m_profile)
             .replace(QLatin1String("%B"), m_refusedProfile)
             .replace(QLatin1String("%I"), m_image)
             .replace(QLatin1String("%i"), m_shortImage);
@@ -352,14 +353,11 @@ private slots:
             QSKIP("Windows cannot cap a child's file size");
 #endif
         QTemporaryDir folder;
-        const auto fill = [&](QString text) {
-            return expanded(text.replace(QLatin1String("%D"), folder.path()));
-        };
         const QDateTime started = QDateTime::currentDateTime();
         std::vector<std::unique_ptr<SimulatedReader>> readers;
         QStringList arguments;
         for (const QString& argument : row.arguments)
-            arguments << fill(argument);
+            arguments << expanded(argument, folder);
         // Files of an earlier run at each second this run may start in: none may be replaced.
         QStringList earlier;
         for (const ReaderCase& c : row.readers) {
@@ -381,8 +379,7 @@ private slots:
 
         const qsizetype total = row.readers.size();
         const qsizetype done =
-            std::count_if(row.readers.begin(), row.readers.end(),
-                          [&](const ReaderCase& c) { return c.result == row.accomplished; });
+            std::ranges::count(row.readers, row.accomplished, &ReaderCase::result);
         // A disk too full for the records has no room for the report either.
         const bool full = row.fileSizeLimit != kNoLimit;
         QCOMPARE(run.err,
@@ -414,9 +411,10 @@ private slots:
             if (!full) {
                 // The program names the file it wrote as the system writes paths.
                 QString expectedRow =
-                    fill(QString(c.reportRow)
-                             .replace(QLatin1String("%D/"),
-                                      QDir::toNativeSeparators(folder.path() + '/')))
+                    expanded(QString(c.reportRow)
+                                 .replace(QLatin1String("%D/"),
+                                          QDir::toNativeSeparators(folder.path() + '/')),
+                             folder)
                         .replace(QLatin1String("%p"), reader.port());
                 if (clock)
                     expectedRow.replace(QLatin1String("%C"),
@@ -603,17 +601,13 @@ private slots:
         SimulatedReader reader;
         int connections = 0;
         connect(&reader.server, &sim::SimTcpServer::clientConnected, [&] { ++connections; });
-        const auto fill = [&](QString text) {
-            return expanded(text.replace(QLatin1String("%D"), folder.path()))
-                .replace(QLatin1String("%R"), reader.address());
-        };
         QStringList arguments;
         for (const QString& argument : row.arguments)
-            arguments << fill(argument);
+            arguments << expanded(argument, folder, reader.address());
         const Run run = runUtility(arguments);
 
         QCOMPARE(run.status, 2);
-        QCOMPARE(linesMatching(run.err, fill(row.err)), 1);
+        QCOMPARE(linesMatching(run.err, expanded(row.err, folder, reader.address())), 1);
         QCOMPARE(run.out, QString());
         QCOMPARE(connections, 0);
     }

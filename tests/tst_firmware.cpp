@@ -4,11 +4,9 @@
 #include "LoaderWire.h"
 #include "SimFirmware.h"
 
-#include "firmware/DownloadProtocol.h"
 #include "firmware/DownloadWindow.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QRadioButton>
 #include <QTemporaryDir>
 

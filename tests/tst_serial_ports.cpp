@@ -2,11 +2,8 @@
 // order, ports pinned on the command line, and the tips that name them.
 #include "Harness.h"
 
-#include "comm/SerialPortNames.h"
-
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QRadioButton>
 #include <QTemporaryDir>
 
