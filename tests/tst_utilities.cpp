@@ -352,7 +352,6 @@ private slots:
         Rig h;
         QVERIFY(h.connect(true));
         h.service.log() = {"a", "b", "c"};
-        h.reader.setReplyDelay(20);
         QTemporaryDir dir;
         h.dialogs.saveFileAnswers << dir.filePath(QStringLiteral("upload.txt"));
         QString refusal;
