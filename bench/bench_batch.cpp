@@ -16,16 +16,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -62,32 +58,18 @@ struct Figures
 void bareRun(const QList<quint16>& ports, int jobs, const QList<QByteArray>& commands,
              Figures& figures)
 {
-    std::atomic<qsizetype> next{0};
-    std::atomic<int> programmed{0};
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<std::thread> workers;
-    for (int i = 0; i < jobs; ++i)
-        workers.emplace_back([&] {
-            for (qsizetype index = next++; index < ports.size(); index = next++)
-                programmed += bareProgram(ports.at(index), commands) ? 1 : 0;
-        });
-    for (std::thread& worker : workers)
-        worker.join();
-    figures.seconds.push_back(double(clock.nsecsElapsed()) / 1e9);
-    figures.programmed = programmed;
+    const ThreadedRun run =
+        runOnThreads(ports, jobs, [&](quint16 port) { return bareProgram(port, commands); });
+    figures.seconds.push_back(run.seconds);
+    figures.programmed = run.succeeded;
 }
 
 void utilityRun(const QString& utility, const QString& profile, const QDir& dir,
                 const QList<quint16>& ports, int jobs, Figures& figures)
 {
     const QString list = dir.filePath(QStringLiteral("readers.txt"));
-    QFile file(list);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!writeReadersFile(list, ports))
         return;
-    for (quint16 port : ports)
-        file.write("127.0.0.1:" + QByteArray::number(port) + '\n');
-    file.close();
     const ChildRun run =
         runChild(utility, {"--program", profile, "--readers", list, "--jobs", QString::number(jobs),
                            "--report", dir.filePath("report.csv")});

@@ -12,7 +12,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -21,10 +20,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <functional>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -162,34 +159,20 @@ struct Case
 
 void bareRun(const QList<quint16>& ports, int jobs, const BareWork& work, Figures& figures)
 {
-    std::atomic<qsizetype> next{0};
-    std::atomic<int> done{0};
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<std::thread> workers;
-    for (int i = 0; i < jobs; ++i)
-        workers.emplace_back([&] {
-            for (qsizetype index = next++; index < ports.size(); index = next++) {
-                BareLink link;
-                done += link.openTcp(ports.at(index)) && work(link, ports.at(index)) ? 1 : 0;
-            }
-        });
-    for (std::thread& worker : workers)
-        worker.join();
-    figures.seconds.push_back(double(clock.nsecsElapsed()) / 1e9);
-    figures.done = done;
+    const ThreadedRun run = runOnThreads(ports, jobs, [&](quint16 port) {
+        BareLink link;
+        return link.openTcp(port) && work(link, port);
+    });
+    figures.seconds.push_back(run.seconds);
+    figures.done = run.succeeded;
 }
 
 void utilityRun(const QString& utility, const QStringList& work, const QDir& dir,
                 const QList<quint16>& ports, int jobs, Figures& figures)
 {
     const QString list = dir.filePath(QStringLiteral("readers.txt"));
-    QFile file(list);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!writeReadersFile(list, ports))
         return;
-    for (quint16 port : ports)
-        file.write("127.0.0.1:" + QByteArray::number(port) + '\n');
-    file.close();
     const ChildRun run =
         runChild(utility, work + QStringList{"--readers", list, "--jobs", QString::number(jobs)});
     if (!run.ran)

@@ -30,8 +30,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <thread>
 
 extern char** environ;
 
@@ -393,4 +395,32 @@ ChildRun runChild(const QString& program, const QStringList& arguments)
     output.seek(0);
     run.output = output.readAll();
     return run;
+}
+
+ThreadedRun runOnThreads(const QList<quint16>& ports, int jobs,
+                         const std::function<bool(quint16)>& reader)
+{
+    std::atomic<qsizetype> next{0};
+    std::atomic<int> succeeded{0};
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::thread> workers;
+    for (int i = 0; i < jobs; ++i)
+        workers.emplace_back([&] {
+            for (qsizetype index = next++; index < ports.size(); index = next++)
+                succeeded += reader(ports.at(index)) ? 1 : 0;
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    return {double(clock.nsecsElapsed()) / 1e9, succeeded};
+}
+
+bool writeReadersFile(const QString& path, const QList<quint16>& ports)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    for (quint16 port : ports)
+        file.write("127.0.0.1:" + QByteArray::number(port) + '\n');
+    return file.flush();
 }

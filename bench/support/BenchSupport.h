@@ -16,6 +16,7 @@
 #include <QtGlobal>
 
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -304,3 +305,16 @@ struct ChildRun
     QByteArray output;
 };
 ChildRun runChild(const QString& program, const QStringList& arguments);
+
+// Each reader of PORTS served by one of JOBS threads, each thread taking the next port
+// until none is left, as the utility's jobs do; how long it took and how many succeeded.
+struct ThreadedRun
+{
+    double seconds = 0;
+    int succeeded = 0;
+};
+ThreadedRun runOnThreads(const QList<quint16>& ports, int jobs,
+                         const std::function<bool(quint16)>& reader);
+
+// The readers file the utility's --readers takes: a line 127.0.0.1:PORT per reader.
+bool writeReadersFile(const QString& path, const QList<quint16>& ports);
